@@ -1,0 +1,83 @@
+// OxFile and OxAnsiFile, search roots, and the resolution of asset names to open files.
+#pragma once
+
+#include <cstdio>
+
+#include "foundation/ref.h"
+
+// Paths and names live in buffers of this many bytes (259 characters and the terminator).
+constexpr int kMaxPath = 260;
+
+class OxFile : public OxRef {
+public:
+    virtual int Read(void* buffer, int byteCount) = 0;
+    virtual int Write(const void* buffer, int byteCount) = 0;
+    // origin: 0 start (SEEK_SET), 1 current (SEEK_CUR), 2 end (SEEK_END); 0 on success.
+    virtual int Seek(int offset, int origin) = 0;
+    virtual int Tell() = 0;  // -1 on failure
+    virtual int GetSize() = 0;
+};
+
+// A file over a standard library stream, which it owns and closes.
+class OxAnsiFile : public OxFile {
+public:
+    explicit OxAnsiFile(std::FILE* stream) : stream_(stream) {}
+    ~OxAnsiFile() override;
+
+    int Read(void* buffer, int byteCount) override;
+    int Write(const void* buffer, int byteCount) override;
+    int Seek(int offset, int origin) override;
+    int Tell() override;
+    int GetSize() override;
+
+private:
+    std::FILE* stream_;
+};
+
+// Resolves name (unchanged, then below each search root, then as a member of
+// an archive root) and opens the regular file it names with mode "rb".
+// Returns a new file with count 1, or null.
+OxFile* OpenAssetFile(const char* name);
+
+// Appends path to the process-wide search-root list: 0 when it exists, -1
+// otherwise (it is appended all the same).
+int AddSearchRoot(const char* path);
+
+// resolved must hold kMaxPath bytes; it is the empty string on failure.
+bool FindInDirectories(const char* name, char* resolved);
+// On success resolved is "<archive path>@@<name>".
+bool FindInArchives(const char* name, char* resolved);
+
+struct OxPathEntry {
+    const char* name;      // the entry's file name
+    const char* fullPath;  // the walked directory joined with the name
+    bool isDirectory;
+};
+
+class OxPathEnumerator {
+public:
+    virtual ~OxPathEnumerator() = default;
+    // true to go on, false to stop the current directory.
+    virtual bool OnEntry(const OxPathEntry& entry) = 0;
+};
+
+// Finds a file by exact name; the last one met in walk order wins.
+class CFind : public OxPathEnumerator {
+public:
+    explicit CFind(const char* target);
+    bool OnEntry(const OxPathEntry& entry) override;
+
+    char target[kMaxPath] = {};
+    char found[kMaxPath] = {};
+};
+
+// Visits the entries of directory (depth first when recursive), skipping "." and "..".
+void WalkDirectory(const char* directory, bool recursive, OxPathEnumerator* enumerator);
+
+// 0 when a and b name the same path after trimming blanks and one trailing
+// separator; exact false folds ASCII case. -1 when either is null.
+int ComparePaths(const char* a, const char* b, bool exact);
+
+// Copies source into destination (kMaxPath bytes) without leading and trailing
+// white space.
+void TrimSpaces(const char* source, char* destination);

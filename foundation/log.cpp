@@ -1,0 +1,58 @@
+// Log lines, the OpenGL error check and the libjpeg message callbacks.
+#include "foundation/log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include <GL/gl.h>
+
+#include "foundation/jpeg_recovery.h"
+
+void LogMessage(int line, const char* sourceFile, int level, const char* format, ...)
+{
+    (void)level;
+    std::printf("%s[%d]: ", sourceFile ? sourceFile : "", line);
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+    std::putchar('\n');
+}
+
+void CheckGlError(const char* sourceFile, int line)
+{
+    const GLenum error = glGetError();
+    if (error == GL_NO_ERROR)
+        return;
+    LogMessage(line, sourceFile, LOG_ERROR, "glGetError() returns: %d (0x%X)", int(error),
+               unsigned(error));
+    // A GL error is a failure of the program: report it as one.
+    std::exit(1);
+}
+
+void JpegOutputMessage(jpeg_common_struct* context)
+{
+    char buffer[JMSG_LENGTH_MAX];
+    context->err->format_message(context, buffer);
+    LogMessage(__LINE__, "", LOG_ERROR, "%s", buffer);
+}
+
+void JpegErrorExit(jpeg_common_struct* context)
+{
+    // Neither codec fills client_data, so the first line is a fixed marker.
+    LogMessage(__LINE__, "", LOG_ERROR, "%s", "JPEG_ERROR");
+    JpegOutputMessage(context);
+    // NOTE: a fatal libjpeg error must not end the program (a corrupt file
+    // dropped on the window); the codec that owns the state recovers.
+    auto* manager = reinterpret_cast<JpegErrorManager*>(context->err);
+    std::longjmp(manager->recovery, 1);
+}
+
+jpeg_error_mgr* InitJpegErrorManager(JpegErrorManager* manager)
+{
+    jpeg_error_mgr* standard = jpeg_std_error(&manager->standard);
+    standard->error_exit = JpegErrorExit;
+    standard->output_message = JpegOutputMessage;
+    return standard;
+}

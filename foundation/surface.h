@@ -1,0 +1,49 @@
+// OxSurface: a counted block of pixels, and the converter between pixel formats.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "foundation/ref.h"
+
+enum PixelFormat {
+    PF_RGBA = 1,       // red, green, blue, alpha (255 opaque)
+    PF_RGB = 2,        // red, green, blue
+    PF_LUMINANCE = 4,  // one grey value
+    PF_GREY = 5,       // one grey value, from greyscale pictures
+    PF_INDEXED = 6,    // index into the palette store
+};
+
+// Bytes of one pixel of a format code, 0 for a code that is no format.
+int BytesPerPixel(int format);
+
+class OxSurface : public OxRef {
+public:
+    ~OxSurface() override = default;
+
+    int width = 0;
+    int height = 0;
+    int pitch = 0;
+    int paletteCount = 0;
+    int colorKey = -1;  // palette index (PF_INDEXED) or key switch (PF_RGB); -1 none
+    int format = 0;
+    uint8_t* writePixels = nullptr;  // decoders and conversion targets write here
+    uint8_t* readPixels = nullptr;   // converters, encoders and the glow pass read here
+    std::vector<uint8_t> pixelStore;
+    std::vector<uint8_t> paletteStore;  // 3 bytes (red, green, blue) per entry
+    uint8_t keyColor[3] = {0, 0, 0};
+};
+
+// A new surface with count 1 and a zeroed store of byteSize bytes (none when
+// byteSize <= 0). PF_INDEXED surfaces get a palette of 256 black entries.
+// Returns null when the store cannot be allocated.
+OxSurface* CreateSurface(int byteSize, int width, int height, int format, int pitch);
+
+// A PF_RGB surface copied from rows rowStride bytes apart (<= 0: width * 3).
+// Returns null when the size overflows or cannot be allocated.
+OxSurface* CreateSurfaceFromRows(int rowStride, int width, int height, const uint8_t* source);
+
+// Writes the source's pixels, converted to dstFormat, to rows dstPitch bytes
+// apart (<= 0: packed). Returns 0, or -1 for a null argument or a pair of
+// formats that has no converter (then nothing is written).
+int ConvertPixels(int dstPitch, uint8_t* dstPixels, int dstFormat, const OxSurface* source);

@@ -1,0 +1,56 @@
+// Helpers shared by the tests.
+#include "test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+std::string TestdataPath(const std::string& relative)
+{
+    return std::string(GLOWVIEW_TESTDATA_DIR) + "/" + relative;
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return bool(out);
+}
+
+TempDir::TempDir()
+{
+    std::string pattern = (fs::temp_directory_path() / "glowview-test-XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data()) == nullptr)
+        std::abort();
+    path_ = buffer.data();
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+ScopedCurrentDir::ScopedCurrentDir(const std::string& path)
+    : previous_(fs::current_path().string())
+{
+    fs::current_path(path);
+}
+
+ScopedCurrentDir::~ScopedCurrentDir()
+{
+    std::error_code ignored;
+    fs::current_path(previous_, ignored);
+}

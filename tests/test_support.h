@@ -1,0 +1,39 @@
+// Helpers shared by the tests: test data paths, temporary directories, captured output.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Path of a file below the shared test data folder.
+std::string TestdataPath(const std::string& relative);
+
+// Whole contents of a file; empty when it cannot be read.
+std::vector<uint8_t> ReadWholeFile(const std::string& path);
+bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// A fresh directory below the system's temporary folder, removed with its
+// contents when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Makes the current directory `path` for the lifetime of the object.
+class ScopedCurrentDir {
+public:
+    explicit ScopedCurrentDir(const std::string& path);
+    ~ScopedCurrentDir();
+
+private:
+    std::string previous_;
+};
