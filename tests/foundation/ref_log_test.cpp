@@ -1,0 +1,72 @@
+// Counted objects and the log line format.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "foundation/log.h"
+#include "foundation/ref.h"
+
+namespace {
+
+struct Tracked : OxRef {
+    explicit Tracked(int* destroyed) : destroyed(destroyed) {}
+    ~Tracked() override { ++*destroyed; }
+    int* destroyed;
+};
+
+TEST(OxRef, LastReleaseDestroysThroughTheBase)
+{
+    int destroyed = 0;
+    OxRef* object = new Tracked(&destroyed);
+    object->refCount = 2;
+    OxRelease(object);
+    EXPECT_EQ(0, destroyed);
+    OxRelease(object);
+    EXPECT_EQ(1, destroyed);
+    OxRelease(nullptr);  // skipped
+}
+
+TEST(OxRef, HolderReleasesOnEveryWayOut)
+{
+    int destroyed = 0;
+    {
+        OxHolder<Tracked> held(new Tracked(&destroyed));
+        held.Reset(new Tracked(&destroyed));
+        EXPECT_EQ(1, destroyed);
+    }
+    EXPECT_EQ(2, destroyed);
+
+    OxHolder<Tracked> given(new Tracked(&destroyed));
+    Tracked* detached = given.Detach();
+    EXPECT_EQ(2, destroyed);
+    OxReleaseAndClear(detached);
+    EXPECT_EQ(nullptr, detached);
+    EXPECT_EQ(3, destroyed);
+}
+
+std::string CaptureLog(void (*emit)())
+{
+    testing::internal::CaptureStdout();
+    emit();
+    std::fflush(stdout);
+    return testing::internal::GetCapturedStdout();
+}
+
+TEST(LogMessage, LineFormat)
+{
+    struct {
+        void (*emit)();
+        const char* expected;
+    } cases[] = {
+        {[] { LogMessage(77, "src/app", LOG_ERROR, "glGetError() returns: %d (0x%X)", 1282, 0x502u); },
+         "src/app[77]: glGetError() returns: 1282 (0x502)\n"},
+        {[] { LogMessage(319, "", LOG_WARNING, "SAME_FILE_IN_DEFERENT_CASE"); },
+         "[319]: SAME_FILE_IN_DEFERENT_CASE\n"},
+        {[] { LogMessage(1, "src/glhelp", LOG_VERBOSE, "%s=%d", "x", -4); }, "src/glhelp[1]: x=-4\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.expected, CaptureLog(c.emit));
+}
+
+}  // namespace
