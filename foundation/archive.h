@@ -13,5 +13,6 @@ bool IsPackArchive(const char* path);
 bool ArchiveHasMember(const char* path, const char* name);
 
 // Walks the member headers from the start of file. Returns the compressed-size
-// field of the first member that matches name, or -1.
+// field of the first member that matches name, or -1. A member or descriptor
+// that runs past the end of the file ends the walk with -1.
 int FindArchiveMember(OxFile* file, const char* name);

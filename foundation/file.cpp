@@ -1,7 +1,23 @@
-// OxAnsiFile, search roots, and the resolution of asset names to open files.
+// OxAnsiFile, search roots, asset name resolution, directory walks and path comparison.
 #include "foundation/file.h"
 
 #include <climits>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "foundation/archive.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
 
 OxAnsiFile::~OxAnsiFile()
 {
@@ -50,4 +66,349 @@ int OxAnsiFile::GetSize()
     const int b = Tell();
     Seek(p, SEEK_SET);
     return b - a;
+}
+
+namespace {
+
+#ifdef _WIN32
+constexpr char kNativeSeparator = '\\';
+#else
+constexpr char kNativeSeparator = '/';
+#endif
+
+// Names from archives and users carry either separator.
+bool IsSeparator(char c)
+{
+    return c == '/' || c == '\\';
+}
+
+// The default locale's white space; bytes of 0x80 and above never count.
+bool IsBlank(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+std::vector<std::string>& SearchRoots()
+{
+    static std::vector<std::string> roots;
+    return roots;
+}
+
+fs::file_status StatusOf(const char* path)
+{
+    std::error_code ignored;
+    return fs::status(fs::path(path), ignored);
+}
+
+bool PathFileExists(const char* path)
+{
+    return fs::exists(StatusOf(path));
+}
+
+bool PathIsDirectory(const char* path)
+{
+    return fs::is_directory(StatusOf(path));
+}
+
+// Copies text into a kMaxPath buffer; a text that would not fit is refused
+// rather than cut into the name of another file.
+bool CopyPath(char* destination, const char* text)
+{
+    const size_t length = std::strlen(text);
+    if (length >= size_t(kMaxPath)) {
+        destination[0] = '\0';
+        return false;
+    }
+    std::memcpy(destination, text, length + 1);
+    return true;
+}
+
+// Appends more to path with one native separator between them, never two.
+bool AppendPath(char* path, const char* more)
+{
+    while (IsSeparator(*more))
+        ++more;
+    if (*more == '\0')
+        return true;
+    const size_t length = std::strlen(path);
+    const bool addSeparator = length > 0 && !IsSeparator(path[length - 1]);
+    const size_t moreLength = std::strlen(more);
+    if (length + (addSeparator ? 1 : 0) + moreLength >= size_t(kMaxPath))
+        return false;
+    char* end = path + length;
+    if (addSeparator)
+        *end++ = kNativeSeparator;
+    std::memcpy(end, more, moreLength + 1);
+    return true;
+}
+
+// Trims blanks and one trailing separator (only from two characters on).
+bool TrimForLookup(const char* text, char* destination)
+{
+    if (!TrimSpaces(text, destination))
+        return false;
+    const size_t length = std::strlen(destination);
+    if (length >= 2 && IsSeparator(destination[length - 1]))
+        destination[length - 1] = '\0';
+    return true;
+}
+
+// Joins a user's name onto path: trimmed, one trailing separator dropped.
+bool JoinName(char* path, const char* name)
+{
+    char trimmed[kMaxPath];
+    if (!TrimForLookup(name, trimmed))
+        return false;
+    return AppendPath(path, trimmed);
+}
+
+// A recursive root "dir/*" (or "dir*") walks "dir".
+bool RecursiveRootDirectory(const std::string& root, char* directory)
+{
+    std::string walked = root.substr(0, root.size() - 1);
+    if (walked.size() >= 2 && IsSeparator(walked.back()))
+        walked.pop_back();
+    return CopyPath(directory, walked.c_str());
+}
+
+bool FindBelowRoot(const std::string& root, const char* name, char* resolved)
+{
+    if (CopyPath(resolved, root.c_str()) && JoinName(resolved, name) && PathFileExists(resolved))
+        return true;
+    if (root.empty() || root.back() != '*')
+        return false;
+    char directory[kMaxPath];
+    if (!RecursiveRootDirectory(root, directory))
+        return false;
+    CFind finder(name);
+    WalkDirectory(directory, true, &finder);
+    return finder.found[0] != '\0' && CopyPath(resolved, finder.found);
+}
+
+int CompareBytes(const char* a, const char* b)
+{
+    for (;; ++a, ++b) {
+        const unsigned char x = static_cast<unsigned char>(*a);
+        const unsigned char y = static_cast<unsigned char>(*b);
+        if (x != y)
+            return x < y ? -1 : 1;
+        if (x == 0)
+            return 0;
+    }
+}
+
+unsigned char LowerAscii(char c)
+{
+    const unsigned char u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+}
+
+// Folds the ASCII letters only, whatever the locale.
+int CompareAsciiNoCase(const char* a, const char* b)
+{
+    for (;; ++a, ++b) {
+        const unsigned char x = LowerAscii(*a);
+        const unsigned char y = LowerAscii(*b);
+        if (x != y)
+            return x < y ? -1 : 1;
+        if (x == 0)
+            return 0;
+    }
+}
+
+bool IsRegularFile(const char* path)
+{
+    return fs::is_regular_file(StatusOf(path));
+}
+
+#ifdef _WIN32
+std::FILE* OpenForReading(const char* path)
+{
+    return std::fopen(path, "rb");
+}
+#else
+// NOTE: opened non-blocking and checked again on the descriptor, so a FIFO or
+// device put in the file's place after the status check never blocks the open.
+std::FILE* OpenForReading(const char* path)
+{
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* stream = ::fdopen(fd, "rb");
+    if (stream == nullptr)
+        ::close(fd);
+    return stream;
+}
+#endif
+
+// The entry's file name as bytes; false when the platform cannot express it.
+bool EntryName(const fs::directory_entry& entry, std::string& name)
+{
+    try {
+        name = entry.path().filename().string();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+std::FILE* OpenRegularFile(const char* path)
+{
+    if (path == nullptr || !IsRegularFile(path))
+        return nullptr;
+    return OpenForReading(path);
+}
+
+OxFile* OpenAssetFile(const char* name)
+{
+    if (name == nullptr)
+        return nullptr;
+    char resolved[kMaxPath];
+    if (!FindInDirectories(name, resolved) && !FindInArchives(name, resolved))
+        return nullptr;
+    // An archive member resolves to "<archive>@@<name>", which names no file.
+    std::FILE* stream = OpenRegularFile(resolved);
+    if (stream == nullptr)
+        return nullptr;
+    OxFile* file = new (std::nothrow) OxAnsiFile(stream);
+    if (file == nullptr)
+        std::fclose(stream);
+    return file;
+}
+
+int AddSearchRoot(const char* path)
+{
+    if (path == nullptr)
+        return -1;
+    // A root that does not exist yet is kept: lookups simply find nothing there.
+    SearchRoots().emplace_back(path);
+    return (PathIsDirectory(path) || PathFileExists(path)) ? 0 : -1;
+}
+
+bool FindInDirectories(const char* name, char* resolved)
+{
+    if (resolved == nullptr)
+        return false;
+    resolved[0] = '\0';
+    if (name == nullptr || !CopyPath(resolved, name))
+        return false;
+    if (PathFileExists(resolved))
+        return true;
+    for (const std::string& root : SearchRoots()) {
+        if (FindBelowRoot(root, name, resolved))
+            return true;
+    }
+    resolved[0] = '\0';
+    return false;
+}
+
+bool FindInArchives(const char* name, char* resolved)
+{
+    if (resolved == nullptr)
+        return false;
+    resolved[0] = '\0';
+    if (name == nullptr)
+        return false;
+    const size_t nameLength = std::strlen(name);
+    for (const std::string& root : SearchRoots()) {
+        const char* path = root.c_str();
+        if (root.size() + 2 + nameLength >= size_t(kMaxPath))
+            continue;
+        if (!PathFileExists(path) || PathIsDirectory(path))
+            continue;
+        if (!IsZipArchive(path) && !IsPackArchive(path))
+            continue;
+        if (!ArchiveHasMember(path, name))
+            continue;
+        std::snprintf(resolved, size_t(kMaxPath), "%s@@%s", path, name);
+        return true;
+    }
+    return false;
+}
+
+CFind::CFind(const char* name)
+{
+    // A target that does not fit stays empty, and no entry has an empty name.
+    if (name != nullptr)
+        CopyPath(target, name);
+}
+
+bool CFind::OnEntry(const OxPathEntry& entry)
+{
+    if (entry.isDirectory || std::strcmp(entry.name, target) != 0)
+        return true;
+    CopyPath(found, entry.fullPath);
+    return false;
+}
+
+void WalkDirectory(const char* directory, bool recursive, OxPathEnumerator* enumerator)
+{
+    if (directory == nullptr || enumerator == nullptr)
+        return;
+    // The directory must leave room for a separator and an entry name.
+    if (std::strlen(directory) + 2 >= size_t(kMaxPath))
+        return;
+    std::error_code error;
+    fs::directory_iterator entries(fs::path(directory), error);
+    for (const fs::directory_iterator end; !error && entries != end; entries.increment(error)) {
+        std::string name;
+        if (!EntryName(*entries, name) || name == "." || name == "..")
+            continue;
+        char fullPath[kMaxPath];
+        CopyPath(fullPath, directory);
+        // An entry whose path would not fit is left out, never cut short.
+        if (name.empty() || !AppendPath(fullPath, name.c_str()))
+            continue;
+        std::error_code ignored;
+        const bool isDirectory = entries->is_directory(ignored);
+        if (!enumerator->OnEntry(OxPathEntry{name.c_str(), fullPath, isDirectory}))
+            return;
+        // NOTE: links to directories are reported but not entered, so a link
+        // to an ancestor cannot make the walk endless.
+        if (recursive && isDirectory && !entries->is_symlink(ignored))
+            WalkDirectory(fullPath, true, enumerator);
+    }
+}
+
+int ComparePaths(const char* a, const char* b, bool exact)
+{
+    if (a == nullptr || b == nullptr)
+        return -1;
+    char left[kMaxPath];
+    char right[kMaxPath];
+    // Texts that do not fit are never equal to anything.
+    if (!TrimForLookup(a, left) || !TrimForLookup(b, right))
+        return -1;
+    return exact ? CompareBytes(left, right) : CompareAsciiNoCase(left, right);
+}
+
+bool TrimSpaces(const char* source, char* destination)
+{
+    if (destination == nullptr)
+        return false;
+    destination[0] = '\0';
+    if (source == nullptr)
+        return true;
+    const char* begin = source;
+    while (IsBlank(*begin))
+        ++begin;
+    const char* end = begin + std::strlen(begin);
+    while (end > begin && IsBlank(end[-1]))
+        --end;
+    const size_t length = size_t(end - begin);
+    if (length >= size_t(kMaxPath))
+        return false;
+    std::memcpy(destination, begin, length);
+    destination[length] = '\0';
+    return true;
 }

@@ -34,6 +34,10 @@ private:
     std::FILE* stream_;
 };
 
+// Opens path with mode "rb" when it names a regular file; a directory, FIFO or
+// device file gives null, and the open never blocks.
+std::FILE* OpenRegularFile(const char* path);
+
 // Resolves name (unchanged, then below each search root, then as a member of
 // an archive root) and opens the regular file it names with mode "rb".
 // Returns a new file with count 1, or null.
@@ -72,6 +76,8 @@ public:
 };
 
 // Visits the entries of directory (depth first when recursive), skipping "." and "..".
+// Links to directories are reported but not entered; entries whose path would
+// not fit kMaxPath are left out.
 void WalkDirectory(const char* directory, bool recursive, OxPathEnumerator* enumerator);
 
 // 0 when a and b name the same path after trimming blanks and one trailing
@@ -79,5 +85,5 @@ void WalkDirectory(const char* directory, bool recursive, OxPathEnumerator* enum
 int ComparePaths(const char* a, const char* b, bool exact);
 
 // Copies source into destination (kMaxPath bytes) without leading and trailing
-// white space.
-void TrimSpaces(const char* source, char* destination);
+// white space. A trimmed text that would not fit gives the empty string and false.
+bool TrimSpaces(const char* source, char* destination);
