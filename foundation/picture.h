@@ -12,12 +12,17 @@ constexpr int kMaxPictureSide = 16384;
 
 // Read from the file's current position; a new surface in the file's pixel
 // format, or null. The caller keeps its reference to the file. ReadPng leaves
-// the position unchanged when the file is not a PNG.
+// the position unchanged when the file is not a PNG. ReadJpeg reads to the end
+// of the file and refuses files over 1 GiB or whose size cannot be told.
 OxSurface* ReadPng(OxFile* file);
 OxSurface* ReadJpeg(OxFile* file);
 OxSurface* DecodeJpegMemory(const uint8_t* bytes, int byteCount);
 
-// pixels: packed RGB rows, top row first. 0 on success, -1 on failure.
+// pixels: RGB rows, top row first; WritePng takes packed rows, the others rows
+// `pitch` bytes apart (<= 0: packed). 0 on success, -1 on failure (null
+// stream, null pixels of a non-empty picture, sizes past 32 bits, a write or
+// library error). WriteBmp refuses a pitch shorter than a row; WriteJpeg
+// copies min(pitch, width * 3) bytes of each row and refuses empty pictures.
 int WritePng(int width, int height, const uint8_t* pixels, std::FILE* stream);
 int WriteBmp(std::FILE* stream, int width, int height, const uint8_t* pixels, int pitch);
 int WriteJpeg(int width, int height, const uint8_t* pixels, int pitch, std::FILE* stream);

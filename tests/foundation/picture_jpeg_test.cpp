@@ -1,0 +1,376 @@
+// JPEG reader: colour, greyscale, progressive, arithmetic and restart files,
+// unsupported and broken files, cut and damaged data, size and scan limits.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "foundation/file.h"
+#include "foundation/picture.h"
+#include "test_support.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// An OxFile over bytes in memory; `size` may claim more bytes than it holds.
+class MemoryFile : public OxFile {
+public:
+    explicit MemoryFile(Bytes bytes, long size = -1)
+        : bytes_(std::move(bytes)), size_(size >= 0 ? size : long(bytes_.size()))
+    {
+    }
+
+    int Read(void* buffer, int byteCount) override
+    {
+        const long left = std::max(0L, long(bytes_.size()) - position_);
+        const long count = std::min(left, long(std::max(byteCount, 0)));
+        if (count > 0)
+            std::memcpy(buffer, bytes_.data() + position_, size_t(count));
+        position_ += count;
+        return int(count);
+    }
+    int Write(const void*, int) override { return 0; }
+    int Seek(int offset, int origin) override
+    {
+        const long base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? position_ : size_;
+        if (base + offset < 0)
+            return -1;
+        position_ = base + offset;
+        return 0;
+    }
+    int Tell() override { return position_ > INT_MAX ? -1 : int(position_); }
+    int GetSize() override { return int(size_); }
+
+private:
+    Bytes bytes_;
+    long size_;
+    long position_ = 0;
+};
+
+// A file that cannot tell its position, like a pipe.
+class UnseekableFile : public MemoryFile {
+public:
+    using MemoryFile::MemoryFile;
+    int Tell() override { return -1; }
+};
+
+OxSurface* ReadJpegFile(const std::string& name)
+{
+    std::FILE* stream = std::fopen(TestdataPath("jpeg/" + name).c_str(), "rb");
+    if (stream == nullptr) {
+        ADD_FAILURE() << "cannot open " << name;
+        return nullptr;
+    }
+    OxHolder<OxFile> file(new OxAnsiFile(stream));
+    return ReadJpeg(file.get());
+}
+
+OxSurface* Decode(const Bytes& bytes)
+{
+    return DecodeJpegMemory(bytes.data(), int(bytes.size()));
+}
+
+Bytes JpegBytes(const std::string& name)
+{
+    Bytes bytes = ReadWholeFile(TestdataPath("jpeg/" + name));
+    EXPECT_FALSE(bytes.empty()) << name;
+    return bytes;
+}
+
+uint64_t Fnv1a(const uint8_t* bytes, size_t count)
+{
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (size_t i = 0; i < count; ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001b3ull;
+    return hash;
+}
+
+std::string FinishCapture()
+{
+    std::fflush(stdout);
+    return testing::internal::GetCapturedStdout();
+}
+
+bool Contains(const std::string& text, const std::string& word)
+{
+    return text.find(word) != std::string::npos;
+}
+
+// A surface whose store matches its size and format (and the given size, unless -1).
+bool IsWhole(const OxSurface& surface, int width, int height)
+{
+    return (surface.format == PF_RGB || surface.format == PF_GREY) &&
+           surface.width <= kMaxPictureSide && surface.height <= kMaxPictureSide &&
+           (width < 0 || (surface.width == width && surface.height == height)) &&
+           surface.pitch == surface.width * BytesPerPixel(surface.format) &&
+           surface.pixelStore.size() == size_t(surface.pitch) * size_t(surface.height);
+}
+
+struct Segment {
+    uint8_t marker;
+    size_t start;  // the 0xFF of the marker
+    size_t end;    // one past the segment, entropy-coded data included for SOS
+};
+
+// The marker segments of a JPEG file up to EOI.
+std::vector<Segment> SegmentsOf(const Bytes& jpeg)
+{
+    std::vector<Segment> segments;
+    size_t at = 2;
+    while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
+        const uint8_t marker = jpeg[at + 1];
+        if (marker == 0xD9)
+            break;
+        size_t end = at + 2 + (size_t(jpeg[at + 2]) << 8 | jpeg[at + 3]);
+        if (marker == 0xDA) {
+            // Entropy-coded data runs to the next marker other than a stuffed
+            // zero or a restart marker.
+            while (end + 1 < jpeg.size() &&
+                   !(jpeg[end] == 0xFF && jpeg[end + 1] != 0 &&
+                     (jpeg[end + 1] < 0xD0 || jpeg[end + 1] > 0xD7)))
+                ++end;
+        }
+        segments.push_back({marker, at, end});
+        at = end;
+    }
+    return segments;
+}
+
+const Segment* FindSegment(const std::vector<Segment>& segments, uint8_t marker)
+{
+    for (const Segment& segment : segments) {
+        if (segment.marker == marker)
+            return &segment;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+// Reference hashes are ImageMagick's decode of the same files.
+TEST(JpegReadTest, SamplesDecodeToReferencePixels)
+{
+    struct Row {
+        const char* name;
+        int format;
+        int width;
+        int height;
+        uint64_t hash;
+        Bytes firstPixel;
+    };
+    const Row rows[] = {
+        {"testorig.jpg", PF_RGB, 227, 149, 0x6636942c099383b0ull, {48, 47, 45}},
+        {"testimgp.jpg", PF_RGB, 227, 149, 0x0cc30ec4defc0ec6ull, {48, 47, 45}},
+        {"testimgari.jpg", PF_RGB, 227, 149, 0x0cc30ec4defc0ec6ull, {48, 47, 45}},
+        {"video-001.restart2.jpeg", PF_RGB, 150, 103, 0x7dfaa141a2a88afeull, {127, 13, 2}},
+        {"testimggray.jpg", PF_GREY, 227, 149, 0xcb1ba6e70f96b844ull, {47}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        testing::internal::CaptureStdout();
+        OxHolder<OxSurface> surface(ReadJpegFile(row.name));
+        EXPECT_EQ(FinishCapture(), "");
+        ASSERT_TRUE(surface);
+        EXPECT_EQ(surface->format, row.format);
+        EXPECT_EQ(surface->width, row.width);
+        EXPECT_EQ(surface->height, row.height);
+        EXPECT_EQ(surface->pitch, row.width * BytesPerPixel(row.format));
+        ASSERT_EQ(surface->pixelStore.size(), size_t(surface->pitch) * size_t(row.height));
+        EXPECT_EQ(Fnv1a(surface->readPixels, surface->pixelStore.size()), row.hash);
+        EXPECT_EQ(Bytes(surface->readPixels, surface->readPixels + row.firstPixel.size()),
+                  row.firstPixel);
+    }
+}
+
+TEST(JpegReadTest, UnsupportedAndBrokenFilesGiveNull)
+{
+    struct Row {
+        const char* name;
+        const char* logged;  // our identifier
+        const char* reason;  // part of libjpeg's message, if any
+    };
+    const Row rows[] = {
+        {"video-001.cmyk.jpeg", "JPEG_UNSUPPORTED_COLOR_SPACE", ""},
+        {"pil_sample_cmyk.jpg", "JPEG_UNSUPPORTED_COLOR_SPACE", ""},
+        {"monkey12.jpg", "JPEG_ERROR", "precision 12"},
+        {"null_height.jpg", "JPEG_ERROR", "Empty JPEG image"},
+        {"max_size.jpg", "JPEG_ERROR", "65500"},
+        {"missing-sos.jpg", "JPEG_ERROR", "missing SOS"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        testing::internal::CaptureStdout();
+        OxHolder<OxSurface> surface(ReadJpegFile(row.name));
+        const std::string log = FinishCapture();
+        EXPECT_FALSE(surface);
+        EXPECT_TRUE(Contains(log, row.logged)) << log;
+        EXPECT_TRUE(Contains(log, row.reason)) << log;
+    }
+}
+
+// libjpeg fills a picture whose data ends early and warns; that is a picture.
+TEST(JpegReadTest, FileEndingEarlyKeepsWhatArrived)
+{
+    testing::internal::CaptureStdout();
+    OxHolder<OxSurface> surface(ReadJpegFile("truncated_jpeg.jpg"));
+    const std::string log = FinishCapture();
+    ASSERT_TRUE(surface);
+    EXPECT_EQ(surface->width, 100);
+    EXPECT_EQ(surface->height, 100);
+    EXPECT_TRUE(Contains(log, "Premature end of JPEG file")) << log;
+    EXPECT_FALSE(Contains(log, "JPEG_ERROR")) << log;
+}
+
+TEST(JpegReadTest, NotAJpegGivesNullSilently)
+{
+    const Bytes inputs[] = {{}, {0xFF}, {0xFF, 0xD9, 0, 0}, {0x89, 'P', 'N', 'G', '\r', '\n'}};
+    testing::internal::CaptureStdout();
+    for (const Bytes& input : inputs)
+        EXPECT_FALSE(Decode(input));
+    EXPECT_FALSE(DecodeJpegMemory(nullptr, 100));
+    EXPECT_FALSE(ReadJpeg(nullptr));
+    EXPECT_EQ(FinishCapture(), "");
+
+    // A start-of-image marker and nothing else is a libjpeg error, recovered.
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(Decode({0xFF, 0xD8}));
+    EXPECT_TRUE(Contains(FinishCapture(), "JPEG_ERROR"));
+}
+
+// Every cut before the first scan header gives null; later cuts may give the
+// part that arrived (libjpeg reads a fake end marker there), never a crash.
+TEST(JpegReadTest, CutFilesGiveNullOrAWholeSurface)
+{
+    for (const char* name : {"testorig.jpg", "testimgp.jpg", "testimgari.jpg"}) {
+        SCOPED_TRACE(name);
+        const Bytes whole = JpegBytes(name);
+        const std::vector<Segment> segments = SegmentsOf(whole);
+        const Segment* scan = FindSegment(segments, 0xDA);
+        ASSERT_NE(scan, nullptr);
+        const size_t scanHeader = scan->start + 5;
+        std::vector<size_t> wrong;  // checked after the capture, which would swallow failures
+        testing::internal::CaptureStdout();
+        for (size_t length = 0; length < whole.size(); length += length < scanHeader ? 1 : 23) {
+            OxHolder<OxSurface> surface(Decode(Bytes(whole.begin(), whole.begin() + long(length))));
+            if (surface ? length < scanHeader || !IsWhole(*surface.get(), 227, 149) : false)
+                wrong.push_back(length);
+        }
+        FinishCapture();
+        EXPECT_EQ(wrong, std::vector<size_t>()) << "scan header at " << scan->start;
+    }
+}
+
+TEST(JpegReadTest, DamagedFilesNeverCrash)
+{
+    for (const char* name : {"testorig.jpg", "testimgp.jpg", "testimgari.jpg",
+                             "video-001.restart2.jpeg", "testimggray.jpg"}) {
+        SCOPED_TRACE(name);
+        const Bytes whole = JpegBytes(name);
+        // Every byte of the headers, then a spread over the scan data.
+        const std::vector<Segment> segments = SegmentsOf(whole);
+        const Segment* scan = FindSegment(segments, 0xDA);
+        ASSERT_NE(scan, nullptr);
+        const size_t headers = scan->start + 16;
+        std::vector<size_t> wrong;
+        testing::internal::CaptureStdout();
+        for (size_t at = 2; at < whole.size(); at += at < headers ? 1 : 97) {
+            for (uint8_t mask : {0x01, 0x80, 0xFF}) {
+                Bytes damaged = whole;
+                damaged[at] ^= mask;
+                OxHolder<OxSurface> surface(Decode(damaged));
+                if (surface && !IsWhole(*surface.get(), -1, -1))
+                    wrong.push_back(at);
+            }
+        }
+        FinishCapture();
+        EXPECT_EQ(wrong, std::vector<size_t>());
+    }
+}
+
+// The limit holds before libjpeg or we allocate for the picture.
+TEST(JpegReadTest, OversizedPicturesAreRefused)
+{
+    const Bytes whole = JpegBytes("testorig.jpg");
+    const std::vector<Segment> segments = SegmentsOf(whole);
+    const Segment* frame = FindSegment(segments, 0xC0);
+    ASSERT_NE(frame, nullptr);
+    const std::pair<int, int> sizes[] = {{20000, 20000}, {16385, 1}, {1, 16385}, {65500, 65500}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(size.first);
+        Bytes huge = whole;
+        huge[frame->start + 5] = uint8_t(size.second >> 8);
+        huge[frame->start + 6] = uint8_t(size.second);
+        huge[frame->start + 7] = uint8_t(size.first >> 8);
+        huge[frame->start + 8] = uint8_t(size.first);
+        testing::internal::CaptureStdout();
+        OxHolder<OxSurface> surface(Decode(huge));
+        const std::string log = FinishCapture();
+        EXPECT_FALSE(surface);
+        EXPECT_TRUE(Contains(log, "PICTURE_TOO_LARGE")) << log;
+    }
+}
+
+// Each progressive scan is a pass over the whole picture, so a file that
+// repeats one scan endlessly is stopped.
+TEST(JpegReadTest, EndlessScansAreStopped)
+{
+    const Bytes whole = JpegBytes("testimgp.jpg");
+    const std::vector<Segment> segments = SegmentsOf(whole);
+    const Segment& last = segments.back();
+    ASSERT_EQ(last.marker, 0xDA);
+    const auto repeated = [&](int times) {
+        Bytes bytes(whole.begin(), whole.begin() + long(last.end));
+        for (int i = 0; i < times; ++i)
+            bytes.insert(bytes.end(), whole.begin() + long(last.start),
+                         whole.begin() + long(last.end));
+        bytes.insert(bytes.end(), {0xFF, 0xD9});
+        return bytes;
+    };
+    testing::internal::CaptureStdout();
+    OxHolder<OxSurface> few(Decode(repeated(20)));
+    OxHolder<OxSurface> endless(Decode(repeated(1000)));
+    const std::string log = FinishCapture();
+    EXPECT_TRUE(few);
+    EXPECT_FALSE(endless);
+    EXPECT_TRUE(Contains(log, "JPEG_TOO_MANY_SCANS")) << log;
+}
+
+TEST(JpegReadTest, ReadsFromTheCurrentPosition)
+{
+    Bytes bytes(100, 0xAB);
+    const Bytes jpeg = JpegBytes("testimggray.jpg");
+    bytes.insert(bytes.end(), jpeg.begin(), jpeg.end());
+    OxHolder<OxFile> file(new MemoryFile(bytes));
+    ASSERT_EQ(file->Seek(100, SEEK_SET), 0);
+    OxHolder<OxSurface> surface(ReadJpeg(file.get()));
+    OxHolder<OxSurface> direct(Decode(jpeg));
+    ASSERT_TRUE(surface);
+    ASSERT_TRUE(direct);
+    EXPECT_EQ(surface->pixelStore, direct->pixelStore);
+}
+
+TEST(JpegReadTest, FilesOfUnknownOrHugeSizeAreRefused)
+{
+    const Bytes jpeg = JpegBytes("testorig.jpg");
+    struct Row {
+        OxFile* file;
+        const char* logged;
+    };
+    const Row rows[] = {
+        {new UnseekableFile(jpeg), "FILE_SIZE_UNKNOWN"},
+        // Claims 1.5 GiB: refused before a buffer of that size is made.
+        {new MemoryFile(jpeg, 3L << 29), "FILE_TOO_LARGE"},
+    };
+    for (const Row& row : rows) {
+        OxHolder<OxFile> file(row.file);
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(OxHolder<OxSurface>(ReadJpeg(file.get())));
+        EXPECT_TRUE(Contains(FinishCapture(), row.logged)) << row.logged;
+    }
+}
