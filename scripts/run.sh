@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds glowview and runs it.
+# Installs what is missing, builds glowview and runs it: it opens its window on $DISPLAY.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh" plain
 
-if [ ! -x "$root/build/src/glowview" ]; then
-  echo "glowview: the program itself is not built yet; the foundation library and its tests are."
-  exit 0
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run.sh: no display is set; glowview needs one (on a machine without a screen:" \
+       "bash scripts/with-display.sh build/src/glowview)." >&2
 fi
 exec "$root/build/src/glowview"

@@ -1,0 +1,7 @@
+// glowview's entry point. The program takes no arguments.
+#include "src/app.h"
+
+int main(int, char**)
+{
+    return RunApplication();
+}

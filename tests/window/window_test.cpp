@@ -1,0 +1,236 @@
+// Tests of the window layer: key and mouse translation, client sizing, event routing and the pump.
+#include <GLFW/glfw3.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "window/window.h"
+
+TEST(WindowTranslationTest, GlfwKeysBecomeVirtualKeyCodes)
+{
+    const struct {
+        int glfwKey;
+        int virtualKey;
+    } rows[] = {
+        {GLFW_KEY_A, 0x41},          {GLFW_KEY_S, 0x53},         {GLFW_KEY_Z, 0x5A},
+        {GLFW_KEY_0, 0x30},          {GLFW_KEY_1, 0x31},         {GLFW_KEY_3, 0x33},
+        {GLFW_KEY_F1, 0x70},         {GLFW_KEY_F5, 0x74},        {GLFW_KEY_F12, 0x7B},
+        {GLFW_KEY_LEFT, 0x25},       {GLFW_KEY_RIGHT, 0x27},     {GLFW_KEY_UP, 0x26},
+        {GLFW_KEY_SPACE, 0x20},      {GLFW_KEY_ENTER, 0x0D},     {GLFW_KEY_KP_ENTER, 0x0D},
+        {GLFW_KEY_ESCAPE, 0x1B},     {GLFW_KEY_LEFT_SHIFT, 0x10}, {GLFW_KEY_RIGHT_CONTROL, 0x11},
+        {GLFW_KEY_LEFT_ALT, 0x12},   {GLFW_KEY_KP_3, 0x63},      {GLFW_KEY_KP_ADD, 0x6B},
+        {GLFW_KEY_SEMICOLON, 0xBA},  {GLFW_KEY_GRAVE_ACCENT, 0xC0}, {GLFW_KEY_UNKNOWN, 0},
+        {GLFW_KEY_WORLD_1, 0},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(VirtualKeyFromGlfwKey(row.glfwKey), row.virtualKey) << "GLFW key " << row.glfwKey;
+}
+
+TEST(WindowTranslationTest, KeyLParamIsBuiltAsWindowsBuildsIt)
+{
+    EXPECT_EQ(KeyLParam(0x39, false, false), 0x00390001);
+    EXPECT_EQ(uint32_t(KeyLParam(0x39, true, false)), 0x40390001u);
+    EXPECT_EQ(uint32_t(KeyLParam(0x139, false, true)), 0x80390001u) << "scan code cut to 8 bits";
+}
+
+TEST(WindowTranslationTest, MouseRecordsCarryPositionWheelAndButtons)
+{
+    const struct {
+        double x, y, scroll;
+        int buttons;
+        MouseRecord expected;
+    } rows[] = {
+        {10.7, 20.2, 0.0, MK_LBUTTON, {10, 20, 0, 1, 1, (20 << 16) | 10}},
+        {-5.0, -1.0, 0.0, 0, {-5, -1, 0, 0, 0, int32_t(0xFFFFFFFBu)}},
+        {0, 0, 1.0, 0, {0, 0, 1, 0, 120 << 16, 0}},
+        {0, 0, 0.5, 0, {0, 0, 0, 0, 60 << 16, 0}},
+        {0, 0, -2.0, MK_RBUTTON | MK_SHIFT, {0, 0, -2, 6, int32_t(0xFF100006u), 0}},
+        {70000.0, 1e12, 0.0, 0, {32767, 32767, 0, 0, 0, 0x7FFF7FFF}},
+    };
+    for (const auto& row : rows) {
+        const MouseRecord r = MakeMouseRecord(row.x, row.y, row.scroll, row.buttons);
+        EXPECT_EQ(r.x, row.expected.x) << row.x;
+        EXPECT_EQ(r.y, row.expected.y) << row.y;
+        EXPECT_EQ(r.wheel, row.expected.wheel) << row.scroll;
+        EXPECT_EQ(r.buttons, row.expected.buttons);
+        EXPECT_EQ(r.wParam, row.expected.wParam) << row.scroll;
+        EXPECT_EQ(r.lParam, row.expected.lParam) << row.x << "," << row.y;
+    }
+}
+
+namespace {
+
+// Records the events that reach it.
+class RecordingWindow : public OxWindow {
+public:
+    using OxWindow::OxWindow;
+    void OnSize(SizeRecord* record) override
+    {
+        sizes.push_back(*record);
+        order += 'S';
+    }
+    void OnSizing(SizeRecord* record) override
+    {
+        sizings.push_back(*record);
+        order += 'G';
+    }
+    void OnPaint() override { ++paints; }
+    void OnDropFile(const char* path) override { drops.push_back(path); }
+
+    std::vector<SizeRecord> sizes;
+    std::vector<SizeRecord> sizings;
+    std::string order;  // S for OnSize, G for OnSizing
+    std::vector<std::string> drops;
+    int paints = 0;
+};
+
+bool PumpUntilClientSize(WindowHandle window, int width, int height)
+{
+    for (int i = 0; i < 200; ++i) {
+        PumpMessages();
+        int w = 0, h = 0;
+        GetClientSize(window, &w, &h);
+        if (w == width && h == height)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = CreateAppWindow();
+        ASSERT_NE(window, nullptr) << "no window on the display: " << LastWindowError();
+    }
+    void TearDown() override
+    {
+        if (window)
+            DestroyAppWindow(window);
+        // NOTE: no TerminateWindowSystem: it makes Mesa unload its driver, whose
+        // one-time allocations the leak checker would then report without a name.
+    }
+    WindowHandle window = nullptr;
+};
+
+}  // namespace
+
+TEST_F(WindowTest, SetClientSizeGivesTheDrawableAndReportsOneSize)
+{
+    RecordingWindow object(window);
+    AttachWindowObject(window, &object);
+    ShowAppWindow(window);
+    SetClientSize(window, 640, 480);
+    ASSERT_TRUE(PumpUntilClientSize(window, 640, 480));
+    PumpMessages();
+    ASSERT_FALSE(object.sizes.empty());
+    EXPECT_EQ(object.sizes.back().width, 640);
+    EXPECT_EQ(object.sizes.back().height, 480);
+    EXPECT_EQ(object.sizes.back().kind, 0);
+    EXPECT_TRUE(object.sizings.empty()) << "the program's own resize is no user resize";
+
+    SetClientSize(window, 301, 199);
+    ASSERT_TRUE(PumpUntilClientSize(window, 301, 199));
+    PumpMessages();
+    EXPECT_EQ(object.sizes.back().width, 301);
+    EXPECT_EQ(object.sizes.back().height, 199);
+    AttachWindowObject(window, nullptr);
+}
+
+TEST_F(WindowTest, EventsReachOnlyTheAttachedObject)
+{
+    RecordingWindow other(nullptr);
+    AttachWindowObject(window, &other);  // its handle is not this window's
+    SetClientSize(window, 200, 100);
+    ASSERT_TRUE(PumpUntilClientSize(window, 200, 100));
+    EXPECT_TRUE(other.sizes.empty());
+    AttachWindowObject(window, nullptr);
+}
+
+TEST_F(WindowTest, PumpReportsACloseRequestAndNeverBlocks)
+{
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(PumpMessages());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    RequestClose(window);
+    EXPECT_TRUE(PumpMessages());
+    EXPECT_TRUE(PumpMessages()) << "it stays asked to close";
+}
+
+TEST_F(WindowTest, NoKeyIsDownAndAHiddenWindowHasNoFocus)
+{
+    PumpMessages();
+    for (int key : {int(VK_SPACE), int(VK_RETURN), 0x53, int(VK_F5), 0, -1})
+        EXPECT_FALSE(IsKeyDown(window, key)) << key;
+    EXPECT_FALSE(IsForeground(window));
+    EXPECT_FALSE(IsKeyDown(nullptr, VK_SPACE));
+}
+
+TEST_F(WindowTest, AUserResizeReportsTheOuterSizeThenTheClientSize)
+{
+    RecordingWindow object(window);
+    AttachWindowObject(window, &object);
+    ShowAppWindow(window);
+    SetClientSize(window, 640, 480);
+    ASSERT_TRUE(PumpUntilClientSize(window, 640, 480));
+    object.order.clear();
+    const std::string id = std::to_string(NativeWindowId(window));
+    ASSERT_EQ(std::system(("xdotool windowsize " + id + " 500 300").c_str()), 0);
+    ASSERT_TRUE(PumpUntilClientSize(window, 500, 300));
+    PumpMessages();
+    ASSERT_FALSE(object.sizings.empty());
+    // Without a window manager the window has no frame: outer size = client size.
+    EXPECT_EQ(object.sizings.back().width, 500);
+    EXPECT_EQ(object.sizings.back().height, 300);
+    ASSERT_FALSE(object.order.empty());
+    EXPECT_EQ(object.order.back(), 'S') << "the client size comes last: " << object.order;
+    EXPECT_EQ(object.sizes.back().width, 500);
+    EXPECT_EQ(object.sizes.back().height, 300);
+    AttachWindowObject(window, nullptr);
+}
+
+TEST_F(WindowTest, DropsDeliverOnlyTheFirstFileCutTo259Bytes)
+{
+    RecordingWindow object(window);
+    ShowAppWindow(window);
+    SetClientSize(window, 100, 100);
+    ASSERT_TRUE(PumpUntilClientSize(window, 100, 100));
+    const std::string id = std::to_string(NativeWindowId(window));
+    const std::string tool = XDND_DROP_TOOL;
+    const std::string longPath = "/tmp/" + std::string(300, 'n') + "/picture.png";
+    struct Row {
+        const char* what;
+        std::string files;
+        bool accepted;
+        std::string expected;
+    } rows[] = {
+        {"not accepted yet", "/tmp/a.png", false, ""},
+        {"three files", "/tmp/first.png /tmp/second.png /tmp/third.png", true, "/tmp/first.png"},
+        {"a long path", longPath, true, longPath.substr(0, 259)},
+        {"accepted no more", "/tmp/b.png", false, ""},
+    };
+    AttachWindowObject(window, &object);
+    for (const Row& row : rows) {
+        AcceptDroppedFiles(window, row.accepted);
+        object.drops.clear();
+        const std::string command = tool + " --timeout 5 " + id + " " + row.files + " &";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        for (int i = 0; i < 100 && object.drops.empty(); ++i) {
+            PumpMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (!row.accepted) {
+            EXPECT_TRUE(object.drops.empty()) << row.what;
+            continue;
+        }
+        ASSERT_EQ(object.drops.size(), 1u) << row.what;
+        EXPECT_EQ(object.drops[0], row.expected) << row.what;
+    }
+    AttachWindowObject(window, nullptr);
+}

@@ -1,0 +1,156 @@
+// The application window: OxWindow and its event records, window creation, the pump and client sizing.
+#pragma once
+
+#include <cstdint>
+
+// The window handle is a GLFW window, kept opaque so that callers never see GLFW.
+struct GLFWwindow;
+typedef GLFWwindow* WindowHandle;
+
+// Windows virtual-key codes, the values that the application reads.
+enum VirtualKey {
+    VK_BACK = 0x08,
+    VK_TAB = 0x09,
+    VK_RETURN = 0x0D,
+    VK_SHIFT = 0x10,
+    VK_CONTROL = 0x11,
+    VK_MENU = 0x12,
+    VK_PAUSE = 0x13,
+    VK_CAPITAL = 0x14,
+    VK_ESCAPE = 0x1B,
+    VK_SPACE = 0x20,
+    VK_PRIOR = 0x21,
+    VK_NEXT = 0x22,
+    VK_END = 0x23,
+    VK_HOME = 0x24,
+    VK_LEFT = 0x25,
+    VK_UP = 0x26,
+    VK_RIGHT = 0x27,
+    VK_DOWN = 0x28,
+    VK_SNAPSHOT = 0x2C,
+    VK_INSERT = 0x2D,
+    VK_DELETE = 0x2E,
+    VK_LWIN = 0x5B,
+    VK_RWIN = 0x5C,
+    VK_APPS = 0x5D,
+    VK_NUMPAD0 = 0x60,
+    VK_MULTIPLY = 0x6A,
+    VK_ADD = 0x6B,
+    VK_SUBTRACT = 0x6D,
+    VK_DECIMAL = 0x6E,
+    VK_DIVIDE = 0x6F,
+    VK_F1 = 0x70,
+    VK_F5 = 0x74,
+    VK_NUMLOCK = 0x90,
+    VK_SCROLL = 0x91,
+    VK_OEM_1 = 0xBA,
+    VK_OEM_PLUS = 0xBB,
+    VK_OEM_COMMA = 0xBC,
+    VK_OEM_MINUS = 0xBD,
+    VK_OEM_PERIOD = 0xBE,
+    VK_OEM_2 = 0xBF,
+    VK_OEM_3 = 0xC0,
+    VK_OEM_4 = 0xDB,
+    VK_OEM_5 = 0xDC,
+    VK_OEM_6 = 0xDD,
+    VK_OEM_7 = 0xDE,
+};
+
+// MK_ flags of the mouse record's buttons field.
+enum MouseFlag {
+    MK_LBUTTON = 0x01,
+    MK_RBUTTON = 0x02,
+    MK_SHIFT = 0x04,
+    MK_CONTROL = 0x08,
+    MK_MBUTTON = 0x10,
+};
+
+struct MouseRecord {
+    int32_t x;
+    int32_t y;
+    int32_t wheel;    // whole notches, truncated toward zero
+    int32_t buttons;  // MK_ flags
+    int32_t wParam;
+    int32_t lParam;
+};
+
+struct SizeRecord {
+    int32_t width;
+    int32_t height;
+    int32_t kind;
+    int32_t raw;
+};
+
+struct KeyRecord {
+    int32_t virtualKey;
+    int32_t virtualKeyAgain;
+    int32_t lParam;  // repeat count, scan code and flags
+    bool handled;
+};
+
+// Base of window objects: holds the handle and ignores every event.
+class OxWindow {
+public:
+    explicit OxWindow(WindowHandle handle) : handle(handle) {}
+    virtual ~OxWindow() = default;
+    OxWindow(const OxWindow&) = delete;
+    OxWindow& operator=(const OxWindow&) = delete;
+
+    virtual void OnDropFile(const char* path) { (void)path; }
+    virtual void OnMouseWheel(MouseRecord* record) { (void)record; }
+    virtual void OnNcMouseMove(MouseRecord* record) { (void)record; }
+    virtual void OnMouseMove(MouseRecord* record) { (void)record; }
+    virtual void OnButtonDown(MouseRecord* record) { (void)record; }
+    virtual void OnButtonUp(MouseRecord* record) { (void)record; }
+    virtual void OnSize(SizeRecord* record) { (void)record; }
+    virtual void OnSizing(SizeRecord* record) { (void)record; }
+    virtual void OnPaint() {}
+    virtual void OnSysKeyDown(KeyRecord* record) { (void)record; }
+    virtual void OnKeyDown(KeyRecord* record) { (void)record; }
+    virtual void OnKeyUp(KeyRecord* record) { (void)record; }
+
+    WindowHandle handle;
+};
+
+// Creates the hidden, resizable application window (class "glowView", title
+// "") with the GL context of the program's pixel format. Null on failure; the
+// reason is then in LastWindowError.
+WindowHandle CreateAppWindow();
+// The last error text that the window system reported, "" when none.
+const char* LastWindowError();
+
+// Events of the window reach `object` from now on (null: nobody). The object
+// must outlive the window or be detached first.
+void AttachWindowObject(WindowHandle handle, OxWindow* object);
+// Dropped files reach OnDropFile only while accepted.
+void AcceptDroppedFiles(WindowHandle handle, bool accept);
+
+void ShowAppWindow(WindowHandle handle);
+void DestroyAppWindow(WindowHandle handle);
+// Ends the window system once every window is destroyed.
+void TerminateWindowSystem();
+
+// Dispatches every pending event without blocking; true once a window was
+// asked to close.
+bool PumpMessages();
+// Asks the window to close, as its close box does.
+void RequestClose(WindowHandle handle);
+
+// Resizes the window, without moving it, so that its drawable is width x height pixels.
+void SetClientSize(WindowHandle handle, int width, int height);
+void GetClientSize(WindowHandle handle, int* width, int* height);
+void SetWindowTitle(WindowHandle handle, const char* title);
+
+// The key with the virtual-key code is down in this window.
+bool IsKeyDown(WindowHandle handle, int virtualKey);
+// The window has the input focus.
+bool IsForeground(WindowHandle handle);
+
+// The X window id of the window (0 where the window system is not X11), for
+// tools that drive the window from outside.
+unsigned long NativeWindowId(WindowHandle handle);
+
+// Translations used by the event routing, exposed for tests.
+int VirtualKeyFromGlfwKey(int glfwKey);
+int32_t KeyLParam(int scanCode, bool repeat, bool release);
+MouseRecord MakeMouseRecord(double x, double y, double scrollY, int buttons);

@@ -1,0 +1,10 @@
+// Native pieces where the window system is not X11: nothing to install, no X id.
+#include "window/window.h"
+#include "window/window_native.h"
+
+void InstallXErrorHandlers() {}
+
+unsigned long NativeWindowId(WindowHandle)
+{
+    return 0;
+}
