@@ -5,6 +5,10 @@
 
 DeviceState g_deviceState;
 
+namespace {
+bool g_framebufferObjectsHidden = false;
+}
+
 TextureRecord* TextureTable::LookUp(int index) const
 {
     if (index < 0 || size_t(index) >= slots.size())
@@ -14,7 +18,12 @@ TextureRecord* TextureTable::LookUp(int index) const
 
 bool HasFramebufferObjects()
 {
-    return glGenFramebuffers != nullptr;
+    return !g_framebufferObjectsHidden && glGenFramebuffers != nullptr;
+}
+
+void HideFramebufferObjects(bool hide)
+{
+    g_framebufferObjectsHidden = hide;
 }
 
 void DeleteOneTexture(int index)
@@ -30,12 +39,10 @@ void DeleteOneTexture(int index)
     TextureRecord* record = state.textureTable->LookUp(index);
     if (!record)
         return;
-    if (record->isFramebuffer) {
-        if (HasFramebufferObjects())
-            glDeleteFramebuffers(1, &record->name);
-    } else {
-        glDeleteTextures(1, &record->name);
-    }
+    // The framebuffer goes even while the objects are hidden: it exists all the same.
+    if (record->framebuffer != 0 && glDeleteFramebuffers)
+        glDeleteFramebuffers(1, &record->framebuffer);
+    glDeleteTextures(1, &record->name);
     state.textureTable->slots[size_t(index)].reset();
 }
 

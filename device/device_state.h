@@ -8,12 +8,15 @@
 #include "device/graphics.h"
 
 struct TextureRecord {
-    uint32_t name = 0;  // GL texture name, or framebuffer name when isFramebuffer
+    uint32_t name = 0;  // GL texture name
     int width = 0;
     int height = 0;
     int userWidth = 0;
     int userHeight = 0;
-    bool isFramebuffer = false;
+    bool isFramebuffer = false;  // made as a render target by Command op 7
+    // The framebuffer object that renders into the texture, made when first bound as a
+    // target; 0 when none. Deleted with the record.
+    uint32_t framebuffer = 0;
 };
 
 struct TextureTable {
@@ -71,6 +74,9 @@ extern DeviceState g_deviceState;
 
 // Framebuffer objects are available (GLEW provides glGenFramebuffers).
 bool HasFramebufferObjects();
+// Test seam: with hide, the device acts as a driver without framebuffer objects,
+// which no Mesa setting gives on its own.
+void HideFramebufferObjects(bool hide);
 
 // Deletes the texture at the index (and unbinds the drawing texture).
 void DeleteOneTexture(int index);

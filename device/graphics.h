@@ -16,6 +16,9 @@ public:
     virtual void EndFrame() = 0;
     virtual void Shutdown() = 0;
     virtual int LogDriverInfo() = 0;
+    // Numbered operations. The data of the GLSL ops: op 12 const char*[2] (vertex and
+    // fragment source), op 15 int[1], op 16 void*[4] { name, values, int* count, int* type },
+    // op 17 void*[2] { name, float positions }.
     virtual int Command(int op, int flag, void* data, int unused) = 0;
     virtual bool HasTexture(int index) = 0;
     virtual bool GetTextureInfo(int index, int* width, int* height, int* userWidth,
@@ -50,8 +53,9 @@ public:
     virtual void FillTriangle(float x1, float y1, float x2, float y2, float x3, float y3) = 0;
     virtual void DrawLine(float x1, float y1, float x2, float y2) = 0;
     virtual void DrawRect(float x1, float y1, float x2, float y2) = 0;
+    // sourceRect: { x0, y0, x1, y1 } in texels, null for the whole texture.
     virtual void DrawTexturedArc(int index, float radius1, float radius0, float startAngle,
-                                 float endAngle, const float* sourceRect) = 0;
+                                 float endAngle, const int* sourceRect) = 0;
     virtual void BeginTextured(int index) = 0;
     virtual void EndTextured() = 0;
     virtual void DrawTexturedRect(float x1, float y1, float x2, float y2, float s1, float t1,
@@ -120,7 +124,7 @@ public:
     void DrawLine(float x1, float y1, float x2, float y2) override;
     void DrawRect(float x1, float y1, float x2, float y2) override;
     void DrawTexturedArc(int index, float radius1, float radius0, float startAngle,
-                         float endAngle, const float* sourceRect) override;
+                         float endAngle, const int* sourceRect) override;
     void BeginTextured(int index) override;
     void EndTextured() override;
     void DrawTexturedRect(float x1, float y1, float x2, float y2, float s1, float t1, float s2,
