@@ -1,10 +1,13 @@
-// Process-wide state, the frame loop, CWin's event handlers and the application object.
+// Process-wide state, CLumaApp (picture, glow, frame, snapshots), CWin's handlers, the frame loop.
 #include "src/app.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -12,9 +15,11 @@
 
 #include "foundation/file.h"
 #include "foundation/log.h"
+#include "foundation/picture.h"
 #include "foundation/ref.h"
 #include "foundation/surface.h"
 #include "src/glhelp.h"
+#include "src/wallpaper.h"
 
 std::recursive_mutex g_appLock;
 std::recursive_mutex g_deviceLock;
@@ -53,14 +58,77 @@ CLumaApp::CLumaApp(WindowHandle hwnd) : hwnd(hwnd)
 CLumaApp::~CLumaApp()
 {
     LockGuard lock(g_appLock);
+    delete wall;
+    wall = nullptr;
     OxReleaseAndClear(source);
 }
+
+namespace {
+
+// The picture at the path, read as PNG and failing that as JPEG, each from a
+// freshly opened file; null when neither reads it.
+OxSurface* ReadPicture(const char* picturePath)
+{
+    OxSurface* picture = nullptr;
+    if (OxHolder<OxFile> file{OpenAssetFile(picturePath)})
+        picture = ReadPng(file.get());
+    if (!picture) {
+        if (OxHolder<OxFile> file{OpenAssetFile(picturePath)})
+            picture = ReadJpeg(file.get());
+    }
+    return picture;
+}
+
+// A new PF_RGBA copy of the picture, rows width * 4 bytes apart; null when it
+// cannot be made.
+OxSurface* CreateRgbaCopy(const OxSurface* picture)
+{
+    const int64_t byteSize = int64_t(picture->width) * picture->height * 4;
+    if (picture->width <= 0 || picture->height <= 0 || byteSize > INT32_MAX) {
+        LogMessage(__LINE__, kSource, LOG_ERROR, "Picture of %d x %d pixels cannot be shown",
+                   picture->width, picture->height);
+        return nullptr;
+    }
+    OxHolder<OxSurface> copy(CreateSurface(int(byteSize), picture->width, picture->height,
+                                           PF_RGBA, picture->width * 4));
+    if (!copy) {
+        LogMessage(__LINE__, kSource, LOG_ERROR, "No memory for a %d x %d picture",
+                   picture->width, picture->height);
+        return nullptr;
+    }
+    if (ConvertPixels(copy->pitch, copy->writePixels, PF_RGBA, picture) != 0) {
+        LogMessage(__LINE__, kSource, LOG_ERROR, "Pixel format %d cannot be shown",
+                   picture->format);
+        return nullptr;
+    }
+    return copy.Detach();
+}
+
+}  // namespace
 
 void CLumaApp::LoadPicture(const char* picturePath)
 {
     LockGuard lock(g_appLock);
-    (void)picturePath;
     CHECK_GL_ERROR(kSource);
+    if (!picturePath)
+        picturePath = "";
+    const size_t length = std::strlen(picturePath);
+    if (length >= sizeof(path)) {
+        LogMessage(__LINE__, kSource, LOG_ERROR,
+                   "Path of %d characters is longer than %d, not loaded", int(length),
+                   int(sizeof(path) - 1));
+    } else if (OxHolder<OxSurface> picture{ReadPicture(picturePath)}) {
+        if (OxSurface* rgba = CreateRgbaCopy(picture.get())) {
+            OxReleaseAndClear(source);
+            source = rgba;
+            UploadWall(source);
+            // Reload passes path itself, so source and destination may be the same.
+            std::memmove(path, picturePath, length + 1);
+            pictureWidth = source->width;
+            pictureHeight = source->height;
+            CHECK_GL_ERROR(kSource);
+        }
+    }
     UpdateTitle(hwnd);
     countdown = g_hasShaders ? -1 : 0;
     CHECK_GL_ERROR(kSource);
@@ -73,6 +141,8 @@ void CLumaApp::Reload(int width, int height)
         LockGuard lock(g_appLock);
         viewWidth = width / 2 * 2;
         viewHeight = height / 2 * 2;
+        delete wall;
+        wall = nullptr;
         {
             LockGuard deviceLock(g_deviceLock);
             if (g_device)
@@ -85,23 +155,14 @@ void CLumaApp::Reload(int width, int height)
     }
 }
 
-void CLumaApp::Update()
+void CLumaApp::UploadWall(const OxSurface* surface)
 {
     LockGuard lock(g_appLock);
-}
-
-void CLumaApp::DrawFrame()
-{
-    LockGuard lock(g_appLock);
-    glFrontFace(GL_CW);
-    glClearColor(0.3f, 0.3f, 0.3f, 0.0f);
-    glClearDepth(1.0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_CULL_FACE);
-    glLoadIdentity();
-    glViewport(0, 0, viewWidth, viewHeight);
+    delete wall;
+    wall = nullptr;
+    if (surface)
+        wall = new CWall(surface->width, surface->height, surface->readPixels);
+    CHECK_GL_ERROR(kSource);
 }
 
 void CLumaApp::UpdateTitle(WindowHandle window)
@@ -112,7 +173,184 @@ void CLumaApp::UpdateTitle(WindowHandle window)
     SetWindowTitle(window, title);
 }
 
+// ---- glow controls and the processor-side pass ----
+
+namespace {
+
+float Toggled(float weight)
+{
+    return weight == 0.0f ? 1.0f : 0.0f;
+}
+
+struct Control {
+    int virtualKey;
+    int sleepMilliseconds;
+    void (*act)(CLumaApp* app);
+};
+
+// Tested in this order, each on its own; a held key acts again after its sleep.
+const Control kControls[] = {
+    {VK_F5, 200, [](CLumaApp* app) { app->Reload(app->viewWidth, app->viewHeight); }},
+    {VK_LEFT, 20, [](CLumaApp*) { g_power = std::min(g_power + 1.0f, 100.0f); }},
+    {VK_RIGHT, 20, [](CLumaApp*) { g_power = std::max(g_power - 1.0f, 1.0f); }},
+    {0x31, 200, [](CLumaApp*) { g_weightR = Toggled(g_weightR); }},
+    {0x32, 200, [](CLumaApp*) { g_weightG = Toggled(g_weightG); }},
+    {0x33, 200, [](CLumaApp*) { g_weightB = Toggled(g_weightB); }},
+    {0x53, 200, [](CLumaApp*) { g_snapshotRequested = true; }},
+};
+
+uint8_t ToByte(double value)
+{
+    const long truncated = long(value);
+    return uint8_t(std::clamp(truncated, 0L, 255L));
+}
+
+// The glow of one RGBA pixel in place, with the single-precision steps of the pass.
+void GlowPixel(uint8_t* pixel)
+{
+    const float c0 = float(pixel[0] / 255.0);
+    const float c1 = float(pixel[1] / 255.0);
+    const float c2 = float(pixel[2] / 255.0);
+    const double s = double(g_weightG) * c1 * c1 + double(g_weightR) * c0 * c0 +
+                     double(g_weightB) * c2 * c2;
+    const float t = float(s + 1.0);
+    const float base = float(1.0 / t);
+    const float glow = float(std::pow(double(base), double(g_power)));
+    const float channels[3] = {c0, c1, c2};
+    for (int k = 0; k < 3; ++k)
+        pixel[k] = ToByte(double(float(channels[k] + glow)) * 255.0);
+    pixel[3] = ToByte(double(float(pixel[3] / 255.0)) * 255.0);
+}
+
+}  // namespace
+
+OxSurface* CreateGlowCopy(const OxSurface* picture)
+{
+    if (!picture)
+        return nullptr;
+    OxSurface* copy = CreateRgbaCopy(picture);
+    if (!copy)
+        return nullptr;
+    for (int y = 0; y < copy->height; ++y) {
+        uint8_t* row = copy->writePixels + size_t(y) * size_t(copy->pitch);
+        for (int x = 0; x < copy->width; ++x)
+            GlowPixel(row + size_t(x) * 4);
+    }
+    return copy;
+}
+
+void CLumaApp::Update()
+{
+    LockGuard lock(g_appLock);
+    if (IsForeground(hwnd)) {
+        bool anyKey = false;
+        for (const Control& control : kControls) {
+            if (!IsKeyDown(hwnd, control.virtualKey))
+                continue;
+            anyKey = true;
+            control.act(this);
+            SleepMilliseconds(control.sleepMilliseconds);
+        }
+        if (anyKey) {
+            countdown = g_hasShaders ? -1 : 20;
+            UpdateTitle(hwnd);
+        }
+    }
+    if (countdown > 0) {
+        --countdown;
+    } else if (countdown == 0 && source) {
+        RunGlowPass();
+        countdown = -1;
+    }
+}
+
+void CLumaApp::RunGlowPass()
+{
+    LockGuard lock(g_appLock);
+    OxHolder<OxSurface> copy(CreateGlowCopy(source));
+    if (copy)
+        UploadWall(copy.get());
+}
+
+// ---- frame drawing and snapshots ----
+
+namespace {
+
+// The lowest "snapshot%d.png" that names nothing yet, a directory or a
+// dangling link included; false when every number is taken.
+bool FindFreeSnapshotName(char* name, size_t size)
+{
+    for (int n = 0; n < INT32_MAX; ++n) {
+        std::snprintf(name, size, "snapshot%d.png", n);
+        std::error_code error;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(name, error)))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void CLumaApp::DrawFrame()
+{
+    LockGuard lock(g_appLock);
+    glFrontFace(GL_CW);
+    DrawScene();
+    if (g_snapshotRequested && path[0] != '\0') {
+        char name[kMaxPath];
+        if (FindFreeSnapshotName(name, sizeof(name)))
+            SavePicture(name);
+        g_snapshotRequested = false;
+    }
+}
+
+void CLumaApp::DrawScene()
+{
+    LockGuard lock(g_appLock);
+    glClearColor(0.3f, 0.3f, 0.3f, 0.0f);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    SetupView();
+    if (wall)
+        DrawWall(wall);
+}
+
+void CLumaApp::SetupView()
+{
+    LockGuard lock(g_appLock);
+    if (g_hasShaders)
+        LoadIdentity();
+    else
+        glLoadIdentity();
+    glViewport(0, 0, viewWidth, viewHeight);
+    const int halfWidth = viewWidth / 2;
+    const int halfHeight = viewHeight / 2;
+    Ortho(float(-halfWidth), float(halfWidth), float(-halfHeight), float(halfHeight), -1000.0f,
+          1000.0f);
+    Translate(float(-halfWidth), float(-halfHeight), 0.0f);
+}
+
 // ---- the window object ----
+
+namespace {
+
+// Gives the window a client area of width x height and handles the new size at once.
+// NOTE: X11 reports a resize later, in an event, where Windows sends WM_SIZE from
+// inside SetWindowPos; without this the next frame, and a snapshot taken in it,
+// would still use the old size while the drawable already has the new one.
+void SizeClientArea(CWin* window, int width, int height)
+{
+    SetClientSize(window->handle, width, height);
+    SizeRecord record = {0, 0, 0, 0};
+    GetClientSize(window->handle, &record.width, &record.height);
+    if (record.width > 0 && record.height > 0)
+        window->OnSize(&record);
+}
+
+}  // namespace
 
 CWin::CWin(WindowHandle handle) : OxWindow(handle)
 {
@@ -168,7 +406,7 @@ void CWin::OnDropFile(const char* path)
     if (!g_ready)
         return;
     g_app->LoadPicture(path);
-    SetClientSize(handle, g_app->pictureWidth, g_app->pictureHeight);
+    SizeClientArea(this, g_app->pictureWidth, g_app->pictureHeight);
 }
 
 void CWin::OnSize(SizeRecord* record)
@@ -223,7 +461,7 @@ int RunApplication()
     g_app = new CLumaApp(handle);
     g_app->Reload(640, 480);
     g_ready = true;
-    SetClientSize(handle, 640, 480);
+    SizeClientArea(g_window, 640, 480);
 
     while (!PumpMessages()) {
         SleepMilliseconds(16);

@@ -8,6 +8,7 @@
 #include "window/window.h"
 
 class OxSurface;
+class CWall;
 class CWin;
 class CLumaApp;
 
@@ -37,13 +38,26 @@ public:
     CLumaApp(const CLumaApp&) = delete;
     CLumaApp& operator=(const CLumaApp&) = delete;
 
+    // Reads a PNG or JPEG and makes it the picture. A failure, or a path longer
+    // than `path` holds, leaves the current picture, path and sizes as they were.
     void LoadPicture(const char* path);
+    // Sets the view, rebuilds the device state and the renderer, reads the picture again.
     void Reload(int width, int height);
+    // Once per frame: the keys (while focused), the countdown and the processor-side pass.
     void Update();
+    // Clears, draws the wall and serves a pending snapshot request.
     void DrawFrame();
+    void DrawScene();
+    // One unit per pixel, the origin at the view's lower left corner.
+    void SetupView();
+    // Replaces the wall with one built from the PF_RGBA surface.
+    void UploadWall(const OxSurface* surface);
     void UpdateTitle(WindowHandle hwnd);
+    // Replaces the wall with a copy of source that has the glow applied.
+    void RunGlowPass();
 
     char path[256] = {};
+    CWall* wall = nullptr;
     OxSurface* source = nullptr;
     WindowHandle hwnd;
     int32_t countdown = -1;
@@ -63,6 +77,10 @@ public:
     void OnSizing(SizeRecord* record) override;
     void OnPaint() override;
 };
+
+// A new PF_RGBA copy of the picture with the current glow settings applied on
+// the processor; null when it cannot be made. The picture is not changed.
+OxSurface* CreateGlowCopy(const OxSurface* picture);
 
 // Creates the OpenGL device in g_device and initialises it on the window; the
 // result of Initialize (0, or -1 without a GL context).

@@ -14,6 +14,7 @@
 #include "src/app.h"
 #include "src/glhelp.h"
 #include "test_support.h"
+#include "app/key_press.h"
 
 namespace {
 
@@ -205,51 +206,6 @@ TEST_F(AppTest, WithoutGlslEntryPointsTheFixedFunctionPathIsChosen)
 }
 
 namespace {
-
-int RunCommand(const std::string& command)
-{
-    return std::system(command.c_str());
-}
-
-bool PumpUntilKeys(WindowHandle window, const std::vector<int>& virtualKeys, bool down)
-{
-    for (int i = 0; i < 50; ++i) {
-        PumpMessages();
-        bool all = true;
-        for (int key : virtualKeys)
-            all = all && IsKeyDown(window, key) == down;
-        if (all)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
-// Presses keys (xdotool names) on the focused window and pumps until the
-// window holds them all down. A window that another test on the display shows
-// takes the focus, which releases every key, so the press is tried again then.
-bool HoldKeys(WindowHandle window, const std::string& names, const std::vector<int>& virtualKeys)
-{
-    const std::string id = std::to_string(NativeWindowId(window));
-    const std::string target = " --window " + id + " ";
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        RunCommand("timeout 2 xdotool windowfocus --sync " + id);
-        PumpMessages();
-        if (RunCommand("xdotool keydown" + target + names) != 0)
-            return false;
-        if (PumpUntilKeys(window, virtualKeys, true))
-            return true;
-        RunCommand("xdotool keyup" + target + names);
-    }
-    return false;
-}
-
-bool ReleaseKeys(WindowHandle window, const std::string& names, const std::vector<int>& virtualKeys)
-{
-    const std::string target = " --window " + std::to_string(NativeWindowId(window)) + " ";
-    return RunCommand("xdotool keyup" + target + names) == 0 &&
-           PumpUntilKeys(window, virtualKeys, false);
-}
 
 // Runs one frame; returns how long it took in milliseconds.
 long TimedFrame()

@@ -1,0 +1,413 @@
+// Tests of the picture document, the glow keys, the processor-side pass and snapshots.
+#include <GL/glew.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "foundation/picture.h"
+#include "foundation/ref.h"
+#include "foundation/surface.h"
+#include "src/app.h"
+#include "src/glhelp.h"
+#include "src/wallpaper.h"
+#include "test_support.h"
+#include "app/key_press.h"
+
+namespace {
+
+struct GlowSettings {
+    float r, g, b, level;
+};
+
+void Apply(const GlowSettings& settings)
+{
+    g_weightR = settings.r;
+    g_weightG = settings.g;
+    g_weightB = settings.b;
+    g_power = settings.level;
+}
+
+OxSurface* RgbaSurface(const std::vector<uint8_t>& bytes, int width, int height)
+{
+    OxSurface* surface = CreateSurface(int(bytes.size()), width, height, PF_RGBA, width * 4);
+    std::copy(bytes.begin(), bytes.end(), surface->writePixels);
+    return surface;
+}
+
+}  // namespace
+
+TEST(GlowPassTest, KnownPixelCases)
+{
+    struct Case {
+        GlowSettings settings;
+        uint8_t in[4];
+        uint8_t want[4];
+    };
+    const GlowSettings start = {1, 1, 0, 10};
+    const Case cases[] = {
+        {start, {255, 0, 0, 128}, {255, 0, 0, 128}},
+        {start, {0, 0, 0, 255}, {255, 255, 255, 255}},
+        {start, {0, 0, 255, 255}, {255, 255, 255, 255}},  // blue is not weighted
+        {start, {128, 128, 128, 255}, {132, 132, 132, 255}},
+        {{1, 1, 0, 1}, {255, 0, 0, 128}, {255, 127, 127, 128}},
+        {{0, 0, 0, 10}, {12, 200, 99, 7}, {255, 255, 255, 7}},
+        {{0, 0, 0, 100}, {255, 255, 255, 0}, {255, 255, 255, 0}},
+        {{1, 1, 1, 100}, {255, 255, 255, 200}, {255, 255, 255, 200}},
+    };
+    for (const Case& c : cases) {
+        Apply(c.settings);
+        // The pixel sits in the middle of a 3 x 2 picture to catch row and pixel stepping.
+        std::vector<uint8_t> bytes(3 * 2 * 4, 0);
+        std::copy(c.in, c.in + 4, bytes.begin() + (1 * 3 + 1) * 4);
+        OxHolder<OxSurface> source(RgbaSurface(bytes, 3, 2));
+        OxHolder<OxSurface> copy(CreateGlowCopy(source.get()));
+        ASSERT_TRUE(copy);
+        EXPECT_EQ(copy->format, PF_RGBA);
+        EXPECT_EQ(copy->pitch, 12);
+        const uint8_t* got = copy->readPixels + (1 * 3 + 1) * 4;
+        EXPECT_EQ(std::vector<uint8_t>(got, got + 4), std::vector<uint8_t>(c.want, c.want + 4))
+            << "in " << int(c.in[0]) << "," << int(c.in[1]) << "," << int(c.in[2]) << " R"
+            << c.settings.r << " G" << c.settings.g << " B" << c.settings.b << " LEVEL="
+            << c.settings.level;
+        EXPECT_EQ(source->readPixels[(1 * 3 + 1) * 4], c.in[0]) << "the source is unchanged";
+    }
+    // Every alpha byte comes back unchanged.
+    std::vector<uint8_t> alphas(256 * 4, 0);
+    for (int a = 0; a < 256; ++a)
+        alphas[size_t(a) * 4 + 3] = uint8_t(a);
+    OxHolder<OxSurface> source(RgbaSurface(alphas, 256, 1));
+    OxHolder<OxSurface> copy(CreateGlowCopy(source.get()));
+    for (int a = 0; a < 256; ++a)
+        ASSERT_EQ(copy->readPixels[a * 4 + 3], a);
+    EXPECT_EQ(CreateGlowCopy(nullptr), nullptr);
+}
+
+namespace {
+
+bool PumpUntilClientSize(WindowHandle window, int width, int height)
+{
+    for (int i = 0; i < 200; ++i) {
+        PumpMessages();
+        int w = 0, h = 0;
+        GetClientSize(window, &w, &h);
+        if (w == width && h == height)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// Writes a width x height PNG whose pixel (x, y) is (x, y, 0) in bytes.
+bool WritePicture(const std::string& file, int width, int height)
+{
+    std::vector<uint8_t> rgb(size_t(width) * height * 3, 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            rgb[(size_t(y) * width + x) * 3] = uint8_t(x);
+            rgb[(size_t(y) * width + x) * 3 + 1] = uint8_t(y);
+        }
+    }
+    std::FILE* stream = std::fopen(file.c_str(), "wb");
+    if (!stream)
+        return false;
+    const int result = WritePng(width, height, rgb.data(), stream);
+    std::fclose(stream);
+    return result == 0;
+}
+
+// The program's start-up in a fresh working directory.
+class PictureTest : public ::testing::Test {
+protected:
+    void StartUp()
+    {
+        handle = CreateAppWindow();
+        ASSERT_NE(handle, nullptr) << "no window on the display: " << LastWindowError();
+        g_window = new CWin(handle);
+        AttachWindowObject(handle, g_window);
+        ShowAppWindow(handle);
+        ASSERT_EQ(CreateDevice(handle), 0);
+        g_app = new CLumaApp(handle);
+        testing::internal::CaptureStdout();
+        g_app->Reload(640, 480);
+        testing::internal::GetCapturedStdout();
+        g_ready = true;
+        SetClientSize(handle, 640, 480);
+        ASSERT_TRUE(PumpUntilClientSize(handle, 640, 480));
+    }
+    void TearDown() override
+    {
+        if (handle)
+            DestroyAppWindow(handle);
+        delete g_app;
+        g_app = nullptr;
+        delete g_window;
+        g_window = nullptr;
+        // NOTE: no TerminateWindowSystem: it makes Mesa unload its driver, whose
+        // one-time allocations the leak checker would then report without a name.
+    }
+    template <class F>
+    static std::string Log(F call)
+    {
+        testing::internal::CaptureStdout();
+        call();
+        return testing::internal::GetCapturedStdout();
+    }
+    static int Count(const std::string& text, const std::string& part)
+    {
+        int count = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++count;
+        return count;
+    }
+    // Holds the keys down while the window has the focus, which other tests'
+    // windows on the display may take for a moment.
+    bool HoldFocused(const std::string& names, const std::vector<int>& virtualKeys)
+    {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (HoldKeys(handle, names, virtualKeys) && IsForeground(handle))
+                return true;
+            ReleaseKeys(handle, names, virtualKeys);
+        }
+        return false;
+    }
+
+    TempDir dir;
+    ScopedCurrentDir inDir{dir.path()};
+    WindowHandle handle = nullptr;
+};
+
+}  // namespace
+
+TEST_F(PictureTest, LoadsKeepOrLeaveTheCurrentPicture)
+{
+    std::filesystem::create_directories(dir.File("paid/assets"));
+    ASSERT_TRUE(WritePicture(dir.File("paid/assets/inner.png"), 100, 70));
+    ASSERT_TRUE(WritePicture(dir.File("other.png"), 65, 1));
+    StartUp();
+    EXPECT_EQ(g_app->source, nullptr) << "the empty path finds nothing";
+    EXPECT_EQ(g_app->wall, nullptr);
+
+    // A bare name found below a search root is kept as given.
+    g_app->LoadPicture("inner.png");
+    EXPECT_STREQ(g_app->path, "inner.png");
+    ASSERT_NE(g_app->source, nullptr);
+    EXPECT_EQ(g_app->source->format, PF_RGBA);
+    EXPECT_EQ(g_app->pictureWidth, 100);
+    EXPECT_EQ(g_app->pictureHeight, 70);
+    ASSERT_NE(g_app->wall, nullptr);
+    EXPECT_EQ(g_app->wall->columns, 2);
+    EXPECT_EQ(g_app->wall->rows, 2);
+    EXPECT_EQ(g_app->countdown, -1);
+    const OxSurface* source = g_app->source;
+    const CWall* wall = g_app->wall;
+
+    // Failed loads: nothing is read, or the path does not fit; all stays.
+    ASSERT_TRUE(WriteWholeFile(dir.File("notes.txt"), {'h', 'i'}));
+    const std::string longPath = dir.path() + "/" + std::string(300 - dir.path().size(), 'x');
+    for (const std::string& bad : {std::string("notes.txt"), std::string("missing.png"),
+                                   longPath, std::string(256, 'y')}) {
+        const std::string log = Log([&] { g_app->LoadPicture(bad.c_str()); });
+        EXPECT_STREQ(g_app->path, "inner.png") << bad.size();
+        EXPECT_EQ(g_app->source, source);
+        EXPECT_EQ(g_app->wall, wall);
+        EXPECT_EQ(g_app->pictureWidth, 100);
+        EXPECT_EQ(g_app->pictureHeight, 70);
+        if (bad.size() > 255) {
+            EXPECT_EQ(Count(log, "\n"), 1) << log;
+            EXPECT_EQ(log.rfind("src/app[", 0), 0u) << log;
+        }
+    }
+    // A drop of a path that is too long is refused the same way; the client area takes the
+    // current picture's size.
+    g_window->OnDropFile(longPath.c_str());
+    EXPECT_TRUE(PumpUntilClientSize(handle, 100, 70));
+    EXPECT_STREQ(g_app->path, "inner.png");
+
+    g_app->LoadPicture("other.png");
+    EXPECT_STREQ(g_app->path, "other.png");
+    EXPECT_EQ(g_app->pictureWidth, 65);
+    EXPECT_EQ(g_app->pictureHeight, 1);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(PictureTest, ReloadRebuildsTheWallAndKeepsSourceWhenTheFileIsGone)
+{
+    ASSERT_TRUE(WritePicture(dir.File("pic.png"), 130, 64));
+    StartUp();
+    g_app->LoadPicture("pic.png");
+    ASSERT_NE(g_app->wall, nullptr);
+    const GLuint program = g_wallpaperProgram;
+
+    const std::string log = Log([] { g_app->Reload(g_app->viewWidth, g_app->viewHeight); });
+    EXPECT_EQ(Count(log, "Create texture for wall: "), 3) << "a new wall of 3 x 1 tiles";
+    EXPECT_STREQ(g_app->path, "pic.png") << "reloaded from its own path";
+    ASSERT_NE(g_app->wall, nullptr);
+    EXPECT_FALSE(glIsProgram(program)) << "one program at a time";
+    EXPECT_TRUE(glIsProgram(g_wallpaperProgram));
+    EXPECT_EQ(g_reloadDepth, 0);
+
+    std::filesystem::remove(dir.File("pic.png"));
+    g_app->Reload(g_app->viewWidth, g_app->viewHeight);
+    EXPECT_EQ(g_app->wall, nullptr) << "only the clear colour is drawn";
+    EXPECT_NE(g_app->source, nullptr);
+    EXPECT_STREQ(g_app->path, "pic.png");
+    EXPECT_EQ(g_app->pictureWidth, 130);
+
+    // The frame is then uniformly grey.
+    LockGuard lock(g_appLock);
+    g_app->DrawFrame();
+    OxHolder<OxSurface> capture(CaptureWindow());
+    ASSERT_TRUE(capture);
+    const uint8_t* last = capture->readPixels + (capture->height - 1) * capture->pitch;
+    EXPECT_NEAR(last[0], 77, 1);
+    EXPECT_NEAR(capture->readPixels[0], 77, 1);
+}
+
+TEST_F(PictureTest, WithoutGlslThePassRunsAfterALoadAndTwentyUpdatesAfterAKey)
+{
+    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);
+    ASSERT_TRUE(WritePicture(dir.File("pic.png"), 64, 64));
+    StartUp();
+    ASSERT_FALSE(g_hasShaders);
+    g_app->Update();
+    EXPECT_EQ(g_app->countdown, 0) << "no source: the pass waits";
+
+    g_app->LoadPicture("pic.png");
+    EXPECT_EQ(g_app->countdown, 0);
+    std::string log = Log([] { g_app->Update(); });
+    EXPECT_EQ(Count(log, "Create texture for wall: "), 1) << "the pass uploads a processed wall";
+    EXPECT_EQ(g_app->countdown, -1);
+    // Pixel (0, 0) is black in the picture: white after the pass; source is unchanged.
+    std::vector<uint8_t> texels(64 * 64 * 4);
+    glBindTexture(GL_TEXTURE_2D, g_app->wall->textures[0]);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(texels[0], 255);
+    EXPECT_EQ(texels[1], 255);
+    EXPECT_EQ(texels[2], 255);
+    EXPECT_EQ(g_app->source->readPixels[0], 0);
+
+    // A key sets 20 and its own update lowers it to 19: the pass comes 20 updates later.
+    g_app->countdown = 19;
+    for (int update = 1; update <= 20; ++update) {
+        log = Log([] { g_app->Update(); });
+        EXPECT_EQ(Count(log, "Create texture for wall: "), update == 20 ? 1 : 0) << update;
+    }
+    EXPECT_EQ(g_app->countdown, -1);
+    log = Log([] { g_app->Update(); });
+    EXPECT_EQ(log, "") << "idle";
+}
+
+TEST_F(PictureTest, WithGlslThePassNeverRuns)
+{
+    ASSERT_TRUE(WritePicture(dir.File("pic.png"), 64, 64));
+    StartUp();
+    ASSERT_TRUE(g_hasShaders);
+    g_app->LoadPicture("pic.png");
+    EXPECT_EQ(g_app->countdown, -1);
+    const std::string log = Log([] {
+        for (int i = 0; i < 25; ++i)
+            g_app->Update();
+    });
+    EXPECT_EQ(log, "");
+}
+
+TEST_F(PictureTest, SnapshotsTakeTheLowestFreeNumberOnceAPictureIsLoaded)
+{
+    ASSERT_TRUE(WritePicture(dir.File("pic.png"), 64, 64));
+    ASSERT_TRUE(WriteWholeFile(dir.File("snapshot0.png"), {'x'}));
+    ASSERT_TRUE(WriteWholeFile(dir.File("snapshot2.png"), {'x'}));
+    std::filesystem::create_directory(dir.File("snapshot3.png"));
+    StartUp();
+    LockGuard lock(g_appLock);
+
+    g_snapshotRequested = true;
+    g_app->DrawFrame();
+    EXPECT_TRUE(g_snapshotRequested) << "no picture yet: the request waits";
+    EXPECT_FALSE(std::filesystem::exists(dir.File("snapshot1.png")));
+
+    g_app->LoadPicture("pic.png");
+    g_app->DrawFrame();
+    EXPECT_FALSE(g_snapshotRequested);
+    const std::vector<uint8_t> first = ReadWholeFile(dir.File("snapshot1.png"));
+    ASSERT_GT(first.size(), 24u);
+    EXPECT_EQ(first[1], 'P');
+    // The PNG header's size: the whole 640 x 480 drawable.
+    EXPECT_EQ((first[18] << 8) | first[19], 640);
+    EXPECT_EQ((first[22] << 8) | first[23], 480);
+
+    g_snapshotRequested = true;
+    g_app->DrawFrame();
+    EXPECT_TRUE(std::filesystem::exists(dir.File("snapshot4.png")))
+        << "snapshot2.png and the directory snapshot3.png are taken";
+    EXPECT_EQ(ReadWholeFile(dir.File("snapshot2.png")).size(), 1u);
+}
+
+TEST_F(PictureTest, KeysActInTheirOrderWithTheirSleeps)
+{
+    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);  // a key then restarts the countdown
+    StartUp();
+    struct Case {
+        const char* keys;
+        std::vector<int> virtualKeys;
+        float power, wantPower, wantR;
+        long minMilliseconds;
+        bool reloads;
+    };
+    const Case cases[] = {
+        {"Left", {VK_LEFT}, 10, 11, 1, 20, false},  // Left raises LEVEL
+        {"Left", {VK_LEFT}, 100, 100, 1, 20, false},
+        {"Right", {VK_RIGHT}, 10, 9, 1, 20, false},
+        {"Right", {VK_RIGHT}, 1, 1, 1, 20, false},
+        {"1", {0x31}, 10, 10, 0, 200, false},
+        {"F5 1", {VK_F5, 0x31}, 10, 10, 0, 400, true},  // the reload first, then R
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys);
+        g_weightR = 1;
+        g_power = c.power;
+        g_app->countdown = -1;
+        ASSERT_TRUE(HoldFocused(c.keys, c.virtualKeys));
+        std::string log;
+        const auto start = std::chrono::steady_clock::now();
+        log = Log([] { g_app->Update(); });
+        const long took = long(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now() - start)
+                                   .count());
+        ReleaseKeys(handle, c.keys, c.virtualKeys);
+        EXPECT_EQ(g_power, c.wantPower);
+        EXPECT_EQ(g_weightR, c.wantR);
+        EXPECT_EQ(g_app->countdown, 19) << "set to 20 by the key, lowered in the same update";
+        EXPECT_GE(took, c.minMilliseconds);
+        EXPECT_EQ(log.find("GL_VENDOR: ") != std::string::npos, c.reloads) << log;
+    }
+    // S before any picture: the request is set and waits.
+    g_snapshotRequested = false;
+    ASSERT_TRUE(HoldFocused("s", {0x53}));
+    g_app->Update();
+    ReleaseKeys(handle, "s", {0x53});
+    EXPECT_TRUE(g_snapshotRequested);
+}
+
+TEST_F(PictureTest, ADropSizesTheViewAndTheDeviceBeforeTheNextFrame)
+{
+    ASSERT_TRUE(WritePicture(dir.File("odd.png"), 301, 199));
+    StartUp();
+    g_window->OnDropFile(dir.File("odd.png").c_str());  // no events pumped since
+    EXPECT_EQ(g_app->viewWidth, 300);
+    EXPECT_EQ(g_app->viewHeight, 198);
+    int size[2] = {0, 0};
+    {
+        LockGuard lock(g_deviceLock);
+        g_device->GetValue(0, nullptr, size);
+    }
+    EXPECT_EQ(size[0], 301);
+    EXPECT_EQ(size[1], 199);
+}

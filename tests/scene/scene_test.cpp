@@ -1,0 +1,489 @@
+// Tests of the scene: the transform stack on both paths, PROGRAM_WALLPAPER, the wall's tiles.
+#include <GL/glew.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "device/gl_window.h"
+#include "src/glhelp.h"
+#include "src/wallpaper.h"
+
+namespace {
+
+// The programmable path's stack without any GL: the operations only touch memory.
+class TransformStackTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_hasShaders = true;
+        g_modelViewStack = std::make_unique<MatrixStack>();
+    }
+    void TearDown() override { g_modelViewStack.reset(); }
+
+    static Matrix4 Top()
+    {
+        Matrix4 top;
+        GetModelViewMatrix(&top);
+        return top;
+    }
+};
+
+void Transform(const Matrix4& matrix, const float in[4], float out[4])
+{
+    for (int i = 0; i < 4; ++i) {
+        out[i] = 0;
+        for (int j = 0; j < 4; ++j)
+            out[i] += matrix.m[4 * j + i] * in[j];
+    }
+}
+
+bool SameBits(const Matrix4& a, const Matrix4& b)
+{
+    return std::memcmp(a.m, b.m, sizeof(a.m)) == 0;
+}
+
+}  // namespace
+
+TEST_F(TransformStackTest, NewStackAndLoadIdentityHoldOneIdentity)
+{
+    EXPECT_EQ(g_modelViewStack->Size(), 1u);
+    EXPECT_TRUE(SameBits(Top(), IdentityMatrix()));
+
+    Translate(5, 6, 7);
+    LoadIdentity();
+    EXPECT_EQ(g_modelViewStack->Size(), 1u);
+    EXPECT_TRUE(SameBits(Top(), IdentityMatrix()));
+
+    PopMatrix();
+    EXPECT_TRUE(g_modelViewStack->Empty());
+    PopMatrix();  // an empty stack: nothing happens
+    EXPECT_TRUE(g_modelViewStack->Empty());
+    LoadIdentity();
+    EXPECT_EQ(g_modelViewStack->Size(), 1u);
+    EXPECT_TRUE(SameBits(Top(), IdentityMatrix()));
+}
+
+TEST_F(TransformStackTest, TranslateScaleAndOrthoMatrices)
+{
+    Translate(3, -4, 5);
+    Matrix4 want = IdentityMatrix();
+    want.m[12] = 3;
+    want.m[13] = -4;
+    want.m[14] = 5;
+    EXPECT_TRUE(SameBits(Top(), want));
+
+    // Translate(0, h, 0), Scale(1, -1, 1) flips y about h / 2.
+    LoadIdentity();
+    Translate(0, 199, 0);
+    Scale(1, -1, 1);
+    const float points[][2] = {{0, 0}, {300, 198}, {17, 64}};
+    for (const auto& p : points) {
+        const float in[4] = {p[0], p[1], 0, 1};
+        float out[4];
+        Transform(Top(), in, out);
+        EXPECT_FLOAT_EQ(out[0], p[0]);
+        EXPECT_FLOAT_EQ(out[1], 199 - p[1]);
+        EXPECT_FLOAT_EQ(out[2], 0);
+        EXPECT_FLOAT_EQ(out[3], 1);
+    }
+
+    Ortho(-320, 320, -240, 240, -1000, 1000);
+    EXPECT_FLOAT_EQ(g_projectionMatrix.m[0], 1.0f / 320);
+    EXPECT_FLOAT_EQ(g_projectionMatrix.m[5], 1.0f / 240);
+    EXPECT_FLOAT_EQ(g_projectionMatrix.m[10], -0.001f);
+    EXPECT_EQ(g_projectionMatrix.m[12], 0.0f);
+    EXPECT_EQ(g_projectionMatrix.m[13], 0.0f);
+    EXPECT_EQ(g_projectionMatrix.m[14], 0.0f);
+    EXPECT_EQ(g_projectionMatrix.m[15], 1.0f);
+    for (int i : {1, 2, 3, 4, 6, 7, 8, 9, 11})
+        EXPECT_EQ(g_projectionMatrix.m[i], 0.0f) << i;
+}
+
+TEST_F(TransformStackTest, PopRestoresThePreviousTopBitForBit)
+{
+    Translate(0.1f, 0.2f, 0.3f);
+    Scale(3, 0.7f, 1);
+    const Matrix4 before = Top();
+    PushMatrix();
+    Translate(64, 128, 0);
+    Scale(1, -1, 1);
+    EXPECT_FALSE(SameBits(Top(), before));
+    EXPECT_EQ(g_modelViewStack->Size(), 2u);
+    PopMatrix();
+    EXPECT_TRUE(SameBits(Top(), before));
+}
+
+TEST(MatrixTest, ProductIsPostMultiplication)
+{
+    // T x S: scaling acts first, so (1, 1) -> (2, 3) -> (12, 3).
+    const Matrix4 product = MultiplyMatrices(TranslationMatrix(10, 0, 0), ScalingMatrix(2, 3, 1));
+    const float in[4] = {1, 1, 0, 1};
+    float out[4];
+    Transform(product, in, out);
+    EXPECT_FLOAT_EQ(out[0], 12);
+    EXPECT_FLOAT_EQ(out[1], 3);
+    // A product with itself is computed into a separate matrix.
+    const Matrix4 translate = TranslationMatrix(1, 2, 3);
+    const Matrix4 twice = MultiplyMatrices(translate, translate);
+    EXPECT_FLOAT_EQ(twice.m[12], 2);
+    EXPECT_FLOAT_EQ(twice.m[13], 4);
+    EXPECT_FLOAT_EQ(twice.m[14], 6);
+}
+
+namespace {
+
+class SceneGlTest : public GlWindowTest {
+protected:
+    void TearDown() override
+    {
+        g_modelViewStack.reset();
+        GlWindowTest::TearDown();
+    }
+    // Captures standard output of a call.
+    template <class F>
+    static std::string Log(F call)
+    {
+        testing::internal::CaptureStdout();
+        call();
+        return testing::internal::GetCapturedStdout();
+    }
+    static int Count(const std::string& text, const std::string& part)
+    {
+        int count = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++count;
+        return count;
+    }
+};
+
+// The view of a W x H window and the wall's tile transform, as the frame sets them up.
+void PlaceTile(int viewWidth, int viewHeight, int pictureHeight, int column, int row)
+{
+    LoadIdentity();
+    Ortho(float(-viewWidth / 2), float(viewWidth / 2), float(-viewHeight / 2),
+          float(viewHeight / 2), -1000, 1000);
+    Translate(float(-viewWidth / 2), float(-viewHeight / 2), 0);
+    PushMatrix();
+    Translate(0, float(pictureHeight), 0);
+    Scale(1, -1, 1);
+    PushMatrix();
+    Translate(64.0f * column, 64.0f * row, 0);
+}
+
+}  // namespace
+
+TEST_F(SceneGlTest, BothPathsPlaceEveryVertexAtTheSameWindowPosition)
+{
+    OpenWindow(300, 198);
+    g_modelViewStack = std::make_unique<MatrixStack>();
+    const int w = 300, h = 198, pictureHeight = 199;
+    const float corners[][2] = {{0, 0}, {64, 0}, {0, 64}, {64, 64}, {17.5f, 33.25f}};
+
+    g_hasShaders = false;
+    glMatrixMode(GL_MODELVIEW);
+    PlaceTile(w, h, pictureHeight, 2, 1);
+    Matrix4 fixedModelView, fixedProjection;
+    glGetFloatv(GL_MODELVIEW_MATRIX, fixedModelView.m);
+    glGetFloatv(GL_PROJECTION_MATRIX, fixedProjection.m);
+    PopMatrix();
+    PopMatrix();
+    ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+
+    g_hasShaders = true;
+    PlaceTile(w, h, pictureHeight, 2, 1);
+    Matrix4 modelView;
+    GetModelViewMatrix(&modelView);
+    EXPECT_EQ(g_modelViewStack->Size(), 3u) << "base, wall, tile";
+
+    for (const auto& corner : corners) {
+        const float vertex[4] = {corner[0], corner[1], 0, 1};
+        float eye[4], fixedClip[4], programEye[4], programClip[4];
+        Transform(fixedModelView, vertex, eye);
+        Transform(fixedProjection, eye, fixedClip);
+        Transform(modelView, vertex, programEye);
+        Transform(g_projectionMatrix, programEye, programClip);
+        // Window position of each: ((ndc + 1) / 2) x size.
+        const float fixedX = (fixedClip[0] / fixedClip[3] + 1) / 2 * w;
+        const float fixedY = (fixedClip[1] / fixedClip[3] + 1) / 2 * h;
+        const float programX = (programClip[0] / programClip[3] + 1) / 2 * w;
+        const float programY = (programClip[1] / programClip[3] + 1) / 2 * h;
+        EXPECT_NEAR(programX, fixedX, 1e-3) << corner[0] << "," << corner[1];
+        EXPECT_NEAR(programY, fixedY, 1e-3) << corner[0] << "," << corner[1];
+        // Tile (1, 2): picture point (128 + x, 64 + y) lands at (128 + x, 199 - 64 - y).
+        EXPECT_NEAR(programX, 128 + corner[0], 1e-3);
+        EXPECT_NEAR(programY, pictureHeight - 64 - corner[1], 1e-3);
+    }
+}
+
+TEST_F(SceneGlTest, OneProgramAtATimeFromItsTwoSources)
+{
+    EXPECT_EQ(std::strlen(kWallpaperVertexSource), 223u);
+    EXPECT_EQ(std::strlen(kWallpaperFragmentSource), 253u);
+    OpenWindow(64, 64);
+    ASSERT_EQ(g_wallpaperProgram, 0u);
+    const std::string log = Log([] { InitRenderer(); });
+    EXPECT_TRUE(g_hasShaders);
+    EXPECT_EQ(Count(log, "PROGRAM_WALLPAPER"), 0) << log;
+    const GLuint first = g_wallpaperProgram;
+    ASSERT_NE(first, 0u);
+    EXPECT_TRUE(glIsProgram(first));
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    EXPECT_EQ(GLuint(current), first) << "left current";
+    GLint shaders = 0;
+    glGetProgramiv(first, GL_ATTACHED_SHADERS, &shaders);
+    EXPECT_EQ(shaders, 2);
+
+    InitRenderer();  // the next reload
+    EXPECT_FALSE(glIsProgram(first)) << "the old program is deleted";
+    EXPECT_TRUE(glIsProgram(g_wallpaperProgram));
+    EXPECT_EQ(g_modelViewStack->Size(), 1u) << "a fresh stack";
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(SceneGlTest, MissingNamesAreLoggedAndSkipped)
+{
+    OpenWindow(64, 64);
+    InitRenderer();
+    const GLuint program = g_wallpaperProgram;
+    const float data[8] = {};
+    const std::string log = Log([&] {
+        SetUniform1f(program, "Glow", 1);
+        SetUniformMatrix4(program, "ViewMatrix", IdentityMatrix());
+        SetVertexAttribArray(program, "Normal", 3, 12, data);
+        SetUniform1f(program, "Power", 3);  // present: no entry
+        SetSamplerUniform(program);
+    });
+    EXPECT_EQ(Count(log, "\n"), 3) << log;
+    EXPECT_EQ(Count(log, "src/glhelp["), 3);
+    EXPECT_NE(log.find("]: glGetUniformLocation: 'Glow' is not found, or removed by compiler\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("]: glGetUniformLocation: 'ViewMatrix' is not found"), std::string::npos);
+    EXPECT_NE(log.find("]: glGetAttribLocation: 'Normal' is not found, or removed by compiler\n"),
+              std::string::npos);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    GLfloat power = 0;
+    glGetUniformfv(program, glGetUniformLocation(program, "Power"), &power);
+    EXPECT_EQ(power, 3.0f);
+}
+
+TEST_F(SceneGlTest, InfoLogsOnlyWhenThereIsText)
+{
+    OpenWindow(64, 64);
+    const GLuint good = glCreateShader(GL_VERTEX_SHADER);
+    const char* goodSource = kWallpaperVertexSource;
+    glShaderSource(good, 1, &goodSource, nullptr);
+    glCompileShader(good);
+    GLint length = -1;
+    glGetShaderiv(good, GL_INFO_LOG_LENGTH, &length);
+    const std::string quiet = Log([&] { LogShaderInfoLog(good, 117); });
+    if (length < 2) {
+        EXPECT_EQ(quiet, "") << "no text, no entry";
+    }
+
+    const GLuint bad = glCreateShader(GL_FRAGMENT_SHADER);
+    const char* badSource = "#version 120\nvoid main(){ gl_FragColor = nothing; }\n";
+    glShaderSource(bad, 1, &badSource, nullptr);
+    glCompileShader(bad);
+    const std::string log = Log([&] { LogShaderInfoLog(bad, 126); });
+    EXPECT_EQ(Count(log, "PROGRAM_WALLPAPER"), 1) << log;
+    EXPECT_EQ(log.rfind("src/glhelp[126]: glGetShaderInfoLog in 'PROGRAM_WALLPAPER': ", 0), 0u)
+        << log;
+    glDeleteShader(good);
+    glDeleteShader(bad);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(SceneGlTest, WithoutGlslNoProgramIsMade)
+{
+    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);
+    OpenWindow(64, 64);
+    g_wallpaperProgram = 12345;  // a stale name is dropped without a GL call
+    InitRenderer();
+    EXPECT_FALSE(g_hasShaders);
+    EXPECT_EQ(g_wallpaperProgram, 0u);
+    ASSERT_TRUE(g_modelViewStack);
+    EXPECT_EQ(g_modelViewStack->Size(), 1u);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+namespace {
+
+// A picture whose pixel (x, y) is (x, y, x + y, 40) in bytes.
+std::vector<uint8_t> Pattern(int width, int height)
+{
+    std::vector<uint8_t> pixels(size_t(width) * height * 4);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = pixels.data() + (size_t(y) * width + x) * 4;
+            p[0] = uint8_t(x);
+            p[1] = uint8_t(y);
+            p[2] = uint8_t(x + y);
+            p[3] = 40;
+        }
+    }
+    return pixels;
+}
+
+std::vector<uint8_t> TextureTexels(GLuint name)
+{
+    std::vector<uint8_t> texels(64 * 64 * 4, 0xAB);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return texels;
+}
+
+}  // namespace
+
+TEST_F(SceneGlTest, WallTilesCoverThePictureWithMarginTexels)
+{
+    OpenWindow(64, 64);
+    struct Case {
+        int width, height, columns, rows;
+    };
+    const Case cases[] = {{64, 64, 1, 1}, {100, 100, 2, 2}, {65, 1, 2, 1}, {301, 199, 5, 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        const std::vector<uint8_t> pixels = Pattern(c.width, c.height);
+        CWall* wall = nullptr;
+        const std::string log = Log([&] { wall = new CWall(c.width, c.height, pixels.data()); });
+        ASSERT_EQ(wall->columns, c.columns);
+        ASSERT_EQ(wall->rows, c.rows);
+        ASSERT_EQ(wall->textures.size(), size_t(c.columns * c.rows));
+
+        // Made row by row, left to right: one DEBUG entry per texture, in index order.
+        std::string want;
+        for (uint32_t name : wall->textures)
+            want += "Create texture for wall: " + std::to_string(name) + "\n";
+        std::string got;
+        for (size_t at = 0; at < log.size();) {
+            const size_t end = log.find('\n', at);
+            const std::string line = log.substr(at, end - at + 1);
+            EXPECT_EQ(line.rfind("src/wallpaper[", 0), 0u) << line;
+            got += line.substr(line.find("]: ") + 3);
+            at = end + 1;
+        }
+        EXPECT_EQ(got, want);
+
+        for (int r = 0; r < c.rows; ++r) {
+            for (int col = 0; col < c.columns; ++col) {
+                const std::vector<uint8_t> texels =
+                    TextureTexels(wall->textures[size_t(r) * c.columns + col]);
+                int wrong = 0;
+                for (int k = 0; k < 64; ++k) {
+                    for (int m = 0; m < 64; ++m) {
+                        const int x = col * 64 + m, y = r * 64 + k;
+                        const uint8_t* t = texels.data() + (k * 64 + m) * 4;
+                        const bool inside = x < c.width && y < c.height;
+                        const uint8_t want4[4] = {uint8_t(inside ? x : 0), uint8_t(inside ? y : 0),
+                                                  uint8_t(inside ? x + y : 0),
+                                                  uint8_t(inside ? 255 : 0)};
+                        wrong += std::memcmp(t, want4, 4) != 0;
+                    }
+                }
+                EXPECT_EQ(wrong, 0) << "tile " << r << "," << col;
+            }
+        }
+        const std::vector<uint32_t> names = wall->textures;
+        delete wall;
+        for (uint32_t name : names)
+            EXPECT_FALSE(glIsTexture(name)) << "texture " << name << " deleted";
+    }
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(SceneGlTest, AnEmptyPictureMakesNoTexturesAndDrawsNothing)
+{
+    OpenWindow(64, 64);
+    InitRenderer();
+    const uint8_t pixel[4] = {1, 2, 3, 4};
+    for (const auto& size : {std::pair<int, int>{0, 10}, {10, 0}, {0, 0}}) {
+        const std::string log = Log([&] {
+            CWall wall(size.first, size.second, pixel);
+            EXPECT_EQ(wall.columns * wall.rows, 0);
+            EXPECT_TRUE(wall.textures.empty());
+            DrawWall(&wall);
+        });
+        EXPECT_EQ(log, "");
+        EXPECT_EQ(g_modelViewStack->Size(), 1u) << "balanced push and pop";
+    }
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+namespace {
+
+// Draws a 100 x 100 wall of one colour in a 100 x 100 view; returns the pixel
+// at the window's centre and the state left behind.
+struct DrawResult {
+    uint8_t centre[3];
+    GLint boundTexture;
+    GLboolean texturing;
+};
+
+DrawResult DrawOneColourWall(const uint8_t colour[4])
+{
+    std::vector<uint8_t> pixels(100 * 100 * 4);
+    for (size_t i = 0; i < pixels.size(); i += 4)
+        std::memcpy(&pixels[i], colour, 4);
+    CWall wall(100, 100, pixels.data());
+    glClearColor(0.3f, 0.3f, 0.3f, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_BLEND);
+    glMatrixMode(GL_MODELVIEW);
+    LoadIdentity();
+    glViewport(0, 0, 100, 100);
+    Ortho(-50, 50, -50, 50, -1000, 1000);
+    Translate(-50, -50, 0);
+    DrawWall(&wall);
+    DrawResult result = {};
+    glReadPixels(50, 50, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, result.centre);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &result.boundTexture);
+    result.texturing = glIsEnabled(GL_TEXTURE_2D);
+    return result;
+}
+
+}  // namespace
+
+TEST_F(SceneGlTest, TheProgramAddsTheGlowToEveryTexel)
+{
+    OpenWindow(100, 100);
+    InitRenderer();
+    // R 1, G 1, B 0, Power 10: black and blue turn white, red gains 1/1024.
+    struct Case {
+        uint8_t colour[4];
+        uint8_t want[3];
+    };
+    const Case cases[] = {{{0, 0, 0, 0}, {255, 255, 255}},
+                          {{0, 0, 255, 255}, {255, 255, 255}},
+                          {{255, 0, 0, 128}, {255, 0, 0}},
+                          {{128, 128, 128, 255}, {132, 132, 132}}};
+    for (const Case& c : cases) {
+        const DrawResult result = DrawOneColourWall(c.colour);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(result.centre[k], c.want[k], 1) << int(c.colour[0]) << " channel " << k;
+        EXPECT_NE(result.boundTexture, 0) << "the last tile stays bound";
+    }
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(SceneGlTest, FixedFunctionDrawsTexelsUnchanged)
+{
+    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);
+    OpenWindow(100, 100);
+    InitRenderer();
+    ASSERT_FALSE(g_hasShaders);
+    const uint8_t colour[4] = {10, 20, 30, 40};
+    const DrawResult result = DrawOneColourWall(colour);
+    EXPECT_EQ(result.centre[0], 10);
+    EXPECT_EQ(result.centre[1], 20);
+    EXPECT_EQ(result.centre[2], 30);
+    EXPECT_EQ(result.boundTexture, 0);
+    EXPECT_FALSE(result.texturing);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}

@@ -1,0 +1,231 @@
+// Test tool: makes test pictures and checks a glowview snapshot pixel by pixel
+// against the glow computed here from the original picture.
+//
+// Usage: glow_check make OUT.png WIDTH HEIGHT SEED
+//        glow_check compare ORIGINAL.png SNAPSHOT.png R G B LEVEL glsl|cpu [WIDTH HEIGHT]
+//        glow_check grey SNAPSHOT.png
+// compare expects a WIDTH x HEIGHT snapshot when they are given; grey expects
+// only the clear colour. Exit status 0 when every pixel
+// matches, 1 on a mismatch or an unreadable file, 2 on bad usage.
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    std::vector<uint8_t> bytes;
+    const uint8_t* At(int x, int y) const
+    {
+        return bytes.data() + (size_t(y) * width + x) * channels;
+    }
+};
+
+bool ReadPicture(const char* path, int channels, Picture* picture)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof(image));
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path)) {
+        std::fprintf(stderr, "glow_check: cannot read %s: %s\n", path, image.message);
+        return false;
+    }
+    image.format = channels == 4 ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    picture->width = int(image.width);
+    picture->height = int(image.height);
+    picture->channels = channels;
+    picture->bytes.assign(PNG_IMAGE_SIZE(image), 0);
+    if (!png_image_finish_read(&image, nullptr, picture->bytes.data(), 0, nullptr)) {
+        std::fprintf(stderr, "glow_check: cannot decode %s: %s\n", path, image.message);
+        png_image_free(&image);
+        return false;
+    }
+    return true;
+}
+
+// A picture with every kind of pixel the glow treats differently: gradients
+// through all byte values, noise, pure colours, black and white, and varied alpha.
+int Make(const char* path, int width, int height, unsigned seed)
+{
+    std::vector<uint8_t> bytes(size_t(width) * height * 4);
+    uint32_t state = seed * 2654435761u + 1;
+    auto next = [&state]() {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    static const uint8_t kSolid[6][3] = {{0, 0, 0},     {255, 255, 255}, {255, 0, 0},
+                                         {0, 255, 0},   {0, 0, 255},     {128, 128, 128}};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = bytes.data() + (size_t(y) * width + x) * 4;
+            const uint32_t noise = next();
+            if ((x / 8 + y / 8) % 5 == 0) {
+                const uint8_t* solid = kSolid[(x / 8 + seed) % 6];
+                std::memcpy(p, solid, 3);
+            } else {
+                p[0] = uint8_t(width > 1 ? x * 255 / (width - 1) : 0);
+                p[1] = uint8_t(height > 1 ? y * 255 / (height - 1) : 0);
+                p[2] = uint8_t(noise & 0xFF);
+            }
+            p[3] = uint8_t((noise >> 8) & 0xFF);
+        }
+    }
+    png_image image;
+    std::memset(&image, 0, sizeof(image));
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(width);
+    image.height = png_uint_32(height);
+    image.format = PNG_FORMAT_RGBA;
+    if (!png_image_write_to_file(&image, path, 0, bytes.data(), 0, nullptr)) {
+        std::fprintf(stderr, "glow_check: cannot write %s: %s\n", path, image.message);
+        return 1;
+    }
+    return 0;
+}
+
+// The glow as the GLSL program adds it, rounded by the frame buffer.
+void GlowOnCard(const uint8_t* texel, const double weights[3], double level, int out[3])
+{
+    const double r = texel[0] / 255.0, g = texel[1] / 255.0, b = texel[2] / 255.0;
+    const double glow =
+        std::pow(1.0 / (weights[0] * r * r + weights[1] * g * g + weights[2] * b * b + 1.0),
+                 level);
+    for (int k = 0; k < 3; ++k) {
+        const double v = std::min(1.0, texel[k] / 255.0 + glow);
+        out[k] = int(std::lround(v * 255.0));
+    }
+}
+
+// The glow as the processor-side pass computes it: the same term, with its
+// single-precision steps and truncation.
+void GlowOnProcessor(const uint8_t* texel, const float weights[3], float level, int out[3])
+{
+    float c[3];
+    for (int k = 0; k < 3; ++k)
+        c[k] = float(texel[k] / 255.0);
+    const double sum = double(weights[1]) * c[1] * c[1] + double(weights[0]) * c[0] * c[0] +
+                       double(weights[2]) * c[2] * c[2];
+    const float base = float(1.0 / double(float(sum + 1.0)));
+    const float glow = float(std::pow(double(base), double(level)));
+    for (int k = 0; k < 3; ++k) {
+        const double scaled = double(float(c[k] + glow)) * 255.0;
+        const long value = long(scaled);
+        out[k] = int(std::clamp(value, 0L, 255L));
+    }
+}
+
+int Compare(int argc, char** argv)
+{
+    Picture original, snapshot;
+    if (!ReadPicture(argv[2], 4, &original) || !ReadPicture(argv[3], 3, &snapshot))
+        return 1;
+    const float weightsF[3] = {float(std::atof(argv[4])), float(std::atof(argv[5])),
+                               float(std::atof(argv[6]))};
+    const double weights[3] = {weightsF[0], weightsF[1], weightsF[2]};
+    const float level = float(std::atof(argv[7]));
+    const bool onCard = std::strcmp(argv[8], "glsl") == 0;
+    const int wantWidth = argc > 10 ? std::atoi(argv[9]) : snapshot.width;
+    const int wantHeight = argc > 10 ? std::atoi(argv[10]) : snapshot.height;
+    if (snapshot.width != wantWidth || snapshot.height != wantHeight) {
+        std::printf("snapshot is %dx%d, not %dx%d\n", snapshot.width, snapshot.height,
+                    wantWidth, wantHeight);
+        return 1;
+    }
+
+    // The view is the drawable rounded down to even sizes, at its lower left;
+    // the picture's top edge is its height above the bottom, tiles 64 wide.
+    const int drawW = snapshot.width, drawH = snapshot.height;
+    const int viewW = drawW / 2 * 2, viewH = drawH / 2 * 2;
+    const int tilesW = (original.width + 63) / 64 * 64;
+    const int tolerance = onCard ? 1 : 0;
+    const uint8_t margin[4] = {0, 0, 0, 0};
+    long checked = 0, wrong = 0, clear = 0;
+    int worst = 0;
+    for (int row = 0; row < drawH; ++row) {
+        const int p = row - drawH + original.height;  // picture row shown in this row
+        for (int x = 0; x < drawW; ++x) {
+            const uint8_t* got = snapshot.At(x, row);
+            const bool inView = x < viewW && row >= drawH - viewH;
+            int want[3] = {-1, -1, -1};
+            bool isClear = false;
+            if (!inView || p < 0 || x >= tilesW) {
+                isClear = true;
+            } else {
+                uint8_t texel[4];
+                if (x < original.width) {
+                    std::memcpy(texel, original.At(x, p), 3);
+                    texel[3] = 255;
+                } else {
+                    std::memcpy(texel, margin, 4);
+                }
+                if (onCard)
+                    GlowOnCard(texel, weights, level, want);
+                else if (x < original.width)
+                    GlowOnProcessor(texel, weightsF, level, want);
+                else
+                    want[0] = want[1] = want[2] = 0;  // the pass leaves margins black
+            }
+            int diff = 0;
+            for (int k = 0; k < 3; ++k) {
+                const int d = isClear ? (got[k] == 76 || got[k] == 77 ? 0 : std::abs(got[k] - 77))
+                                      : std::abs(got[k] - want[k]);
+                diff = std::max(diff, d);
+            }
+            ++checked;
+            clear += isClear;
+            worst = std::max(worst, isClear ? 0 : diff);
+            if (diff > (isClear ? 0 : tolerance)) {
+                if (++wrong <= 5)
+                    std::printf("pixel (%d, %d): got %d %d %d, want %s %d %d %d\n", x, row,
+                                got[0], got[1], got[2], isClear ? "clear" : "glow", want[0],
+                                want[1], want[2]);
+            }
+        }
+    }
+    std::printf("%ld pixels checked (%ld clear), %ld wrong, largest glow difference %d\n",
+                checked, clear, wrong, worst);
+    return wrong == 0 ? 0 : 1;
+}
+
+// Every pixel is the clear colour, grey 0.3.
+int Grey(const char* path)
+{
+    Picture snapshot;
+    if (!ReadPicture(path, 3, &snapshot))
+        return 1;
+    long wrong = 0;
+    for (uint8_t value : snapshot.bytes)
+        wrong += value != 76 && value != 77;
+    std::printf("%dx%d pixels, %ld bytes not grey\n", snapshot.width, snapshot.height, wrong);
+    return wrong == 0 && !snapshot.bytes.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 6 && std::strcmp(argv[1], "make") == 0)
+        return Make(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), unsigned(std::atoi(argv[5])));
+    if (argc == 3 && std::strcmp(argv[1], "grey") == 0)
+        return Grey(argv[2]);
+    if ((argc == 9 || argc == 11) && std::strcmp(argv[1], "compare") == 0)
+        return Compare(argc, argv);
+    std::fprintf(stderr,
+                 "usage: glow_check make OUT.png WIDTH HEIGHT SEED\n"
+                 "       glow_check compare ORIGINAL.png SNAPSHOT.png R G B LEVEL glsl|cpu "
+                 "[WIDTH HEIGHT]\n"
+                 "       glow_check grey SNAPSHOT.png\n");
+    return 2;
+}
