@@ -61,26 +61,28 @@ bool ChangeDisplay(bool fullScreen, int width, int height)
     return glfwGetWindowMonitor(window) == nullptr;
 }
 
+// product = left x right, worked out on the GL model-view stack, which is left as it was.
+void MultiplyOnStack(const float* left, const float* right, float* product)
+{
+    glPushMatrix();
+    glLoadMatrixf(left);
+    glMultMatrixf(right);
+    glGetFloatv(GL_MODELVIEW_MATRIX, product);
+    glPopMatrix();
+}
+
 // x and y of projection x model-view x (x, y, z, 1), worked out on the GL matrix stack.
 void ProjectPoint(const float* point, float* clip)
 {
     float projection[16], modelView[16], product[16], column[16] = {}, result[16];
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
-    glPushMatrix();
-    glLoadMatrixf(projection);
-    glMultMatrixf(modelView);
-    glGetFloatv(GL_MODELVIEW_MATRIX, product);
-    glPopMatrix();
+    MultiplyOnStack(projection, modelView, product);
     column[0] = point[0];
     column[1] = point[1];
     column[2] = point[2];
     column[3] = 1.0f;
-    glPushMatrix();
-    glLoadMatrixf(product);
-    glMultMatrixf(column);
-    glGetFloatv(GL_MODELVIEW_MATRIX, result);
-    glPopMatrix();
+    MultiplyOnStack(product, column, result);
     clip[0] = result[0];
     clip[1] = result[1];
 }

@@ -54,6 +54,31 @@ bool IsTextureSize(int width, int height)
     return width >= 0 && height >= 0 && width <= largest && height <= largest;
 }
 
+// Makes a texture name and binds it for an upload; 0 when GL gives no name, as
+// an upload would then land in the default texture.
+GLuint BindNewTexture()
+{
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    if (name == 0)
+        return 0;
+    glBindTexture(GL_TEXTURE_2D, name);
+    g_deviceState.currentTexture = nullptr;
+    return name;
+}
+
+std::unique_ptr<TextureRecord> NewRecord(GLuint name, int width, int height, int userWidth,
+                                         int userHeight)
+{
+    std::unique_ptr<TextureRecord> record(new TextureRecord());
+    record->name = name;
+    record->width = width;
+    record->height = height;
+    record->userWidth = userWidth;
+    record->userHeight = userHeight;
+    return record;
+}
+
 // Stores the record at the index, replacing (and deleting) what was there.
 void StoreRecord(int index, std::unique_ptr<TextureRecord> record)
 {
@@ -163,21 +188,13 @@ int CreateFramebufferTarget(int index, int width, int height)
     if (width <= 0 || height <= 0 || !IsTextureSize(width, height))
         return 0;
     // The target renders into a texture of its own size, so that it can be drawn and read.
-    GLuint name = 0;
-    glGenTextures(1, &name);
+    const GLuint name = BindNewTexture();
     if (name == 0)
         return 0;
-    glBindTexture(GL_TEXTURE_2D, name);
-    g_deviceState.currentTexture = nullptr;
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     glBindTexture(GL_TEXTURE_2D, 0);
 
-    std::unique_ptr<TextureRecord> record(new TextureRecord());
-    record->name = name;
-    record->width = width;
-    record->height = height;
-    record->userWidth = width;
-    record->userHeight = height;
+    std::unique_ptr<TextureRecord> record = NewRecord(name, width, height, width, height);
     record->isFramebuffer = true;
     TextureRecord* target = record.get();
     StoreRecord(index, std::move(record));
@@ -253,13 +270,9 @@ int zorOpenGL::CreateTexture(int index, int width, int height, const void* pixel
 {
     if (index < 0 || !g_deviceState.textureTable || !IsTextureSize(width, height))
         return 0;
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    // Without a name the upload would land in the default texture.
+    const GLuint name = BindNewTexture();
     if (name == 0)
         return 0;
-    glBindTexture(GL_TEXTURE_2D, name);
-    g_deviceState.currentTexture = nullptr;
     if (format == PF_RGBA && pixels) {
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
@@ -271,13 +284,7 @@ int zorOpenGL::CreateTexture(int index, int width, int height, const void* pixel
                      pixels);
     }
     glBindTexture(GL_TEXTURE_2D, 0);
-    std::unique_ptr<TextureRecord> record(new TextureRecord());
-    record->name = name;
-    record->width = width;
-    record->height = height;
-    record->userWidth = userWidth;
-    record->userHeight = userHeight;
-    StoreRecord(index, std::move(record));
+    StoreRecord(index, NewRecord(name, width, height, userWidth, userHeight));
     return index;
 }
 

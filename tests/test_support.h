@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,12 @@ std::string TestdataPath(const std::string& relative);
 // Whole contents of a file; empty when it cannot be read.
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// What the call writes to standard output.
+std::string StdoutOf(const std::function<void()>& call);
+
+// How often part stands in text, overlapping places counted.
+int CountOf(const std::string& text, const std::string& part);
 
 // A fresh directory below the system's temporary folder, removed with its
 // contents when the object goes.

@@ -14,53 +14,19 @@
 #include "src/app.h"
 #include "src/glhelp.h"
 #include "test_support.h"
+#include "app/app_fixture.h"
 #include "app/key_press.h"
 
 namespace {
 
-bool PumpUntilClientSize(WindowHandle window, int width, int height)
-{
-    for (int i = 0; i < 200; ++i) {
-        PumpMessages();
-        int w = 0, h = 0;
-        GetClientSize(window, &w, &h);
-        if (w == width && h == height)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
 // The start-up sequence of the program, up to the loop.
-class AppTest : public ::testing::Test {
+class AppTest : public AppStartUpTest {
 protected:
     void StartUp()
     {
-        handle = CreateAppWindow();
-        ASSERT_NE(handle, nullptr) << "no window on the display: " << LastWindowError();
-        g_window = new CWin(handle);
-        AttachWindowObject(handle, g_window);
-        ShowAppWindow(handle);
-        ASSERT_EQ(CreateDevice(handle), 0);
-        g_app = new CLumaApp(handle);
-        testing::internal::CaptureStdout();
-        g_app->Reload(640, 480);
-        startLog = testing::internal::GetCapturedStdout();
-        g_ready = true;
-        SetClientSize(handle, 640, 480);
-        ASSERT_TRUE(PumpUntilClientSize(handle, 640, 480));
-        PumpMessages();
-    }
-    void TearDown() override
-    {
-        if (handle)
-            DestroyAppWindow(handle);
-        delete g_app;
-        g_app = nullptr;
-        delete g_window;
-        g_window = nullptr;
-        // NOTE: no TerminateWindowSystem: it makes Mesa unload its driver, whose
-        // one-time allocations the leak checker would then report without a name.
+        AppStartUpTest::StartUp();
+        if (!HasFatalFailure())
+            PumpMessages();
     }
     int DeviceSize(int index)
     {
@@ -69,9 +35,6 @@ protected:
         g_device->GetValue(0, nullptr, size);
         return size[index];
     }
-
-    WindowHandle handle = nullptr;
-    std::string startLog;
 };
 
 }  // namespace
@@ -96,7 +59,7 @@ TEST_F(AppTest, OddSizesGiveEvenViewsAndTheFullDrawableToTheDevice)
     EXPECT_EQ(g_app->viewWidth, 640);
     EXPECT_EQ(g_app->viewHeight, 480);
     SetClientSize(handle, 301, 199);
-    ASSERT_TRUE(PumpUntilClientSize(handle, 301, 199));
+    ASSERT_TRUE(WaitForClientSize(handle, 301, 199));
     PumpMessages();
     EXPECT_EQ(g_app->viewWidth, 300);
     EXPECT_EQ(g_app->viewHeight, 198);
@@ -111,7 +74,7 @@ TEST_F(AppTest, ADropBeforeAnyPictureGivesA256SquareClientArea)
     const std::string file = dir.File("notes.txt");
     ASSERT_TRUE(WriteWholeFile(file, {'h', 'i'}));
     g_window->OnDropFile(file.c_str());
-    EXPECT_TRUE(PumpUntilClientSize(handle, 256, 256));
+    EXPECT_TRUE(WaitForClientSize(handle, 256, 256));
     EXPECT_EQ(g_app->path[0], '\0') << "nothing was loaded";
 }
 

@@ -18,6 +18,7 @@
 #include "src/glhelp.h"
 #include "src/wallpaper.h"
 #include "test_support.h"
+#include "app/app_fixture.h"
 #include "app/key_press.h"
 
 namespace {
@@ -91,19 +92,6 @@ TEST(GlowPassTest, KnownPixelCases)
 
 namespace {
 
-bool PumpUntilClientSize(WindowHandle window, int width, int height)
-{
-    for (int i = 0; i < 200; ++i) {
-        PumpMessages();
-        int w = 0, h = 0;
-        GetClientSize(window, &w, &h);
-        if (w == width && h == height)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
 // Writes a width x height PNG whose pixel (x, y) is (x, y, 0) in bytes.
 bool WritePicture(const std::string& file, int width, int height)
 {
@@ -123,49 +111,8 @@ bool WritePicture(const std::string& file, int width, int height)
 }
 
 // The program's start-up in a fresh working directory.
-class PictureTest : public ::testing::Test {
+class PictureTest : public AppStartUpTest {
 protected:
-    void StartUp()
-    {
-        handle = CreateAppWindow();
-        ASSERT_NE(handle, nullptr) << "no window on the display: " << LastWindowError();
-        g_window = new CWin(handle);
-        AttachWindowObject(handle, g_window);
-        ShowAppWindow(handle);
-        ASSERT_EQ(CreateDevice(handle), 0);
-        g_app = new CLumaApp(handle);
-        testing::internal::CaptureStdout();
-        g_app->Reload(640, 480);
-        testing::internal::GetCapturedStdout();
-        g_ready = true;
-        SetClientSize(handle, 640, 480);
-        ASSERT_TRUE(PumpUntilClientSize(handle, 640, 480));
-    }
-    void TearDown() override
-    {
-        if (handle)
-            DestroyAppWindow(handle);
-        delete g_app;
-        g_app = nullptr;
-        delete g_window;
-        g_window = nullptr;
-        // NOTE: no TerminateWindowSystem: it makes Mesa unload its driver, whose
-        // one-time allocations the leak checker would then report without a name.
-    }
-    template <class F>
-    static std::string Log(F call)
-    {
-        testing::internal::CaptureStdout();
-        call();
-        return testing::internal::GetCapturedStdout();
-    }
-    static int Count(const std::string& text, const std::string& part)
-    {
-        int count = 0;
-        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-            ++count;
-        return count;
-    }
     // Holds the keys down while the window has the focus, which other tests'
     // windows on the display may take for a moment.
     bool HoldFocused(const std::string& names, const std::vector<int>& virtualKeys)
@@ -180,7 +127,6 @@ protected:
 
     TempDir dir;
     ScopedCurrentDir inDir{dir.path()};
-    WindowHandle handle = nullptr;
 };
 
 }  // namespace
@@ -213,21 +159,21 @@ TEST_F(PictureTest, LoadsKeepOrLeaveTheCurrentPicture)
     const std::string longPath = dir.path() + "/" + std::string(300 - dir.path().size(), 'x');
     for (const std::string& bad : {std::string("notes.txt"), std::string("missing.png"),
                                    longPath, std::string(256, 'y')}) {
-        const std::string log = Log([&] { g_app->LoadPicture(bad.c_str()); });
+        const std::string log = StdoutOf([&] { g_app->LoadPicture(bad.c_str()); });
         EXPECT_STREQ(g_app->path, "inner.png") << bad.size();
         EXPECT_EQ(g_app->source, source);
         EXPECT_EQ(g_app->wall, wall);
         EXPECT_EQ(g_app->pictureWidth, 100);
         EXPECT_EQ(g_app->pictureHeight, 70);
         if (bad.size() > 255) {
-            EXPECT_EQ(Count(log, "\n"), 1) << log;
+            EXPECT_EQ(CountOf(log, "\n"), 1) << log;
             EXPECT_EQ(log.rfind("src/app[", 0), 0u) << log;
         }
     }
     // A drop of a path that is too long is refused the same way; the client area takes the
     // current picture's size.
     g_window->OnDropFile(longPath.c_str());
-    EXPECT_TRUE(PumpUntilClientSize(handle, 100, 70));
+    EXPECT_TRUE(WaitForClientSize(handle, 100, 70));
     EXPECT_STREQ(g_app->path, "inner.png");
 
     g_app->LoadPicture("other.png");
@@ -245,8 +191,8 @@ TEST_F(PictureTest, ReloadRebuildsTheWallAndKeepsSourceWhenTheFileIsGone)
     ASSERT_NE(g_app->wall, nullptr);
     const GLuint program = g_wallpaperProgram;
 
-    const std::string log = Log([] { g_app->Reload(g_app->viewWidth, g_app->viewHeight); });
-    EXPECT_EQ(Count(log, "Create texture for wall: "), 3) << "a new wall of 3 x 1 tiles";
+    const std::string log = StdoutOf([] { g_app->Reload(g_app->viewWidth, g_app->viewHeight); });
+    EXPECT_EQ(CountOf(log, "Create texture for wall: "), 3) << "a new wall of 3 x 1 tiles";
     EXPECT_STREQ(g_app->path, "pic.png") << "reloaded from its own path";
     ASSERT_NE(g_app->wall, nullptr);
     EXPECT_FALSE(glIsProgram(program)) << "one program at a time";
@@ -281,8 +227,8 @@ TEST_F(PictureTest, WithoutGlslThePassRunsAfterALoadAndTwentyUpdatesAfterAKey)
 
     g_app->LoadPicture("pic.png");
     EXPECT_EQ(g_app->countdown, 0);
-    std::string log = Log([] { g_app->Update(); });
-    EXPECT_EQ(Count(log, "Create texture for wall: "), 1) << "the pass uploads a processed wall";
+    std::string log = StdoutOf([] { g_app->Update(); });
+    EXPECT_EQ(CountOf(log, "Create texture for wall: "), 1) << "the pass uploads a processed wall";
     EXPECT_EQ(g_app->countdown, -1);
     // Pixel (0, 0) is black in the picture: white after the pass; source is unchanged.
     std::vector<uint8_t> texels(64 * 64 * 4);
@@ -297,11 +243,11 @@ TEST_F(PictureTest, WithoutGlslThePassRunsAfterALoadAndTwentyUpdatesAfterAKey)
     // A key sets 20 and its own update lowers it to 19: the pass comes 20 updates later.
     g_app->countdown = 19;
     for (int update = 1; update <= 20; ++update) {
-        log = Log([] { g_app->Update(); });
-        EXPECT_EQ(Count(log, "Create texture for wall: "), update == 20 ? 1 : 0) << update;
+        log = StdoutOf([] { g_app->Update(); });
+        EXPECT_EQ(CountOf(log, "Create texture for wall: "), update == 20 ? 1 : 0) << update;
     }
     EXPECT_EQ(g_app->countdown, -1);
-    log = Log([] { g_app->Update(); });
+    log = StdoutOf([] { g_app->Update(); });
     EXPECT_EQ(log, "") << "idle";
 }
 
@@ -312,7 +258,7 @@ TEST_F(PictureTest, WithGlslThePassNeverRuns)
     ASSERT_TRUE(g_hasShaders);
     g_app->LoadPicture("pic.png");
     EXPECT_EQ(g_app->countdown, -1);
-    const std::string log = Log([] {
+    const std::string log = StdoutOf([] {
         for (int i = 0; i < 25; ++i)
             g_app->Update();
     });
@@ -377,7 +323,7 @@ TEST_F(PictureTest, KeysActInTheirOrderWithTheirSleeps)
         ASSERT_TRUE(HoldFocused(c.keys, c.virtualKeys));
         std::string log;
         const auto start = std::chrono::steady_clock::now();
-        log = Log([] { g_app->Update(); });
+        log = StdoutOf([] { g_app->Update(); });
         const long took = long(std::chrono::duration_cast<std::chrono::milliseconds>(
                                    std::chrono::steady_clock::now() - start)
                                    .count());

@@ -12,32 +12,15 @@ drop="$2"
 close="$3"
 check="$4"
 mode="$5"
+source "$(dirname "$0")/lib.sh"
 
-fail() {
-  echo "FAIL: $*" >&2
-  if [ -n "${pid:-}" ] && kill -0 "$pid" 2>/dev/null; then kill "$pid"; fi
-  [ -s "${work:-}/stderr.txt" ] && { echo "--- glowview stderr:" >&2; cat "$work/stderr.txt" >&2; }
-  exit 1
-}
-
-[ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run the tests through scripts/with-display.sh"
-for tool in xdotool xwininfo convert; do
-  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps.sh)"
-done
+need_display_and_tools xdotool xwininfo convert
 case "$mode" in
   glsl) unset MESA_GL_VERSION_OVERRIDE ;;
   cpu) export MESA_GL_VERSION_OVERRIDE=1.5 ;;  # GLEW then offers no glCreateProgram
   *) fail "mode must be glsl or cpu" ;;
 esac
-
-# NOTE: in the sanitizer build Mesa's driver is kept loaded (preloaded after the
-# sanitizer runtime), or its one-time allocations are reported as leaks at exit.
-run_env=()
-asan_runtime="$(ldd "$glowview" 2>/dev/null | awk '/libasan/ {print $3; exit}')"
-if [ -n "$asan_runtime" ]; then
-  driver="$(ls /usr/lib/*/dri/swrast_dri.so /usr/lib/dri/swrast_dri.so 2>/dev/null | head -n 1)"
-  [ -n "$driver" ] && run_env=(env "LD_PRELOAD=$asan_runtime $driver")
-fi
+set_run_env "$glowview"
 
 work="$(mktemp -d)"
 trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
@@ -49,65 +32,9 @@ cd "$work"
 "$check" make even.png 200 150 3 || fail "cannot make even.png"
 convert wide.png -crop 120x90+0+0 +repage -quality 90 crop.jpg || fail "cannot make crop.jpg"
 
-client_size() {
-  xwininfo -id "$id" | awk '/^  Width:/ {w=$2} /^  Height:/ {h=$2} END {print w "x" h}'
-}
-wait_for_size() {  # expected size; up to 5 s
-  local size=""
-  for _ in $(seq 1 50); do
-    size="$(client_size)"
-    [ "$size" = "$1" ] && return 0
-    sleep 0.1
-  done
-  echo "$size"
-  return 1
-}
-title() { xdotool getwindowname "$id"; }
-
-# Keys act only while the window has the focus: focus it before each press.
-# Tests that show windows take the display's focus one at a time (the CTest
-# resource lock display_focus), so the keys, sent as real key events through
-# XTEST, reach this window. Keys are polled once per frame. 1, 2, 3 and S sleep 200 ms after acting, so a 100 ms press acts once;
-# Left and Right sleep only 20 ms, so they get short taps and the title is read
-# back after each.
-focus() { timeout 2 xdotool windowfocus --sync "$id" >/dev/null 2>&1 || true; }
-focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$id" ]; }
-press() {
-  focus
-  xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; sleep 0.05
-}
-tap() { focus; xdotool keydown "$1"; sleep 0.03; xdotool keyup "$1"; }
-
-wait_for_title_change() {  # previous title; up to 2 s
-  for _ in $(seq 1 100); do
-    [ "$(title)" != "$1" ] && return 0
-    sleep 0.02
-  done
-  return 1
-}
-
-set_glow() {  # R G B LEVEL, through the keys, checked in the title
-  local want="R$1 G$2 B$3 LEVEL=$4" t r g b level
-  for _ in $(seq 1 200); do
-    t="$(title)"
-    if [ "$t" = "$want" ]; then
-      # A tap seen by two frames acts twice: settle, then look again.
-      sleep 0.3
-      [ "$(title)" = "$want" ] && return 0
-      continue
-    fi
-    [[ "$t" =~ ^R([01])\ G([01])\ B([01])\ LEVEL=([0-9]+)$ ]] || fail "title is '$t'"
-    r="${BASH_REMATCH[1]}"; g="${BASH_REMATCH[2]}"; b="${BASH_REMATCH[3]}"; level="${BASH_REMATCH[4]}"
-    if [ "$r" != "$1" ]; then press 1
-    elif [ "$g" != "$2" ]; then press 2
-    elif [ "$b" != "$3" ]; then press 3
-    elif [ "$level" -lt "$4" ]; then tap Left   # Left raises LEVEL
-    else tap Right
-    fi
-    wait_for_title_change "$t"
-  done
-  fail "could not set the glow to '$want' (title '$(title)')"
-}
+# Keys (press, tap, set_glow in lib.sh) are real key events sent through XTEST to
+# the focused window; tests that show windows take the display's focus one at a
+# time (the CTest resource lock display_focus), so they reach this window.
 
 wait_for_file() {  # name; up to 3 s, then a moment for the frame that writes it
   for _ in $(seq 1 60); do
@@ -138,7 +65,7 @@ snap_and_check() {  # snapshot name, picture, R G B LEVEL, expected size (WxH or
 drop_file() {  # file, expected client size; the drop is answered after the load
   "$drop" --timeout 60 "$id" "$work/$1" || fail "the drop of $1 was not finished"
   local size
-  size="$(wait_for_size "$2")" || fail "client area after dropping $1 is $size, not $2"
+  size="$(wait_for_size "$id" "$2")" || fail "client area after dropping $1 is $size, not $2"
   sleep 0.2  # a frame at the new size
 }
 
@@ -150,15 +77,11 @@ fi
 
 "${run_env[@]}" "$glowview" >stdout.txt 2>stderr.txt &
 pid=$!
-id=""
-for _ in $(seq 1 100); do
-  id="$(xdotool search --all --pid "$pid" --classname '^glowView$' 2>/dev/null | head -n 1)"
-  [ -n "$id" ] && break
-  kill -0 "$pid" 2>/dev/null || fail "glowview ended at start-up"
-  sleep 0.1
-done
-[ -n "$id" ] || fail "no window of class glowView appeared"
-wait_for_size 640x480 >/dev/null || fail "no 640x480 client area"
+find_window "$pid" || case $? in
+  1) fail "glowview ended at start-up" ;;
+  *) fail "no window of class glowView appeared" ;;
+esac
+wait_for_size "$id" 640x480 >/dev/null || fail "no 640x480 client area"
 [ "$(title)" = "R1 G1 B0 LEVEL=10" ] || fail "start title is '$(title)'"
 
 if [ "$mode" = glsl ]; then
@@ -177,7 +100,7 @@ if [ "$mode" = glsl ]; then
   echo "check snapshot1.png (the first frame after the drop, already at the picture's size)"
   "$check" compare wide.png snapshot1.png 1 1 0 10 glsl 301 199 ||
     fail "snapshot1.png is not wide.png with the start glow"
-  size="$(wait_for_size 301x199)" || fail "client area is $size, not 301x199"
+  size="$(wait_for_size "$id" 301x199)" || fail "client area is $size, not 301x199"
   sleep 0.2
   [ "$(cat snapshot0.png)" = zero ] && [ "$(cat snapshot2.png)" = two ] || fail "an existing snapshot was overwritten"
 
@@ -221,14 +144,7 @@ count="$(ls snapshot*.png | wc -l)"
 
 kill -0 "$pid" 2>/dev/null || fail "glowview ended"
 "$close" "$id" || fail "cannot send the close request"
-status=""
-for _ in $(seq 1 100); do
-  if ! kill -0 "$pid" 2>/dev/null; then
-    wait "$pid"; status=$?
-    break
-  fi
-  sleep 0.1
-done
+wait_for_exit "$pid" 100
 [ "$status" = 0 ] || fail "glowview did not end with status 0 after the close request (status '$status')"
 pid=""
 grep -q 'glGetError' stdout.txt && fail "GL error: $(grep glGetError stdout.txt)"

@@ -8,49 +8,15 @@ set -uo pipefail
 glowview="$1"
 drop="$2"
 close="$3"
+source "$(dirname "$0")/lib.sh"
 
-fail() {
-  echo "FAIL: $*" >&2
-  if [ -n "${pid:-}" ] && kill -0 "$pid" 2>/dev/null; then kill "$pid"; fi
-  [ -f "${work:-}/stderr.txt" ] && { echo "--- glowview stderr:" >&2; cat "$work/stderr.txt" >&2; }
-  exit 1
-}
-
-[ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run the tests through scripts/with-display.sh"
-for tool in xdotool xwininfo convert import; do
-  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps.sh)"
-done
-
-# NOTE: in the sanitizer build, glfwTerminate makes Mesa unload its driver, and
-# the driver's one-time allocations are then reported as leaks that no
-# suppression can name. Keeping the driver loaded (preloaded after the
-# sanitizer runtime) leaves them reachable.
-run_env=()
-asan_runtime="$(ldd "$glowview" 2>/dev/null | awk '/libasan/ {print $3; exit}')"
-if [ -n "$asan_runtime" ]; then
-  driver="$(ls /usr/lib/*/dri/swrast_dri.so /usr/lib/dri/swrast_dri.so 2>/dev/null | head -n 1)"
-  [ -n "$driver" ] && run_env=(env "LD_PRELOAD=$asan_runtime $driver")
-fi
+need_display_and_tools xdotool xwininfo convert import
+set_run_env "$glowview"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 printf 'not a picture\n' > notes.txt
-
-client_size() {  # prints "WIDTHxHEIGHT" of the window's client area
-  xwininfo -id "$1" | awk '/^  Width:/ {w=$2} /^  Height:/ {h=$2} END {print w "x" h}'
-}
-
-wait_for_size() {  # window, expected size; waits up to 5 s
-  local size=""
-  for _ in $(seq 1 50); do
-    size="$(client_size "$1")"
-    [ "$size" = "$2" ] && return 0
-    sleep 0.1
-  done
-  echo "$size"
-  return 1
-}
 
 hold_key() {  # window, key. The program polls keys once per frame: hold each about 100 ms.
   # Sent to the window itself, so that other programs on the display cannot take the focus.
@@ -59,15 +25,10 @@ hold_key() {  # window, key. The program polls keys once per frame: hold each ab
 
 "${run_env[@]}" "$glowview" >stdout.txt 2>stderr.txt &
 pid=$!
-
-id=""
-for _ in $(seq 1 100); do
-  id="$(xdotool search --all --pid "$pid" --classname '^glowView$' 2>/dev/null | head -n 1)"
-  [ -n "$id" ] && break
-  kill -0 "$pid" 2>/dev/null || fail "glowview ended at start-up"
-  sleep 0.1
-done
-[ -n "$id" ] || fail "no window of class glowView appeared"
+find_window "$pid" || case $? in
+  1) fail "glowview ended at start-up" ;;
+  *) fail "no window of class glowView appeared" ;;
+esac
 
 size="$(wait_for_size "$id" 640x480)" || fail "client area is $size, not 640x480"
 title="$(xdotool getwindowname "$id")"
@@ -116,14 +77,7 @@ kill -0 "$pid" 2>/dev/null || fail "glowview ended after a long-path drop"
 
 # Closing the window ends the process with status 0.
 "$close" "$id" || fail "cannot send the close request"
-status=""
-for _ in $(seq 1 50); do
-  if ! kill -0 "$pid" 2>/dev/null; then
-    wait "$pid"; status=$?
-    break
-  fi
-  sleep 0.1
-done
+wait_for_exit "$pid" 50
 [ -n "$status" ] || fail "glowview still runs after the close request"
 [ "$status" -eq 0 ] || fail "exit status $status"
 pid=""

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "device/gl_window.h"
+#include "gl_window.h"
 #include "src/glhelp.h"
 #include "src/wallpaper.h"
+#include "test_support.h"
 
 namespace {
 
@@ -143,21 +144,6 @@ protected:
         g_modelViewStack.reset();
         GlWindowTest::TearDown();
     }
-    // Captures standard output of a call.
-    template <class F>
-    static std::string Log(F call)
-    {
-        testing::internal::CaptureStdout();
-        call();
-        return testing::internal::GetCapturedStdout();
-    }
-    static int Count(const std::string& text, const std::string& part)
-    {
-        int count = 0;
-        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-            ++count;
-        return count;
-    }
 };
 
 // The view of a W x H window and the wall's tile transform, as the frame sets them up.
@@ -225,9 +211,9 @@ TEST_F(SceneGlTest, OneProgramAtATimeFromItsTwoSources)
     EXPECT_EQ(std::strlen(kWallpaperFragmentSource), 253u);
     OpenWindow(64, 64);
     ASSERT_EQ(g_wallpaperProgram, 0u);
-    const std::string log = Log([] { InitRenderer(); });
+    const std::string log = StdoutOf([] { InitRenderer(); });
     EXPECT_TRUE(g_hasShaders);
-    EXPECT_EQ(Count(log, "PROGRAM_WALLPAPER"), 0) << log;
+    EXPECT_EQ(CountOf(log, "PROGRAM_WALLPAPER"), 0) << log;
     const GLuint first = g_wallpaperProgram;
     ASSERT_NE(first, 0u);
     EXPECT_TRUE(glIsProgram(first));
@@ -251,15 +237,15 @@ TEST_F(SceneGlTest, MissingNamesAreLoggedAndSkipped)
     InitRenderer();
     const GLuint program = g_wallpaperProgram;
     const float data[8] = {};
-    const std::string log = Log([&] {
+    const std::string log = StdoutOf([&] {
         SetUniform1f(program, "Glow", 1);
         SetUniformMatrix4(program, "ViewMatrix", IdentityMatrix());
         SetVertexAttribArray(program, "Normal", 3, 12, data);
         SetUniform1f(program, "Power", 3);  // present: no entry
         SetSamplerUniform(program);
     });
-    EXPECT_EQ(Count(log, "\n"), 3) << log;
-    EXPECT_EQ(Count(log, "src/glhelp["), 3);
+    EXPECT_EQ(CountOf(log, "\n"), 3) << log;
+    EXPECT_EQ(CountOf(log, "src/glhelp["), 3);
     EXPECT_NE(log.find("]: glGetUniformLocation: 'Glow' is not found, or removed by compiler\n"),
               std::string::npos)
         << log;
@@ -281,7 +267,7 @@ TEST_F(SceneGlTest, InfoLogsOnlyWhenThereIsText)
     glCompileShader(good);
     GLint length = -1;
     glGetShaderiv(good, GL_INFO_LOG_LENGTH, &length);
-    const std::string quiet = Log([&] { LogShaderInfoLog(good, 117); });
+    const std::string quiet = StdoutOf([&] { LogShaderInfoLog(good, 117); });
     if (length < 2) {
         EXPECT_EQ(quiet, "") << "no text, no entry";
     }
@@ -290,8 +276,8 @@ TEST_F(SceneGlTest, InfoLogsOnlyWhenThereIsText)
     const char* badSource = "#version 120\nvoid main(){ gl_FragColor = nothing; }\n";
     glShaderSource(bad, 1, &badSource, nullptr);
     glCompileShader(bad);
-    const std::string log = Log([&] { LogShaderInfoLog(bad, 126); });
-    EXPECT_EQ(Count(log, "PROGRAM_WALLPAPER"), 1) << log;
+    const std::string log = StdoutOf([&] { LogShaderInfoLog(bad, 126); });
+    EXPECT_EQ(CountOf(log, "PROGRAM_WALLPAPER"), 1) << log;
     EXPECT_EQ(log.rfind("src/glhelp[126]: glGetShaderInfoLog in 'PROGRAM_WALLPAPER': ", 0), 0u)
         << log;
     glDeleteShader(good);
@@ -352,7 +338,7 @@ TEST_F(SceneGlTest, WallTilesCoverThePictureWithMarginTexels)
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
         const std::vector<uint8_t> pixels = Pattern(c.width, c.height);
         CWall* wall = nullptr;
-        const std::string log = Log([&] { wall = new CWall(c.width, c.height, pixels.data()); });
+        const std::string log = StdoutOf([&] { wall = new CWall(c.width, c.height, pixels.data()); });
         ASSERT_EQ(wall->columns, c.columns);
         ASSERT_EQ(wall->rows, c.rows);
         ASSERT_EQ(wall->textures.size(), size_t(c.columns * c.rows));
@@ -404,7 +390,7 @@ TEST_F(SceneGlTest, AnEmptyPictureMakesNoTexturesAndDrawsNothing)
     InitRenderer();
     const uint8_t pixel[4] = {1, 2, 3, 4};
     for (const auto& size : {std::pair<int, int>{0, 10}, {10, 0}, {0, 0}}) {
-        const std::string log = Log([&] {
+        const std::string log = StdoutOf([&] {
             CWall wall(size.first, size.second, pixel);
             EXPECT_EQ(wall.columns * wall.rows, 0);
             EXPECT_TRUE(wall.textures.empty());

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "test_window.h"
 #include "window/window.h"
 
 TEST(WindowTranslationTest, GlfwKeysBecomeVirtualKeyCodes)
@@ -89,34 +90,9 @@ public:
     int paints = 0;
 };
 
-bool PumpUntilClientSize(WindowHandle window, int width, int height)
-{
-    for (int i = 0; i < 200; ++i) {
-        PumpMessages();
-        int w = 0, h = 0;
-        GetClientSize(window, &w, &h);
-        if (w == width && h == height)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
-class WindowTest : public ::testing::Test {
+class WindowTest : public WindowTestBase {
 protected:
-    void SetUp() override
-    {
-        window = CreateAppWindow();
-        ASSERT_NE(window, nullptr) << "no window on the display: " << LastWindowError();
-    }
-    void TearDown() override
-    {
-        if (window)
-            DestroyAppWindow(window);
-        // NOTE: no TerminateWindowSystem: it makes Mesa unload its driver, whose
-        // one-time allocations the leak checker would then report without a name.
-    }
-    WindowHandle window = nullptr;
+    void SetUp() override { OpenWindow(); }
 };
 
 }  // namespace
@@ -127,7 +103,7 @@ TEST_F(WindowTest, SetClientSizeGivesTheDrawableAndReportsOneSize)
     AttachWindowObject(window, &object);
     ShowAppWindow(window);
     SetClientSize(window, 640, 480);
-    ASSERT_TRUE(PumpUntilClientSize(window, 640, 480));
+    ASSERT_TRUE(WaitForClientSize(window, 640, 480));
     PumpMessages();
     ASSERT_FALSE(object.sizes.empty());
     EXPECT_EQ(object.sizes.back().width, 640);
@@ -136,7 +112,7 @@ TEST_F(WindowTest, SetClientSizeGivesTheDrawableAndReportsOneSize)
     EXPECT_TRUE(object.sizings.empty()) << "the program's own resize is no user resize";
 
     SetClientSize(window, 301, 199);
-    ASSERT_TRUE(PumpUntilClientSize(window, 301, 199));
+    ASSERT_TRUE(WaitForClientSize(window, 301, 199));
     PumpMessages();
     EXPECT_EQ(object.sizes.back().width, 301);
     EXPECT_EQ(object.sizes.back().height, 199);
@@ -148,7 +124,7 @@ TEST_F(WindowTest, EventsReachOnlyTheAttachedObject)
     RecordingWindow other(nullptr);
     AttachWindowObject(window, &other);  // its handle is not this window's
     SetClientSize(window, 200, 100);
-    ASSERT_TRUE(PumpUntilClientSize(window, 200, 100));
+    ASSERT_TRUE(WaitForClientSize(window, 200, 100));
     EXPECT_TRUE(other.sizes.empty());
     AttachWindowObject(window, nullptr);
 }
@@ -178,11 +154,11 @@ TEST_F(WindowTest, AUserResizeReportsTheOuterSizeThenTheClientSize)
     AttachWindowObject(window, &object);
     ShowAppWindow(window);
     SetClientSize(window, 640, 480);
-    ASSERT_TRUE(PumpUntilClientSize(window, 640, 480));
+    ASSERT_TRUE(WaitForClientSize(window, 640, 480));
     object.order.clear();
     const std::string id = std::to_string(NativeWindowId(window));
     ASSERT_EQ(std::system(("xdotool windowsize " + id + " 500 300").c_str()), 0);
-    ASSERT_TRUE(PumpUntilClientSize(window, 500, 300));
+    ASSERT_TRUE(WaitForClientSize(window, 500, 300));
     PumpMessages();
     ASSERT_FALSE(object.sizings.empty());
     // Without a window manager the window has no frame: outer size = client size.
@@ -200,7 +176,7 @@ TEST_F(WindowTest, DropsDeliverOnlyTheFirstFileCutTo259Bytes)
     RecordingWindow object(window);
     ShowAppWindow(window);
     SetClientSize(window, 100, 100);
-    ASSERT_TRUE(PumpUntilClientSize(window, 100, 100));
+    ASSERT_TRUE(WaitForClientSize(window, 100, 100));
     const std::string id = std::to_string(NativeWindowId(window));
     const std::string tool = XDND_DROP_TOOL;
     const std::string longPath = "/tmp/" + std::string(300, 'n') + "/picture.png";

@@ -1,0 +1,122 @@
+# Shell functions that drive a running glowview from outside through xdotool;
+# sourced by the end-to-end tests and scripts/demo.sh. Functions that give up
+# call fail MESSAGE; the sourcing script may define its own fail after sourcing.
+
+fail() {
+  echo "FAIL: $*" >&2
+  if [ -n "${pid:-}" ] && kill -0 "$pid" 2>/dev/null; then kill "$pid"; fi
+  [ -s "${work:-}/stderr.txt" ] && { echo "--- glowview stderr:" >&2; cat "$work/stderr.txt" >&2; }
+  exit 1
+}
+
+need_display_and_tools() {  # tool...
+  [ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run the tests through scripts/with-display.sh"
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps.sh)"
+  done
+}
+
+# Sets run_env to the command prefix that runs the program $1.
+# NOTE: in the sanitizer build, glfwTerminate makes Mesa unload its driver, and
+# the driver's one-time allocations are then reported as leaks that no
+# suppression can name. Keeping the driver loaded (preloaded after the
+# sanitizer runtime) leaves them reachable.
+set_run_env() {
+  run_env=()
+  local asan_runtime driver
+  asan_runtime="$(ldd "$1" 2>/dev/null | awk '/libasan/ {print $3; exit}')"
+  if [ -n "$asan_runtime" ]; then
+    driver="$(ls /usr/lib/*/dri/swrast_dri.so /usr/lib/dri/swrast_dri.so 2>/dev/null | head -n 1)"
+    [ -n "$driver" ] && run_env=(env "LD_PRELOAD=$asan_runtime $driver")
+  fi
+  return 0
+}
+
+# Sets id to the glowView window of process $1; waits up to 10 s.
+# Status 1: the process ended first; 2: no such window appeared.
+find_window() {
+  id=""
+  for _ in $(seq 1 100); do
+    id="$(xdotool search --all --pid "$1" --classname '^glowView$' 2>/dev/null | head -n 1 || true)"
+    [ -n "$id" ] && return 0
+    kill -0 "$1" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 2
+}
+
+# Sets status to the exit status of process $1 once it ends; waits up to $2 tenths
+# of a second and leaves status empty if it still runs.
+wait_for_exit() {
+  status=""
+  for _ in $(seq 1 "$2"); do
+    if ! kill -0 "$1" 2>/dev/null; then
+      wait "$1" && status=0 || status=$?
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 0
+}
+
+client_size() {  # window; prints "WIDTHxHEIGHT" of its client area
+  xwininfo -id "$1" | awk '/^  Width:/ {w=$2} /^  Height:/ {h=$2} END {print w "x" h}'
+}
+
+wait_for_size() {  # window, expected size; waits up to 5 s, else prints the size it has
+  local size=""
+  for _ in $(seq 1 50); do
+    size="$(client_size "$1")"
+    [ "$size" = "$2" ] && return 0
+    sleep 0.1
+  done
+  echo "$size"
+  return 1
+}
+
+# The functions below act on the window $id.
+title() { xdotool getwindowname "$id"; }
+
+# Keys act only while the window has the focus: focus it before each press.
+# Keys are polled once per frame. 1, 2, 3 and S sleep 200 ms after acting, so a
+# 100 ms press acts once; Left and Right sleep only 20 ms, so they get short
+# taps and the title is read back after each.
+focus() { timeout 2 xdotool windowfocus --sync "$id" >/dev/null 2>&1 || true; }
+focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$id" ]; }
+press() {
+  focus
+  xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; sleep 0.05
+}
+tap() { focus; xdotool keydown "$1"; sleep 0.03; xdotool keyup "$1"; }
+
+wait_for_title_change() {  # previous title; up to 2 s
+  for _ in $(seq 1 100); do
+    [ "$(title)" != "$1" ] && return 0
+    sleep 0.02
+  done
+  return 1
+}
+
+set_glow() {  # R G B LEVEL, through the keys, checked in the title
+  local want="R$1 G$2 B$3 LEVEL=$4" t r g b level
+  for _ in $(seq 1 200); do
+    t="$(title)"
+    if [ "$t" = "$want" ]; then
+      # A tap seen by two frames acts twice: settle, then look again.
+      sleep 0.3
+      [ "$(title)" = "$want" ] && return 0
+      continue
+    fi
+    [[ "$t" =~ ^R([01])\ G([01])\ B([01])\ LEVEL=([0-9]+)$ ]] || fail "title is '$t'"
+    r="${BASH_REMATCH[1]}"; g="${BASH_REMATCH[2]}"; b="${BASH_REMATCH[3]}"; level="${BASH_REMATCH[4]}"
+    if [ "$r" != "$1" ]; then press 1
+    elif [ "$g" != "$2" ]; then press 2
+    elif [ "$b" != "$3" ]; then press 3
+    elif [ "$level" -lt "$4" ]; then tap Left   # Left raises LEVEL
+    else tap Right
+    fi
+    wait_for_title_change "$t" || true
+  done
+  fail "could not set the glow to '$want' (title '$(title)')"
+}
