@@ -150,32 +150,58 @@ RowConverter FindConverter(int from, int to)
     return nullptr;
 }
 
-void CopyRows(int dstPitch, uint8_t* dst, const OxSurface& source)
+// Copies each row's pixels, never the source's padding; a shorter target
+// pitch keeps the start of each row.
+void CopyRows(size_t dstStride, uint8_t* dst, const OxSurface& source, size_t packedBytes)
 {
-    const size_t rowBytes = size_t(std::max(std::min(dstPitch, source.pitch), 0));
+    const size_t rowBytes = std::min(dstStride, packedBytes);
     for (int row = 0; row < source.height; ++row)
-        std::memmove(dst + size_t(row) * size_t(dstPitch),
+        std::memmove(dst + size_t(row) * dstStride,
                      source.readPixels + size_t(row) * size_t(source.pitch), rowBytes);
+}
+
+// The source promises of the header: a format, sizes >= 0, rows that hold
+// their pixels, and a store that holds every row when it is the surface's own.
+bool SourceKeepsContract(const OxSurface& source)
+{
+    const int64_t bytes = BytesPerPixel(source.format);
+    if (bytes == 0 || source.width < 0 || source.height < 0)
+        return false;
+    if (source.width == 0 || source.height == 0)
+        return true;
+    const int64_t rowBytes = int64_t(source.width) * bytes;
+    if (source.readPixels == nullptr || source.pitch < rowBytes)
+        return false;
+    const uint8_t* store = source.pixelStore.data();
+    const size_t storeSize = source.pixelStore.size();
+    if (storeSize == 0 || source.readPixels < store || source.readPixels >= store + storeSize)
+        return true;  // pixels the surface does not own: the caller answers for them
+    const int64_t needed = int64_t(source.height - 1) * source.pitch + rowBytes;
+    return needed <= int64_t(store + storeSize - source.readPixels);
 }
 
 }  // namespace
 
 int ConvertPixels(int dstPitch, uint8_t* dstPixels, int dstFormat, const OxSurface* source)
 {
-    if (source == nullptr || dstPixels == nullptr)
+    if (source == nullptr || dstPixels == nullptr || !SourceKeepsContract(*source))
         return -1;
-    if (source->width > 0 && source->height > 0 && source->readPixels == nullptr)
-        return -1;
+    if (source->width == 0 || source->height == 0)
+        return dstFormat == source->format || FindConverter(source->format, dstFormat) ? 0 : -1;
+    const size_t width = size_t(source->width);
     if (dstFormat == source->format) {
-        CopyRows(dstPitch > 0 ? dstPitch : source->pitch, dstPixels, *source);
+        const size_t packed = width * size_t(BytesPerPixel(dstFormat));
+        CopyRows(dstPitch > 0 ? size_t(dstPitch) : packed, dstPixels, *source, packed);
         return 0;
     }
     const RowConverter convertRow = FindConverter(source->format, dstFormat);
     if (convertRow == nullptr)
         return -1;
-    const size_t dstBytes = size_t(BytesPerPixel(dstFormat));
-    const size_t dstStride =
-        dstPitch > 0 ? size_t(dstPitch) : size_t(std::max(source->width, 0)) * dstBytes;
+    const size_t packed = width * size_t(BytesPerPixel(dstFormat));
+    // Rows shorter than their pixels would overlap and run past the target.
+    if (dstPitch > 0 && size_t(dstPitch) < packed)
+        return -1;
+    const size_t dstStride = dstPitch > 0 ? size_t(dstPitch) : packed;
     for (int row = 0; row < source->height; ++row) {
         convertRow(*source, source->readPixels + size_t(row) * size_t(source->pitch),
                    dstPixels + size_t(row) * dstStride, source->width);

@@ -44,6 +44,12 @@ OxSurface* CreateSurface(int byteSize, int width, int height, int format, int pi
 OxSurface* CreateSurfaceFromRows(int rowStride, int width, int height, const uint8_t* source);
 
 // Writes the source's pixels, converted to dstFormat, to rows dstPitch bytes
-// apart (<= 0: packed). Returns 0, or -1 for a null argument or a pair of
-// formats that has no converter (then nothing is written).
+// apart (<= 0: packed); dstPixels holds height rows of that many bytes. The
+// same format is copied row by row (a shorter dstPitch keeps the start of each
+// row); any other pair needs dstPitch <= 0 or at least a row of target pixels.
+// The source must have a format code, width and height >= 0, and, when not
+// empty, readPixels with height rows of pitch >= width * BytesPerPixel bytes
+// (checked against pixelStore when readPixels points into it); paletteCount
+// and colorKey may hold anything. Returns 0, or -1 when an argument breaks
+// these terms or the pair of formats has no converter (then nothing is written).
 int ConvertPixels(int dstPitch, uint8_t* dstPixels, int dstFormat, const OxSurface* source);

@@ -105,6 +105,41 @@ TEST(ConvertPixels, SameFormatCopyTruncatesToSmallerPitch)
     EXPECT_EQ(Bytes({1, 2, 3, 4, 7, 8, 9, 10}), destination);
 }
 
+TEST(ConvertPixels, SameFormatCopyIntoPackedRowsSkipsPadding)
+{
+    OxHolder<OxSurface> source(CreateSurface(2 * 5, 1, 2, PF_RGB, 5));
+    for (int i = 0; i < 10; ++i)
+        source->writePixels[i] = uint8_t(i + 1);
+    Bytes destination(8, 0xEE);
+    ASSERT_EQ(0, ConvertPixels(0, destination.data(), PF_RGB, source.get()));
+    EXPECT_EQ(Bytes({1, 2, 3, 6, 7, 8, 0xEE, 0xEE}), destination);
+}
+
+// Sources and targets outside the terms of the header are refused untouched.
+TEST(ConvertPixels, BrokenTermsAreRefused)
+{
+    struct Case {
+        const char* name;
+        int format, width, height, pitch, storeBytes;
+        int to, dstPitch;
+    } cases[] = {
+        {"code 7 copied onto itself", 7, 2, 2, 2, 4, 7, 0},
+        {"negative width", PF_RGB, -1, 2, 3, 6, PF_RGBA, 0},
+        {"negative height", PF_RGB, 1, -2, 3, 6, PF_RGBA, 0},
+        {"pitch shorter than a row", PF_RGB, 4, 1, 3, 12, PF_RGBA, 0},
+        {"negative pitch", PF_RGB, 1, 2, -3, 6, PF_RGBA, 0},
+        {"store shorter than the rows", PF_RGB, 2, 4, 6, 6, PF_RGBA, 0},
+        {"target pitch shorter than a converted row", PF_RGB, 2, 2, 6, 12, PF_RGBA, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OxHolder<OxSurface> source(CreateSurface(c.storeBytes, c.width, c.height, c.format, c.pitch));
+        Bytes destination(64, 0xEE);
+        EXPECT_EQ(-1, ConvertPixels(c.dstPitch, destination.data(), c.to, source.get()));
+        EXPECT_EQ(Bytes(64, 0xEE), destination);
+    }
+}
+
 TEST(ConvertPixels, RgbColourKey)
 {
     const Bytes pixels = {0, 0, 0, 9, 0, 0};
