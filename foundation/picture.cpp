@@ -152,6 +152,31 @@ bool CopyPalette(png_structp png, png_infop info, OxSurface* surface)
     return true;
 }
 
+// Chunks past the ones the reader uses (IHDR, PLTE, tRNS, IDAT, IEND) are
+// skipped unread, so no text, profile or other ancillary chunk is buffered or
+// inflated, whatever length it claims.
+void LimitPngReader(png_structp png)
+{
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    png_set_chunk_malloc_max(png, png_alloc_size_t(1) << 20);
+}
+
+// Deflate turns one byte into at most 1032; image data that the rest of the
+// file cannot hold is refused before its pixel store is made.
+bool PngDataCanFit(png_structp png, png_infop info, OxFile* file)
+{
+    const int64_t size = file->GetSize();
+    const int64_t position = file->Tell();
+    if (size < 0 || position < 0 || position > size)
+        return true;  // nothing to tell; the read itself fails on a short file
+    const uint64_t rawBytes = uint64_t(png_get_image_height(png, info)) *
+                              (uint64_t(png_get_rowbytes(png, info)) + 1);
+    if (rawBytes <= uint64_t(size - position + 1) * 1032)
+        return true;
+    LogMessage(__LINE__, "", LOG_ERROR, "PNG_DATA_TOO_SHORT");
+    return false;
+}
+
 // All libpng calls of one read; an error jumps back here and we return false.
 // Everything it builds lives in `reader`, outside this frame.
 bool DecodePng(PngReader& reader, OxFile* file)
@@ -169,7 +194,7 @@ bool DecodePng(PngReader& reader, OxFile* file)
     int bitDepth = 0;
     int colorType = 0;
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, nullptr, nullptr, nullptr);
-    if (SideTooLarge(width, height))
+    if (SideTooLarge(width, height) || !PngDataCanFit(png, info, file))
         return false;
 
     const int format = RequestPngTransforms(png, colorType, bitDepth);
@@ -390,6 +415,7 @@ OxSurface* ReadPng(OxFile* file)
     reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
     if (reader.png == nullptr)
         return nullptr;
+    LimitPngReader(reader.png);
     reader.info = png_create_info_struct(reader.png);
     if (reader.info == nullptr || !DecodePng(reader, file))
         return nullptr;

@@ -607,8 +607,9 @@ TEST(PngReadTest, TruncatedFilesGiveNullWithReadError)
         }
         const std::string log = FinishCapture();
         EXPECT_EQ(wrong, std::vector<size_t>());
-        // Every cut past the signature fails on the short read, one line each.
-        EXPECT_EQ(Count(log, "PNG_READ_ERROR"), end - 8);
+        // Every cut past the signature fails as short, one line each: on the
+        // short read, or before it when too little is left for the image data.
+        EXPECT_EQ(Count(log, "PNG_READ_ERROR") + Count(log, "PNG_DATA_TOO_SHORT"), end - 8);
         EXPECT_EQ(Count(log, "\n"), end - 8);
     }
 }
@@ -711,6 +712,44 @@ TEST(PngReadTest, OversizedPicturesAreRefused)
     ASSERT_TRUE(widest);
     EXPECT_EQ(widest->width, 16384);
     EXPECT_EQ(widest->readPixels[16383], 7);
+}
+
+// Hostile headers and chunks are turned away before memory follows their
+// claims: sides within the limit with a few bytes of image data, and a text
+// chunk that claims a gigabyte.
+TEST(PngReadTest, ClaimsTheFileCannotHoldAreRefusedEarly)
+{
+    struct Case {
+        const char* name;
+        const char* logged;
+    } cases[] = {
+        {"header-big_rgba-little-data.png", "PNG_DATA_TOO_SHORT"},
+        {"header-big_interlaced_rgba-little-data.png", "PNG_DATA_TOO_SHORT"},
+        {"header-tall_interlaced-little-data.png", "PNG_DATA_TOO_SHORT"},
+        {"huge-itxt-length-buffered", "PNG_READ_ERROR"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes bytes =
+            ReadWholeFile(std::string(GLOWVIEW_FUZZ_REGRESSIONS) + "/png/" + c.name);
+        ASSERT_FALSE(bytes.empty());
+        testing::internal::CaptureStdout();
+        OxHolder<OxSurface> surface(ReadPngBytes(bytes));
+        const std::string log = FinishCapture();
+        EXPECT_FALSE(surface);
+        EXPECT_EQ(Count(log, c.logged), 1u) << log;
+        EXPECT_EQ(Count(log, "OUT_OF_MEMORY"), 0u) << log;
+    }
+
+    // Ancillary chunks are skipped unread: a 2 MB text chunk does not stop the picture.
+    Bytes row(4, 9);
+    row[0] = 0;
+    const Bytes text(2 << 20, 'x');
+    testing::internal::CaptureStdout();
+    OxHolder<OxSurface> surface(ReadPngBytes(MakePng(3, 1, 8, 0, {{"tEXt", text}}, row)));
+    FinishCapture();
+    ASSERT_TRUE(surface);
+    EXPECT_EQ(surface->readPixels[2], 9);
 }
 
 TEST(PngReadTest, LibpngWarningsGoToTheLog)
