@@ -1,12 +1,14 @@
 // PNG and JPEG readers into surfaces, and the PNG, BMP and JPEG writers.
 #include "foundation/picture.h"
 
+#include <algorithm>
 #include <climits>
 #include <csetjmp>
 #include <cstring>
 #include <new>
 #include <vector>
 
+#include <jerror.h>
 #include <png.h>
 
 #include "foundation/jpeg_recovery.h"
@@ -270,6 +272,10 @@ struct JpegReader {
     jpeg_progress_mgr progress{};
     OxSurface* surface = nullptr;
     std::vector<JSAMPROW> rows;
+    void (*standardEmit)(j_common_ptr, int) = nullptr;
+    // libjpeg met the end of the data (in scan endedScan) and makes up the rest.
+    bool dataEnded = false;
+    int endedScan = 0;
 
     ~JpegReader()
     {
@@ -278,13 +284,52 @@ struct JpegReader {
     }
 };
 
+// libjpeg's message hook: notes the end of the data, then logs as usual.
+void NoteJpegMessage(j_common_ptr context, int level)
+{
+    auto* reader = static_cast<JpegReader*>(context->client_data);
+    if (level < 0 && context->err->msg_code == JWRN_JPEG_EOF && !reader->dataEnded) {
+        const auto* cinfo = reinterpret_cast<j_decompress_ptr>(context);
+        reader->dataEnded = true;
+        reader->endedScan = cinfo->input_scan_number;
+    }
+    reader->standardEmit(context, level);
+}
+
+// The progress hook, called between rows of blocks while libjpeg reads.
 void LimitJpegScans(j_common_ptr context)
 {
     auto* cinfo = reinterpret_cast<j_decompress_ptr>(context);
-    if (cinfo->input_scan_number <= kMaxJpegScans)
+    const auto* reader = static_cast<const JpegReader*>(context->client_data);
+    if (cinfo->input_scan_number > kMaxJpegScans) {
+        LogMessage(__LINE__, "", LOG_ERROR, "JPEG_TOO_MANY_SCANS");
+    } else if (reader->dataEnded && reader->endedScan <= 1 && jpeg_has_multiple_scans(cinfo)) {
+        // A file of several scans is read whole before any row comes out; when
+        // its data ends inside the first scan, libjpeg would make up nearly
+        // every block of every scan.
+        LogMessage(__LINE__, "", LOG_ERROR, "JPEG_DATA_TOO_SHORT");
+    } else {
         return;
-    LogMessage(__LINE__, "", LOG_ERROR, "JPEG_TOO_MANY_SCANS");
+    }
     std::longjmp(reinterpret_cast<JpegErrorManager*>(context->err)->recovery, 1);
+}
+
+// Huffman coding spends at least one bit on every block of a component, so a
+// whole picture needs that many bits of file; a file far shorter is mostly
+// missing, and its picture is refused before it is made and filled in.
+bool JpegDataCanFit(const jpeg_decompress_struct& cinfo, int byteCount)
+{
+    if (cinfo.arith_code)
+        return true;
+    uint64_t blocks = 0;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        const jpeg_component_info& component = cinfo.comp_info[c];
+        blocks = std::max(blocks, uint64_t(component.width_in_blocks) * component.height_in_blocks);
+    }
+    if (blocks <= uint64_t(byteCount) * 8)
+        return true;
+    LogMessage(__LINE__, "", LOG_ERROR, "JPEG_DATA_TOO_SHORT");
+    return false;
 }
 
 bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
@@ -295,12 +340,16 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
         return false;
 
     jpeg_create_decompress(cinfo);
+    cinfo->client_data = &reader;
+    reader.standardEmit = reader.errors.standard.emit_message;
+    reader.errors.standard.emit_message = NoteJpegMessage;
     cinfo->mem->max_memory_to_use = kMaxJpegDecoderMemory;
     reader.progress.progress_monitor = LimitJpegScans;
     cinfo->progress = &reader.progress;
     jpeg_mem_src(cinfo, bytes, static_cast<unsigned long>(byteCount));
     jpeg_read_header(cinfo, TRUE);
-    if (SideTooLarge(cinfo->image_width, cinfo->image_height))
+    if (SideTooLarge(cinfo->image_width, cinfo->image_height) ||
+        !JpegDataCanFit(*cinfo, byteCount))
         return false;
     if (cinfo->out_color_space != JCS_RGB && cinfo->out_color_space != JCS_GRAYSCALE) {
         LogMessage(__LINE__, "", LOG_ERROR, "JPEG_UNSUPPORTED_COLOR_SPACE: %d",
@@ -336,6 +385,13 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
         const JDIMENSION done = cinfo->output_scanline;
         if (jpeg_read_scanlines(cinfo, &reader.rows[done], cinfo->output_height - done) == 0)
             return false;
+        if (!reader.dataEnded || cinfo->output_scanline == cinfo->output_height)
+            continue;
+        // Rows below would only be made up from nothing: they stay black, undecoded.
+        const size_t filled = size_t(cinfo->output_scanline) * size_t(pitch);
+        std::memset(reader.surface->writePixels + filled, 0, size_t(byteSize) - filled);
+        jpeg_abort_decompress(cinfo);
+        return true;
     }
     jpeg_finish_decompress(cinfo);
     return true;

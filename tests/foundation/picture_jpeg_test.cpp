@@ -374,3 +374,45 @@ TEST(JpegReadTest, FilesOfUnknownOrHugeSizeAreRefused)
         EXPECT_TRUE(Contains(FinishCapture(), row.logged)) << row.logged;
     }
 }
+
+namespace {
+
+Bytes KeptInput(const std::string& name)
+{
+    return ReadWholeFile(std::string(GLOWVIEW_FUZZ_REGRESSIONS) + "/jpeg/" + name);
+}
+
+}  // namespace
+
+// Files whose data ends long before their picture: refused when no whole
+// picture could fit the file or the data ends inside the first of several
+// scans, and otherwise kept with the rows past the data black, not made up.
+TEST(JpegReadTest, DataEndingFarTooEarly)
+{
+    struct Case {
+        const char* name;
+        const char* logged;
+        bool picture;
+    } cases[] = {
+        {"header-16384-huffman-little-data.jpg", "JPEG_DATA_TOO_SHORT", false},
+        {"header-16384-progressive-little-data.jpg", "JPEG_DATA_TOO_SHORT", false},
+        {"progressive-data-ends-in-first-scan.jpg", "JPEG_DATA_TOO_SHORT", false},
+        {"arithmetic-1024-data-ends-in-first-rows.jpg", "Premature end of JPEG file", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes bytes = KeptInput(c.name);
+        ASSERT_FALSE(bytes.empty());
+        testing::internal::CaptureStdout();
+        OxHolder<OxSurface> surface(Decode(bytes));
+        const std::string log = FinishCapture();
+        EXPECT_TRUE(Contains(log, c.logged)) << log;
+        ASSERT_EQ(bool(surface), c.picture);
+        if (!surface)
+            continue;
+        // libjpeg would make up mid-grey blocks below the data; they stay black.
+        const OxSurface& s = *surface.get();
+        const uint8_t* lastRow = s.readPixels + size_t(s.height - 1) * size_t(s.pitch);
+        EXPECT_EQ(std::count(lastRow, lastRow + s.width * 3, 0), s.width * 3);
+    }
+}
