@@ -8,6 +8,7 @@ packages=(
   libglfw3-dev libglew-dev libgl-dev libpng-dev libjpeg-dev zlib1g-dev libx11-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri x11-utils xdotool imagemagick
+  clang libclang-rt-14-dev
 )
 
 missing=()

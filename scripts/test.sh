@@ -25,3 +25,6 @@ bash "$root/scripts/with-display.sh" bash -c "
   run_suite '$root/build'
   run_suite '$root/build-sanitize'
 "
+
+# Every fuzz target for a bounded time (FUZZ_SECONDS each, default 60).
+bash "$root/scripts/fuzz.sh"
