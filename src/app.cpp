@@ -326,6 +326,10 @@ void CLumaApp::SetupView()
     else
         glLoadIdentity();
     glViewport(0, 0, viewWidth, viewHeight);
+    // An empty view (a picture of one pixel) has no box to map: glOrtho would
+    // refuse it with an error, which ends the program.
+    if (viewWidth <= 0 || viewHeight <= 0)
+        return;
     const int halfWidth = viewWidth / 2;
     const int halfHeight = viewHeight / 2;
     Ortho(float(-halfWidth), float(halfWidth), float(-halfHeight), float(halfHeight), -1000.0f,

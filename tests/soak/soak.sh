@@ -85,11 +85,18 @@ wait_for_size "$id" 640x480 >/dev/null || fail "no 640x480 client area"
 rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$pid/status"; }
 fds() { ls "/proc/$pid/fd" | wc -l; }
 textures() { cat "$GL_COUNT_FILE" 2>/dev/null || echo 0; }
-alive() { kill -0 "$pid" 2>/dev/null || fail "glowview ended (drop $dropped, keys $keys)"; }
+alive() {
+  kill -0 "$pid" 2>/dev/null && return 0
+  echo "last actions:" >&2; tail -n 6 actions.txt >&2
+  grep -v "Create texture" stdout.txt | tail -n 3 >&2
+  fail "glowview ended (drop $dropped, keys $keys)"
+}
 
 dropped=0
 keys=0
 drop_one() {  # file; a refused or unreadable file is fine, a drop that never ends is not
+  last_file="$1"
+  echo "drop $1" >>actions.txt
   "$drop" --timeout 60 "$id" "$1" >/dev/null 2>&1
   [ $? -le 1 ] || fail "the drop tool could not drop $1"
   dropped=$((dropped + 1))
@@ -114,6 +121,7 @@ check_keys_follow() {
 
 storm() {
   local k
+  echo "storm" >>actions.txt
   focus
   for k in 1 2 3 Left Right Left 2 space Return 3 Right s Left space space Return 1; do
     xdotool key --delay 15 "$k"; keys=$((keys + 1))
@@ -137,9 +145,10 @@ while [ "$dropped" -lt "$drops" ]; do
   drop_one "${valid_files[$((i % ${#valid_files[@]}))]}"
   drop_one "${hostile_files[$((i % ${#hostile_files[@]}))]}"
   case $((i % 10)) in
-    3) press F5; keys=$((keys + 1)) ;;
+    3) echo F5 >>actions.txt; press F5; keys=$((keys + 1)) ;;
     5) storm ;;
-    7) xdotool windowsize "$id" $((200 + (i * 37) % 500)) $((150 + (i * 53) % 400)) ;;
+    7) echo "resize $((200 + (i * 37) % 500))x$((150 + (i * 53) % 400))" >>actions.txt
+       xdotool windowsize "$id" $((200 + (i * 37) % 500)) $((150 + (i * 53) % 400)) ;;
   esac
   if [ -z "${rss_100:-}" ] && [ "$dropped" -ge 100 ]; then measure 100; fi
 done
