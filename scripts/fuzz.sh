@@ -82,8 +82,12 @@ for target in "${targets[@]}"; do
   rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -1)
   inputs=$(find "$corpus" -type f | wc -l)
   found=$(find "$artifacts" -name "$target-*" -type f | wc -l)
-  line=$(printf 'fuzz %-12s %10s executions in %4ss, corpus %5s inputs (%s seeds), peak %s MB, failures %s' \
-    "$target" "${runs:-0}" "$elapsed" "$inputs" "$seeds" "${rss:-?}" "$found")
+  kinds=""
+  for kind in crash timeout leak oom; do
+    kinds="$kinds, ${kind}s $(find "$artifacts" -name "$target-$kind-*" -type f | wc -l)"
+  done
+  line=$(printf 'fuzz %-12s %10s executions in %4ss, corpus %5s inputs (%s seeds), peak %s MB%s' \
+    "$target" "${runs:-0}" "$elapsed" "$inputs" "$seeds" "${rss:-?}" "$kinds")
   echo "$line" | tee -a "$summary"
   if [ "$status" -ne 0 ] || [ "$found" -ne 0 ]; then
     grep -E "ERROR|SUMMARY|runtime error|Test unit written" "$log" | head -20 >&2 || true

@@ -71,13 +71,18 @@ EOF
 mkdir hostile/a-folder.png
 : > hostile/empty.png
 mkfifo hostile/fifo.png
-mapfile -t valid_files < <(find "$work/valid" -type f | sort)
+# The largest pictures come first, so that the memory taken in the first
+# hundred drops already holds whatever the driver and allocator keep.
+mapfile -t valid_files < <(find "$work/valid" -type f -name 'made-2000*'; find "$work/valid" -type f ! -name 'made-2000*' | sort)
 mapfile -t hostile_files < <(find "$work/hostile" -mindepth 1 -maxdepth 1 | sort)
 hostile_files+=("$work/does-not-exist.png")
 
 # ---- the program, with the texture count written by the preloaded counter
 export GL_COUNT_FILE="$work/textures.txt"
-env LD_PRELOAD="$work/gl_count.so" "$glowview" >stdout.txt 2>stderr.txt &
+# A fixed mmap threshold: pictures freed go back to the system at once, so
+# the resident size follows what is alive instead of the allocator's heap
+# growth (glibc otherwise raises the threshold after the first large free).
+env LD_PRELOAD="$work/gl_count.so" MALLOC_MMAP_THRESHOLD_=131072 "$glowview" >stdout.txt 2>stderr.txt &
 pid=$!
 find_window "$pid" || fail "no glowview window"
 wait_for_size "$id" 640x480 >/dev/null || fail "no 640x480 client area"
