@@ -32,7 +32,7 @@ protected:
     {
         int size[2] = {0, 0};
         LockGuard lock(g_deviceLock);
-        g_device->GetValue(0, nullptr, size);
+        g_device->GetValue(VALUE_DRAWABLE_SIZE, nullptr, size);
         return size[index];
     }
 };
@@ -164,7 +164,7 @@ TEST_F(AppTest, WithoutGlslEntryPointsTheFixedFunctionPathIsChosen)
     EXPECT_EQ(g_app->countdown, 0) << "the processor-side pass is due";
     int framebuffers = 0;
     LockGuard lock(g_deviceLock);
-    g_device->GetValue(13, nullptr, &framebuffers);
+    g_device->GetValue(VALUE_HAS_FRAMEBUFFERS, nullptr, &framebuffers);
     EXPECT_EQ(framebuffers, 1) << "framebuffer objects stay available";
 }
 

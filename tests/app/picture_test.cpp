@@ -352,7 +352,7 @@ TEST_F(PictureTest, ADropSizesTheViewAndTheDeviceBeforeTheNextFrame)
     int size[2] = {0, 0};
     {
         LockGuard lock(g_deviceLock);
-        g_device->GetValue(0, nullptr, size);
+        g_device->GetValue(VALUE_DRAWABLE_SIZE, nullptr, size);
     }
     EXPECT_EQ(size[0], 301);
     EXPECT_EQ(size[1], 199);

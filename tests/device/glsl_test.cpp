@@ -9,6 +9,7 @@
 
 #include "device/device_state.h"
 #include "device/graphics.h"
+#include "device/protocol.h"
 #include "frame.h"
 #include "gl_window.h"
 
@@ -56,19 +57,19 @@ protected:
     void SetUp() override { OpenWindow(64, 64); }
     int Build(const char* vertex, const char* fragment, std::string* log = nullptr)
     {
-        const char* sources[2] = {vertex, fragment};
+        zorProgramSources sources = {vertex, fragment};
         testing::internal::CaptureStdout();
-        device.Command(12, 0, sources, 0);
+        device.Command(COMMAND_BUILD_PROGRAM, 0, &sources, 0);
         const std::string text = testing::internal::GetCapturedStdout();
         if (log)
             *log = text;
         int program = -1;
-        device.GetValue(14, nullptr, &program);
+        device.GetValue(VALUE_PROGRAM, nullptr, &program);
         return program;
     }
     bool Active() const { return g_deviceState.shaderState->active; }
-    // Without GLSL, op 12 only clears active, logs nothing and builds nothing; op 15 does
-    // nothing, and ops 16 and 17 find active false.
+    // Without GLSL, building only clears active, logs nothing and builds nothing; using a
+    // program does nothing, and the uniform and attribute ops find active false.
     void ExpectGlslOpsToDoNothing(const char* fragment)
     {
         g_deviceState.shaderState->active = true;
@@ -77,12 +78,11 @@ protected:
         EXPECT_EQ(log, "");
         EXPECT_FALSE(Active());
         int name = 3;
-        device.Command(15, 0, &name, 0);
+        device.Command(COMMAND_USE_PROGRAM, 0, &name, 0);
         EXPECT_FALSE(Active());
         const float value = 1;
-        int count = 1, type = 6;
-        void* uniform[4] = {const_cast<char*>("level"), const_cast<float*>(&value), &count, &type};
-        device.Command(16, 0, uniform, 0);
+        zorUniformData uniform = {"level", &value, 1, UNIFORM_FLOAT};
+        device.Command(COMMAND_SET_UNIFORM, 0, &uniform, 0);
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
 };
@@ -109,19 +109,15 @@ TEST_F(GlslTest, TheDeviceProgramDrawsWithItsUniformsAndAttribute)
     EXPECT_TRUE(Active());
 
     const float levels[2] = {0.25f, 1.0f};
-    int count = 2, type = 6;
-    void* levelUniform[4] = {const_cast<char*>("level"), const_cast<float*>(levels), &count, &type};
-    device.Command(16, 0, levelUniform, 0);
+    zorUniformData levelUniform = {"level", levels, 2, UNIFORM_FLOAT};
+    device.Command(COMMAND_SET_UNIFORM, 0, &levelUniform, 0);
     const int pick = 1;
-    int one = 1, intType = 5;
-    void* pickUniform[4] = {const_cast<char*>("pick"), const_cast<int*>(&pick), &one, &intType};
-    device.Command(16, 0, pickUniform, 0);
-    // Type 7 uploads one matrix whatever the count says.
+    zorUniformData pickUniform = {"pick", &pick, 1, UNIFORM_INT};
+    device.Command(COMMAND_SET_UNIFORM, 0, &pickUniform, 0);
+    // A matrix upload takes one matrix whatever the count says.
     const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    int five = 5, matrixType = 7;
-    void* extraUniform[4] = {const_cast<char*>("extra"), const_cast<float*>(identity), &five,
-                             &matrixType};
-    device.Command(16, 0, extraUniform, 0);
+    zorUniformData extraUniform = {"extra", identity, 5, UNIFORM_MATRIX4};
+    device.Command(COMMAND_SET_UNIFORM, 0, &extraUniform, 0);
     float gotLevels[2] = {};
     const GLuint id = GLuint(program);
     glGetUniformfv(id, glGetUniformLocation(id, "level[1]"), &gotLevels[1]);
@@ -134,8 +130,8 @@ TEST_F(GlslTest, TheDeviceProgramDrawsWithItsUniformsAndAttribute)
 
     // The attribute shifts the drawing 8 pixels right.
     const float shifts[12] = {8, 0, 0, 8, 0, 0, 8, 0, 0, 8, 0, 0};
-    void* attribute[2] = {const_cast<char*>("shift"), const_cast<float*>(shifts)};
-    device.Command(17, 0, attribute, 0);
+    zorAttributeData attribute = {"shift", shifts};
+    device.Command(COMMAND_SET_ATTRIBUTE, 0, &attribute, 0);
     const GLint location = glGetAttribLocation(GLuint(program), "shift");
     GLint enabled = 0;
     glGetVertexAttribiv(GLuint(location), GL_VERTEX_ATTRIB_ARRAY_ENABLED, &enabled);
@@ -143,7 +139,7 @@ TEST_F(GlslTest, TheDeviceProgramDrawsWithItsUniformsAndAttribute)
 
     device.Set2D(0, 0, nullptr);
     device.ClearColor(0, 0, 0, 1);
-    device.SetRenderState(0, 0);
+    device.SetRenderState(RENDER_BLEND, BLEND_REPLACE);
     device.FillRect(0, 0, 16, 16);
     glDisableVertexAttribArray(GLuint(location));
     const Frame frame(device, 64, 64);
@@ -151,33 +147,32 @@ TEST_F(GlslTest, TheDeviceProgramDrawsWithItsUniformsAndAttribute)
     EXPECT_EQ(frame.At(4, 4), (Rgb{0, 0, 0})) << "shifted right by 8";
     EXPECT_EQ(frame.Count({255, 0, 0}), 16 * 16);
 
-    // Op 15 with 0 stops the program and the uniform ops; with the name it resumes them.
+    // Using program 0 stops the program and the uniform ops; using the name resumes them.
     int zero = 0;
-    device.Command(15, 0, &zero, 0);
+    device.Command(COMMAND_USE_PROGRAM, 0, &zero, 0);
     EXPECT_EQ(CurrentProgram(), 0);
     EXPECT_FALSE(Active());
     const float other[2] = {0.5f, 0.5f};
-    levelUniform[1] = const_cast<float*>(other);
-    device.Command(16, 0, levelUniform, 0);
+    levelUniform.values = other;
+    device.Command(COMMAND_SET_UNIFORM, 0, &levelUniform, 0);
     glGetUniformfv(GLuint(program), glGetUniformLocation(GLuint(program), "level"), gotLevels);
     EXPECT_FLOAT_EQ(gotLevels[0], 0.25f) << "inactive: no upload";
     int name = program;
-    device.Command(15, 0, &name, 0);
+    device.Command(COMMAND_USE_PROGRAM, 0, &name, 0);
     EXPECT_EQ(CurrentProgram(), program);
     EXPECT_TRUE(Active());
-    device.Command(13, 0, nullptr, 0);
+    device.Command(COMMAND_DEACTIVATE_PROGRAM, 0, nullptr, 0);
     EXPECT_FALSE(Active());
-    EXPECT_EQ(CurrentProgram(), program) << "op 13 makes no GL call";
+    EXPECT_EQ(CurrentProgram(), program) << "deactivating makes no GL call";
 
     // Unknown types and names are skipped.
-    device.Command(15, 0, &name, 0);
-    int badType = 9;
-    void* unknown[4] = {const_cast<char*>("level"), const_cast<float*>(other), &count, &badType};
-    device.Command(16, 0, unknown, 0);
-    void* missing[2] = {const_cast<char*>("nothing"), const_cast<float*>(shifts)};
-    device.Command(17, 0, missing, 0);
+    device.Command(COMMAND_USE_PROGRAM, 0, &name, 0);
+    zorUniformData unknown = {"level", other, 2, 9};
+    device.Command(COMMAND_SET_UNIFORM, 0, &unknown, 0);
+    zorAttributeData missing = {"nothing", shifts};
+    device.Command(COMMAND_SET_ATTRIBUTE, 0, &missing, 0);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    device.Command(15, 0, &zero, 0);
+    device.Command(COMMAND_USE_PROGRAM, 0, &zero, 0);
 }
 
 TEST_F(GlslTest, BuildFailuresAreLoggedAndLeaveTheProgramActive)
@@ -202,9 +197,8 @@ TEST_F(GlslTest, BuildFailuresAreLoggedAndLeaveTheProgramActive)
     // The unlinked program is neither used nor asked for locations: no GL error is left.
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     const float value = 1;
-    int count = 1, type = 6;
-    void* uniform[4] = {const_cast<char*>("level"), const_cast<float*>(&value), &count, &type};
-    device.Command(16, 0, uniform, 0);
+    zorUniformData uniform = {"level", &value, 1, UNIFORM_FLOAT};
+    device.Command(COMMAND_SET_UNIFORM, 0, &uniform, 0);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     glUseProgram(0);
 }
