@@ -4,9 +4,10 @@
 
 #include <cmath>
 #include <cstdint>
-#include <vector>
+#include <string>
 
 #include "device/device_state.h"
+#include "device/glsl.h"
 #include "device/graphics.h"
 #include "device/primitives.h"
 #include "device/protocol.h"
@@ -31,36 +32,24 @@ bool HasGlsl()
     return glCreateShader != nullptr;
 }
 
-// Logs a shader's or program's info log when it holds more than the terminator.
-void LogInfoLog(GLuint object, bool isProgram)
+// A failed stage or link is logged with its info log, when the log holds any text.
+void LogShaderInfoLog(GLuint shader)
 {
-    GLint length = 0;
-    if (isProgram)
-        glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
-    else
-        glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
-    if (length <= 1)
-        return;
-    std::vector<char> text(size_t(length), '\0');
-    if (isProgram)
-        glGetProgramInfoLog(object, length, nullptr, text.data());
-    else
-        glGetShaderInfoLog(object, length, nullptr, text.data());
-    text.back() = '\0';
-    LogMessage(__LINE__, kSource, LOG_ERROR, isProgram ? "GL_PROGRAM: %s" : "GL_SHADER: %s",
-               text.data());
+    const std::string text = GlslShaderInfoLog(shader);
+    if (!text.empty())
+        LogMessage(__LINE__, kSource, LOG_ERROR, "GL_SHADER: %s", text.c_str());
+}
+
+void LogProgramInfoLog(GLuint program)
+{
+    const std::string text = GlslProgramInfoLog(program);
+    if (!text.empty())
+        LogMessage(__LINE__, kSource, LOG_ERROR, "GL_PROGRAM: %s", text.c_str());
 }
 
 GLuint CompileShader(GLenum type, const char* source)
 {
-    const GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (compiled == GL_FALSE)
-        LogInfoLog(shader, false);
-    return shader;
+    return CompileGlslShader(type, source, LogShaderInfoLog);
 }
 
 bool IsLinkedProgram(GLuint program)
@@ -91,7 +80,7 @@ void BuildProgram(ShaderState& shader, const zorProgramSources* sources)
     if (IsLinkedProgram(program))
         glUseProgram(program);
     else
-        LogInfoLog(program, true);
+        LogProgramInfoLog(program);
     glDeleteShader(vertex);
     glDeleteShader(fragment);
     shader.active = true;
