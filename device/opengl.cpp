@@ -152,6 +152,13 @@ void zorOpenGL::Shutdown()
     DeviceState& state = g_deviceState;
     if (state.renderContext) {
         DeleteAllTextures(true);
+        // The device program goes while its context is still current; it is let go of as
+        // the current program first, since GL keeps a deleted program while it is in use.
+        if (state.shaderState && state.shaderState->program != 0 && glDeleteProgram) {
+            glUseProgram(0);
+            glDeleteProgram(state.shaderState->program);
+            state.shaderState->program = 0;
+        }
         glfwMakeContextCurrent(nullptr);
         state.renderContext = nullptr;
     }

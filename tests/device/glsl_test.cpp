@@ -12,6 +12,7 @@
 #include "device/protocol.h"
 #include "frame.h"
 #include "gl_window.h"
+#include "test_support.h"
 
 namespace {
 
@@ -30,20 +31,7 @@ const char* const kFragmentSource =
 const char* const kBrokenFragmentSource = "#version 120\nvoid main() { this is not glsl }\n";
 
 // The test program runs a second time with MESA_GL_VERSION_OVERRIDE=1.5, where GLEW leaves
-// the GLSL entry points null.
-bool FixedFunctionSetting()
-{
-    const char* version = std::getenv("MESA_GL_VERSION_OVERRIDE");
-    return version && std::strcmp(version, "1.5") == 0;
-}
-
-size_t Occurrences(const std::string& text, const std::string& part)
-{
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
+// the GLSL entry points null (FixedFunctionDriver).
 
 GLint CurrentProgram()
 {
@@ -91,12 +79,12 @@ protected:
 
 TEST_F(GlslTest, TheDriverSettingDecidesGlsl)
 {
-    EXPECT_EQ(glCreateShader == nullptr, FixedFunctionSetting());
+    EXPECT_EQ(glCreateShader == nullptr, FixedFunctionDriver());
 }
 
 TEST_F(GlslTest, TheDeviceProgramDrawsWithItsUniformsAndAttribute)
 {
-    if (FixedFunctionSetting()) {
+    if (FixedFunctionDriver()) {
         ExpectGlslOpsToDoNothing(kFragmentSource);
         return;
     }
@@ -177,15 +165,15 @@ TEST_F(GlslTest, TheDeviceProgramDrawsWithItsUniformsAndAttribute)
 
 TEST_F(GlslTest, BuildFailuresAreLoggedAndLeaveTheProgramActive)
 {
-    if (FixedFunctionSetting()) {
+    if (FixedFunctionDriver()) {
         ExpectGlslOpsToDoNothing(kBrokenFragmentSource);
         return;
     }
     const int first = Build(kVertexSource, kFragmentSource);
     std::string log;
     const int second = Build(kVertexSource, kBrokenFragmentSource, &log);
-    EXPECT_EQ(Occurrences(log, "GL_SHADER: "), 1u) << log;
-    EXPECT_LE(Occurrences(log, "GL_PROGRAM: "), 1u) << log;
+    EXPECT_EQ(CountOf(log, "GL_SHADER: "), 1) << log;
+    EXPECT_LE(CountOf(log, "GL_PROGRAM: "), 1) << log;
     EXPECT_EQ(log.rfind("[", 0), 0u) << "device lines carry no source name";
     EXPECT_NE(second, 0);
     EXPECT_NE(second, first);
@@ -201,4 +189,18 @@ TEST_F(GlslTest, BuildFailuresAreLoggedAndLeaveTheProgramActive)
     device.Command(COMMAND_SET_UNIFORM, 0, &uniform, 0);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     glUseProgram(0);
+}
+
+TEST_F(GlslTest, ShutdownDeletesTheDeviceProgram)
+{
+    const int program = Build(kVertexSource, kFragmentSource);
+    device.Shutdown();
+    ASSERT_EQ(device.Initialize(window, 0, 0), 0);  // the context current again, to ask GL
+    if (!FixedFunctionDriver()) {
+        ASSERT_NE(program, 0);
+        EXPECT_FALSE(glIsProgram(GLuint(program)));
+    }
+    int now = -1;
+    device.GetValue(VALUE_PROGRAM, nullptr, &now);
+    EXPECT_EQ(now, 0);
 }
