@@ -139,7 +139,7 @@ class DeviceTest : public GlWindowTest {};
 
 TEST_F(DeviceTest, InitializeTakesTheClientSizeAndCanBeRepeated)
 {
-    OpenWindow(640, 480);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(640, 480));
     for (int code : {VALUE_DRAWABLE_SIZE, VALUE_TARGET_SIZE}) {
         int size[2] = {0, 0};
         EXPECT_TRUE(device.GetValue(code, nullptr, size));
@@ -157,7 +157,7 @@ TEST_F(DeviceTest, InitializeTakesTheClientSizeAndCanBeRepeated)
 
 TEST_F(DeviceTest, GetValueAnswersEveryCodeOfItsTable)
 {
-    OpenWindow(64, 48);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(64, 48));
     ASSERT_EQ(device.SetDisplayMode(320, 200, 0), 0);
     int pair[2] = {0, 0};
     ASSERT_TRUE(device.GetValue(VALUE_DRAWABLE_SIZE, nullptr, pair));
@@ -242,7 +242,7 @@ TEST_F(DeviceTest, GetValueAnswersEveryCodeOfItsTable)
 
 TEST_F(DeviceTest, SetDisplayModeRecordsSizesAndSwitchesFullScreen)
 {
-    OpenWindow(64, 48);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(64, 48));
     int size[2] = {0, 0}, full = -1;
 
     glDisable(GL_BLEND);
@@ -285,7 +285,7 @@ TEST_F(DeviceTest, SetDisplayModeRecordsSizesAndSwitchesFullScreen)
 
 TEST_F(DeviceTest, LogDriverInfoWritesTheIdentityLinesInOrder)
 {
-    OpenWindow(32, 32);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(32, 32));
     testing::internal::CaptureStdout();
     const int error = device.LogDriverInfo();
     const std::vector<std::string> lines = Lines(testing::internal::GetCapturedStdout());
@@ -313,7 +313,7 @@ TEST_F(DeviceTest, LogDriverInfoWritesTheIdentityLinesInOrder)
 
 TEST_F(DeviceTest, ReadPixelsGivesTopDownRowsOfATinyDrawable)
 {
-    OpenWindow(32, 32);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(32, 32));
     ASSERT_EQ(device.SetDisplayMode(3, 2, 0), 0);
     // Each pixel of the 3 x 2 corner gets its own colour; GL's row 0 is the bottom one.
     glEnable(GL_SCISSOR_TEST);
@@ -349,7 +349,7 @@ TEST_F(DeviceTest, ReadPixelsGivesTopDownRowsOfATinyDrawable)
 
 TEST_F(DeviceTest, ReadPixelsReadsAClearedAndScissoredFrame)
 {
-    OpenWindow(40, 30);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(40, 30));
     device.BeginFrame();
     glClearColor(0.3f, 0.3f, 0.3f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT);

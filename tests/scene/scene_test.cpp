@@ -173,7 +173,7 @@ void PlaceTile(int viewWidth, int viewHeight, int pictureHeight, int column, int
 
 TEST_F(SceneGlTest, BothPathsPlaceEveryVertexAtTheSameWindowPosition)
 {
-    OpenWindow(300, 198);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(300, 198));
     g_modelViewStack = std::make_unique<MatrixStack>();
     const int w = 300, h = 198, pictureHeight = 199;
     const float corners[][2] = {{0, 0}, {64, 0}, {0, 64}, {64, 64}, {17.5f, 33.25f}};
@@ -218,7 +218,7 @@ TEST_F(SceneGlTest, OneProgramAtATimeFromItsTwoSources)
 {
     EXPECT_EQ(std::strlen(kWallpaperVertexSource), 223u);
     EXPECT_EQ(std::strlen(kWallpaperFragmentSource), 253u);
-    OpenWindow(64, 64);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(64, 64));
     ASSERT_EQ(g_wallpaperProgram, 0u);
     const std::string log = StdoutOf([] { InitRenderer(); });
     EXPECT_TRUE(g_hasShaders);
@@ -242,7 +242,7 @@ TEST_F(SceneGlTest, OneProgramAtATimeFromItsTwoSources)
 
 TEST_F(SceneGlTest, MissingNamesAreLoggedAndSkipped)
 {
-    OpenWindow(64, 64);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(64, 64));
     InitRenderer();
     const GLuint program = g_wallpaperProgram;
     const float data[8] = {};
@@ -269,7 +269,7 @@ TEST_F(SceneGlTest, MissingNamesAreLoggedAndSkipped)
 
 TEST_F(SceneGlTest, InfoLogsOnlyWhenThereIsText)
 {
-    OpenWindow(64, 64);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(64, 64));
     // A shader never compiled has no info log at all.
     const GLuint fresh = glCreateShader(GL_VERTEX_SHADER);
     EXPECT_EQ(StdoutOf([&] { LogShaderInfoLog(fresh, 117); }), "") << "no text, no entry";
@@ -299,7 +299,7 @@ TEST_F(SceneGlTest, InfoLogsOnlyWhenThereIsText)
 
 TEST_F(SceneFixedFunctionTest, WithoutGlslNoProgramIsMade)
 {
-    OpenWindow(64, 64);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(64, 64));
     g_wallpaperProgram = 12345;  // a stale name is dropped without a GL call
     InitRenderer();
     EXPECT_FALSE(g_hasShaders);
@@ -340,7 +340,7 @@ std::vector<uint8_t> TextureTexels(GLuint name)
 
 TEST_F(SceneGlTest, WallTilesCoverThePictureWithMarginTexels)
 {
-    OpenWindow(64, 64);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(64, 64));
     struct Case {
         int width, height, columns, rows;
     };
@@ -397,7 +397,7 @@ TEST_F(SceneGlTest, WallTilesCoverThePictureWithMarginTexels)
 
 TEST_F(SceneGlTest, AnEmptyPictureMakesNoTexturesAndDrawsNothing)
 {
-    OpenWindow(64, 64);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(64, 64));
     InitRenderer();
     const uint8_t pixel[4] = {1, 2, 3, 4};
     for (const auto& size : {std::pair<int, int>{0, 10}, {10, 0}, {0, 0}}) {
@@ -449,7 +449,7 @@ DrawResult DrawOneColourWall(const uint8_t colour[4])
 
 TEST_F(SceneGlTest, TheProgramAddsTheGlowToEveryTexel)
 {
-    OpenWindow(100, 100);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(100, 100));
     InitRenderer();
     // R 1, G 1, B 0, Power 10: black and blue turn white, red gains 1/1024.
     struct Case {
@@ -471,7 +471,7 @@ TEST_F(SceneGlTest, TheProgramAddsTheGlowToEveryTexel)
 
 TEST_F(SceneFixedFunctionTest, FixedFunctionDrawsTexelsUnchanged)
 {
-    OpenWindow(100, 100);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(100, 100));
     InitRenderer();
     ASSERT_FALSE(g_hasShaders);
     const uint8_t colour[4] = {10, 20, 30, 40};
