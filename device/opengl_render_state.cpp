@@ -223,8 +223,6 @@ void zorOpenGL::Set2D(int width, int height, const int* viewport)
     const DeviceState& state = g_deviceState;
     const int w = width > 0 ? width : state.width;
     const int h = height > 0 ? height : state.height;
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
     if (viewport)
         SetViewport(viewport[0], viewport[1], int64_t(viewport[2]) - viewport[0],
                     int64_t(viewport[3]) - viewport[1]);
@@ -239,7 +237,6 @@ void zorOpenGL::Set2D(int width, int height, const int* viewport)
     glLoadIdentity();
     glScalef(1, -1, 1);
     glTranslatef(float(std::floor(-w * 0.5)), float(std::floor(-h * 0.5)), 0);
-    glMatrixMode(GL_MODELVIEW);
 }
 
 void zorOpenGL::SetRenderState(int kind, int value)

@@ -14,7 +14,8 @@ uint32_t g_wallpaperProgram = 0;
 std::unique_ptr<MatrixStack> g_modelViewStack;
 Matrix4 g_projectionMatrix = {};
 
-// Byte for byte as the program has always been built, blanks before some line feeds included.
+// PROGRAM_WALLPAPER's sources are part of the program's interface: they are kept byte for
+// byte, blanks before some line feeds included, and tests check their exact length.
 const char kWallpaperVertexSource[] =
     "#version\t120\n"
     "\n"
@@ -84,7 +85,6 @@ void InitRenderer()
     if (g_hasShaders) {
         if (glIsProgram(g_wallpaperProgram))
             glDeleteProgram(g_wallpaperProgram);
-        g_wallpaperProgram = 0;
         g_wallpaperProgram = CreateWallpaperProgram();
     } else {
         g_wallpaperProgram = 0;
