@@ -135,6 +135,30 @@ void SetAttribute(const ShaderState& shader, const zorAttributeData* attribute)
     glVertexAttribPointer(GLuint(location), 3, GL_FLOAT, GL_FALSE, 12, attribute->positions);
 }
 
+// The Command ops of the device program; each checks its own data.
+void RunProgramOp(ShaderState& shader, int op, const void* data)
+{
+    switch (op) {
+    case COMMAND_BUILD_PROGRAM:
+        BuildProgram(shader, static_cast<const zorProgramSources*>(data));
+        break;
+    case COMMAND_DEACTIVATE_PROGRAM:
+        shader.active = false;
+        break;
+    case COMMAND_USE_PROGRAM:
+        UseProgram(shader, static_cast<const int*>(data));
+        break;
+    case COMMAND_SET_UNIFORM:
+        SetUniform(shader, static_cast<const zorUniformData*>(data));
+        break;
+    case COMMAND_SET_ATTRIBUTE:
+        SetAttribute(shader, static_cast<const zorAttributeData*>(data));
+        break;
+    default:
+        break;
+    }
+}
+
 // data = { left, right, bottom, top, near, far }.
 void SetFrustum(const float* v)
 {
@@ -432,24 +456,12 @@ int zorOpenGL::Command(int op, int flag, void* data, int)
         glPolygonMode(GL_FRONT_AND_BACK, flag ? GL_LINE : GL_FILL);
         break;
     case COMMAND_BUILD_PROGRAM:
-        if (state.shaderState)
-            BuildProgram(*state.shaderState, static_cast<const zorProgramSources*>(data));
-        break;
     case COMMAND_DEACTIVATE_PROGRAM:
-        if (state.shaderState)
-            state.shaderState->active = false;
-        break;
     case COMMAND_USE_PROGRAM:
-        if (state.shaderState)
-            UseProgram(*state.shaderState, ints);
-        break;
     case COMMAND_SET_UNIFORM:
-        if (state.shaderState)
-            SetUniform(*state.shaderState, static_cast<const zorUniformData*>(data));
-        break;
     case COMMAND_SET_ATTRIBUTE:
         if (state.shaderState)
-            SetAttribute(*state.shaderState, static_cast<const zorAttributeData*>(data));
+            RunProgramOp(*state.shaderState, op, data);
         break;
     case COMMAND_DRAW_INDEXED_TRIANGLE:
     case COMMAND_DRAW_INDEXED_TRIANGLE_AGAIN:

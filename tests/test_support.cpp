@@ -111,6 +111,16 @@ int MemoryFile::Tell()
     return position_ > INT_MAX ? -1 : int(position_);
 }
 
+OxFile* OpenTestdataFile(const std::string& relative)
+{
+    std::FILE* stream = std::fopen(TestdataPath(relative).c_str(), "rb");
+    if (stream == nullptr) {
+        ADD_FAILURE() << "cannot open " << relative;
+        return nullptr;
+    }
+    return new OxAnsiFile(stream);
+}
+
 uint64_t Fnv1a(const uint8_t* bytes, size_t count)
 {
     uint64_t hash = 0xcbf29ce484222325ull;

@@ -71,6 +71,9 @@ private:
     long position_ = 0;
 };
 
+// A file below the shared test data folder opened for reading, or null (a test failure).
+OxFile* OpenTestdataFile(const std::string& relative);
+
 // 64-bit FNV-1a hash of bytes, to compare decoded pictures against recorded values.
 uint64_t Fnv1a(const uint8_t* bytes, size_t count);
 inline uint64_t Fnv1a(const std::vector<uint8_t>& bytes)

@@ -27,13 +27,8 @@ public:
 
 OxSurface* ReadJpegFile(const std::string& name)
 {
-    std::FILE* stream = std::fopen(TestdataPath("jpeg/" + name).c_str(), "rb");
-    if (stream == nullptr) {
-        ADD_FAILURE() << "cannot open " << name;
-        return nullptr;
-    }
-    OxHolder<OxFile> file(new OxAnsiFile(stream));
-    return ReadJpeg(file.get());
+    OxHolder<OxFile> file(OpenTestdataFile("jpeg/" + name));
+    return file ? ReadJpeg(file.get()) : nullptr;
 }
 
 OxSurface* Decode(const Bytes& bytes)

@@ -26,13 +26,8 @@ OxSurface* ReadPngBytes(const Bytes& bytes)
 // Reads a suite file through a real file stream.
 OxSurface* ReadSuiteFile(const std::string& name)
 {
-    std::FILE* stream = std::fopen(TestdataPath("pngsuite/" + name).c_str(), "rb");
-    if (stream == nullptr) {
-        ADD_FAILURE() << "cannot open " << name;
-        return nullptr;
-    }
-    OxHolder<OxFile> file(new OxAnsiFile(stream));
-    return ReadPng(file.get());
+    OxHolder<OxFile> file(OpenTestdataFile("pngsuite/" + name));
+    return file ? ReadPng(file.get()) : nullptr;
 }
 
 Bytes SuiteBytes(const std::string& name)
