@@ -160,8 +160,8 @@ wait_for_lines() {  # file, skip, pattern, count, seconds
 }
 
 title_is() { [ "$(title)" = "$1" ]; }
-wait_for_title() {  # title, seconds; acts on the window $id
-  wait_until "$2" title_is "$1"
+wait_for_title() {  # exact title[, seconds (default 5)]; acts on the window $id
+  wait_until "${2:-5}" title_is "$1"
 }
 
 # A complete file: a PNG once its closing IEND chunk is written, anything else once not empty.
