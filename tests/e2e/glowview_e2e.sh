@@ -20,7 +20,7 @@ printf 'not a picture\n' > notes.txt
 
 hold_key() {  # window, key. The program polls keys once per frame: hold each about 100 ms.
   # Sent to the window itself, so that other programs on the display cannot take the focus.
-  xdotool keydown --window "$1" "$2"; sleep 0.1; xdotool keyup --window "$1" "$2"; sleep 0.1
+  xdotool keydown --window "$1" "$2" sleep 0.1 keyup --window "$1" "$2"
 }
 
 # -v keeps the log lines checked below (a program without options ignores it);
