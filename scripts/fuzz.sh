@@ -83,8 +83,8 @@ for target in "${targets[@]}"; do
   inputs=$(find "$corpus" -type f | wc -l)
   found=$(find "$artifacts" -name "$target-*" -type f | wc -l)
   kinds=""
-  for kind in crash timeout leak oom; do
-    kinds="$kinds, ${kind}s $(find "$artifacts" -name "$target-$kind-*" -type f | wc -l)"
+  for kind in crash:crashes timeout:timeouts leak:leaks oom:out-of-memory; do
+    kinds="$kinds, ${kind#*:} $(find "$artifacts" -name "$target-${kind%%:*}-*" -type f | wc -l)"
   done
   line=$(printf 'fuzz %-12s %10s executions in %4ss, corpus %5s inputs (%s seeds), peak %s MB%s' \
     "$target" "${runs:-0}" "$elapsed" "$inputs" "$seeds" "${rss:-?}" "$kinds")
