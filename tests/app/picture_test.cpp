@@ -347,8 +347,8 @@ TEST_F(PictureTest, ADropSizesTheViewAndTheDeviceBeforeTheNextFrame)
     ASSERT_TRUE(WritePicture(dir.File("odd.png"), 301, 199));
     StartUp();
     g_window->OnDropFile(dir.File("odd.png").c_str());  // no events pumped since
-    EXPECT_EQ(g_app->viewWidth, 300);
-    EXPECT_EQ(g_app->viewHeight, 198);
+    EXPECT_EQ(g_app->viewWidth, 301);
+    EXPECT_EQ(g_app->viewHeight, 199);
     int size[2] = {0, 0};
     {
         LockGuard lock(g_deviceLock);
