@@ -19,6 +19,7 @@
 #include "foundation/ref.h"
 #include "foundation/surface.h"
 #include "src/glhelp.h"
+#include "src/snapshot.h"
 #include "src/wallpaper.h"
 
 std::recursive_mutex g_appLock;
@@ -50,7 +51,7 @@ void SleepMilliseconds(int milliseconds)
 
 // ---- the application object ----
 
-CLumaApp::CLumaApp(WindowHandle hwnd) : hwnd(hwnd)
+CLumaApp::CLumaApp(WindowHandle hwnd) : hwnd(hwnd), snapshots(new CSnapshotWriter())
 {
     LockGuard lock(g_appLock);
 }
@@ -278,34 +279,27 @@ void CLumaApp::RunGlowPass()
 
 // ---- frame drawing and snapshots ----
 
-namespace {
-
-// The lowest "snapshot%d.png" that names nothing yet, a directory or a
-// dangling link included; false when every number is taken.
-bool FindFreeSnapshotName(char* name, size_t size)
-{
-    for (int n = 0; n < INT32_MAX; ++n) {
-        std::snprintf(name, size, "snapshot%d.png", n);
-        std::error_code error;
-        if (!std::filesystem::exists(std::filesystem::symlink_status(name, error)))
-            return true;
-    }
-    return false;
-}
-
-}  // namespace
-
 void CLumaApp::DrawFrame()
 {
     LockGuard lock(g_appLock);
     glFrontFace(GL_CW);
-    DrawScene();
+    // Drawn before the frame: the snapshot may need the back buffer on old drivers.
     if (g_snapshotRequested && path[0] != '\0') {
-        char name[kMaxPath];
-        if (FindFreeSnapshotName(name, sizeof(name)))
-            SavePicture(name);
+        SaveSnapshot();
         g_snapshotRequested = false;
     }
+    DrawScene();
+}
+
+void CLumaApp::SaveSnapshot()
+{
+    LockGuard lock(g_appLock);
+    // The whole picture at one texel per pixel, however it is panned or fitted now.
+    if (OxSurface* picture = RenderWholePicture(wall, pictureWidth, pictureHeight))
+        snapshots->Save(picture);
+    else
+        std::fprintf(stderr, "glowview: cannot save a snapshot: no memory to draw %d x %d pixels\n",
+                     pictureWidth, pictureHeight);
 }
 
 void CLumaApp::DrawScene()
@@ -334,7 +328,8 @@ void CLumaApp::SetupView()
     const PicturePlacement place =
         PlacePicture(viewWidth, viewHeight, pictureWidth, pictureHeight, fitToWindow, &panX, &panY);
     Translate(float(place.left), float(place.bottom), 0.0f);
-    if (place.scale != 1.0f)
+    g_smoothWall = place.scale != 1.0f;
+    if (g_smoothWall)
         Scale(place.scale, place.scale, 1.0f);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 #include "device/graphics.h"
@@ -9,6 +10,7 @@
 
 class OxSurface;
 class CWall;
+class CSnapshotWriter;
 class CWin;
 class CLumaApp;
 
@@ -45,8 +47,10 @@ public:
     void Reload(int width, int height);
     // Once per frame: the keys (while focused), the countdown and the processor-side pass.
     void Update();
-    // Clears, draws the wall and serves a pending snapshot request.
+    // Serves a pending snapshot request, then clears and draws the wall.
     void DrawFrame();
+    // Draws the whole picture off screen and queues it for writing as the next snapshot.
+    void SaveSnapshot();
     void DrawScene();
     // One unit per pixel, the origin at the view's lower left corner, then the
     // picture placed by PlacePicture (one unit per picture pixel from there).
@@ -79,6 +83,8 @@ public:
     bool dragging = false;
     int32_t dragX = 0;
     int32_t dragY = 0;
+    // Encodes and writes snapshots beside the frames; done with them when destroyed.
+    std::unique_ptr<CSnapshotWriter> snapshots;
 };
 
 // Where the picture lies in the view: its lower left corner at (left, bottom) in view
