@@ -19,6 +19,11 @@ struct WindowSlot {
     // Window size asked for by SetClientSize; its size event is not a user resize.
     int requestedWidth = -1;
     int requestedHeight = -1;
+    // The cursor where the last motion event put it. Events come in batches, so the
+    // pointer's position now may be several events further on.
+    bool cursorKnown = false;
+    double cursorX = 0.0;
+    double cursorY = 0.0;
 };
 
 std::string s_lastError;
@@ -66,7 +71,13 @@ int CurrentMouseFlags(GLFWwindow* window)
 MouseRecord CurrentMouseRecord(GLFWwindow* window, double scrollY)
 {
     double x = 0, y = 0;
-    glfwGetCursorPos(window, &x, &y);
+    WindowSlot* slot = SlotOf(window);
+    if (slot && slot->cursorKnown) {
+        x = slot->cursorX;
+        y = slot->cursorY;
+    } else {
+        glfwGetCursorPos(window, &x, &y);
+    }
     return MakeMouseRecord(x, y, scrollY, CurrentMouseFlags(window));
 }
 
@@ -141,8 +152,13 @@ void KeyCallback(GLFWwindow* window, int key, int scanCode, int action, int mods
     target->OnKeyDown(&record);
 }
 
-void CursorPosCallback(GLFWwindow* window, double, double)
+void CursorPosCallback(GLFWwindow* window, double x, double y)
 {
+    if (WindowSlot* slot = SlotOf(window)) {
+        slot->cursorKnown = true;
+        slot->cursorX = x;
+        slot->cursorY = y;
+    }
     if (OxWindow* target = TargetOf(window)) {
         MouseRecord record = CurrentMouseRecord(window, 0.0);
         target->OnMouseMove(&record);

@@ -6,12 +6,15 @@
 //        glow_check grey SNAPSHOT.png
 //        glow_check inset SCREENSHOT.png SNAPSHOT.png X Y
 //        glow_check ramp OUT.png WIDTH HEIGHT
+//        glow_check fitted SCREENSHOT.png WIDTH HEIGHT
 // compare expects a snapshot of the whole picture (WIDTH x HEIGHT when they are
 // given); grey expects only the clear colour; inset expects the screenshot to show
 // the snapshot with its top left pixel at (X, Y) (either may be negative: a panned
 // picture) and the clear colour everywhere else. ramp makes an opaque picture whose
 // red rises to the right and blue downwards, green 255 (so the start glow adds
-// almost nothing). Exit status 0 when every pixel matches, 1 on a mismatch or an
+// almost nothing). fitted expects the screenshot to show a ramp scaled to WIDTH x
+// HEIGHT (within 2 pixels), centred, with no seam: no clear colour inside it and red
+// never falling to the right nor blue downwards. Exit status 0 when every pixel matches, 1 on a mismatch or an
 // unreadable file, 2 on bad usage.
 #include <png.h>
 
@@ -269,10 +272,57 @@ int Ramp(const char* path, int width, int height)
     return 0;
 }
 
+bool IsClear(const uint8_t* pixel)
+{
+    for (int k = 0; k < 3; ++k) {
+        if (pixel[k] != 76 && pixel[k] != 77)
+            return false;
+    }
+    return true;
+}
+
+int Fitted(const char* shotPath, int width, int height)
+{
+    Picture shot;
+    if (!ReadPicture(shotPath, 3, &shot))
+        return 1;
+    int left = shot.width, right = -1, top = shot.height, bottom = -1;
+    for (int y = 0; y < shot.height; ++y) {
+        for (int x = 0; x < shot.width; ++x) {
+            if (IsClear(shot.At(x, y)))
+                continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    const int shownWidth = right - left + 1, shownHeight = bottom - top + 1;
+    std::printf("picture shown at (%d, %d), %d x %d\n", left, top, shownWidth, shownHeight);
+    bool ok = right >= 0 && std::abs(shownWidth - width) <= 2 && std::abs(shownHeight - height) <= 2 &&
+              std::abs(left - (shot.width - right - 1)) <= 2 &&
+              std::abs(top - (shot.height - bottom - 1)) <= 2;
+    // Inside, one pixel in from the edges (which may blend with the clear colour).
+    long seams = 0;
+    for (int y = top + 1; ok && y < bottom; ++y) {
+        for (int x = left + 1; x < right; ++x) {
+            const uint8_t* p = shot.At(x, y);
+            const bool bad = IsClear(p) || (x > left + 1 && p[0] + 1 < shot.At(x - 1, y)[0]) ||
+                             (y > top + 1 && p[2] + 1 < shot.At(x, y - 1)[2]);
+            if (bad && ++seams <= 5)
+                std::printf("seam at (%d, %d): %d %d %d\n", x, y, p[0], p[1], p[2]);
+        }
+    }
+    std::printf("%ld seam pixels\n", seams);
+    return ok && seams == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 5 && std::strcmp(argv[1], "fitted") == 0)
+        return Fitted(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     if (argc == 6 && std::strcmp(argv[1], "inset") == 0)
         return Inset(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
     if (argc == 5 && std::strcmp(argv[1], "ramp") == 0)
@@ -289,6 +339,7 @@ int main(int argc, char** argv)
                  "[WIDTH HEIGHT]\n"
                  "       glow_check grey SNAPSHOT.png\n"
                  "       glow_check inset SCREENSHOT.png SNAPSHOT.png X Y\n"
-                 "       glow_check ramp OUT.png WIDTH HEIGHT\n");
+                 "       glow_check ramp OUT.png WIDTH HEIGHT\n"
+                 "       glow_check fitted SCREENSHOT.png WIDTH HEIGHT\n");
     return 2;
 }
