@@ -298,7 +298,9 @@ void CLumaApp::SaveSnapshot()
     if (OxSurface* picture = RenderWholePicture(wall, pictureWidth, pictureHeight))
         snapshots->Save(picture);
     else
-        std::fprintf(stderr, "glowview: cannot save a snapshot: no memory to draw %d x %d pixels\n",
+        std::fprintf(stderr,
+                     "glowview: cannot save a snapshot: no memory or render target for %d x %d "
+                     "pixels\n",
                      pictureWidth, pictureHeight);
 }
 
