@@ -150,7 +150,15 @@ echo "fitted: $(head -n 1 check.txt)"
 snapshot "$bw x $bh"  # still the whole picture at one texel per pixel
 press f
 expect_window "$snap" 0 0 "F again: one texel per pixel"
+# Closed right after S: the snapshot is still written, whole, before the program ends.
+before="$(ls snapshot*.png | wc -l)"
+press s
 stop
+[ "$(ls snapshot*.png | wc -l)" -gt "$before" ] || fail "S just before closing wrote nothing"
+last="$(grep '^glowview: saved' stdout.txt | tail -n 1 | awk '{print $3}')"
+"$check" compare ramp.png "$last" 1 1 0 10 glsl "$bw" "$bh" >check.txt ||
+  fail "$last, saved while closing, is not the whole ramp: $(cat check.txt)"
+ls -A | grep -q '\.part$' && fail "a temporary file was left: $(ls -A | grep '\.part$')"
 
 # ---- snapshots that cannot be written ----
 "$check" make noisy.png 301 199 11 || fail "cannot make noisy.png"
