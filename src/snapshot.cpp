@@ -33,10 +33,10 @@ int ReadWindowPixels(int* width, uint8_t* buffer, int bufferSize, int* height)
     int toTarget = 0;
     {
         LockGuard again(g_deviceLock);
-        g_device->GetValue(12, nullptr, &toTarget);
+        g_device->GetValue(VALUE_TARGET_OPEN, nullptr, &toTarget);
     }
     int size[2] = {0, 0};
-    g_device->GetValue(toTarget ? 1 : 0, nullptr, size);
+    g_device->GetValue(toTarget ? VALUE_TARGET_SIZE : VALUE_DRAWABLE_SIZE, nullptr, size);
     if (width)
         *width = size[0];
     if (height)
@@ -150,7 +150,7 @@ OxSurface* RenderWholePicture(const CWall* wall, int width, int height, int maxB
     if (!g_device || width <= 0 || height <= 0 || byteSize > INT32_MAX)
         return nullptr;
     int hasTargets = 0;
-    g_device->GetValue(13, nullptr, &hasTargets);  // framebuffer objects available
+    g_device->GetValue(VALUE_HAS_FRAMEBUFFERS, nullptr, &hasTargets);
     const bool toTarget = hasTargets != 0;
     int side = LargestBandSide(toTarget);
     if (maxBandSide > 0)
@@ -158,14 +158,14 @@ OxSurface* RenderWholePicture(const CWall* wall, int width, int height, int maxB
     int bandWidth = std::min(side, width), bandHeight = std::min(side, height);
     int drawable[2] = {0, 0};
     if (toTarget) {
-        // Op 7: a framebuffer render target with a texture of its own size.
+        // A framebuffer render target with a texture of its own size.
         int target[3] = {kSnapshotTarget, bandWidth, bandHeight};
-        if (g_device->Command(7, 0, target, 0) != kSnapshotTarget)
+        if (g_device->Command(COMMAND_CREATE_TARGET, 0, target, 0) != kSnapshotTarget)
             return nullptr;
     } else {
         // NOTE: without render targets the bands are drawn in the back buffer, whose
         // pixels are defined only where the window is on the screen and uncovered.
-        g_device->GetValue(0, nullptr, drawable);  // the drawable's size
+        g_device->GetValue(VALUE_DRAWABLE_SIZE, nullptr, drawable);
         bandWidth = std::min(bandWidth, drawable[0]);
         bandHeight = std::min(bandHeight, drawable[1]);
         if (bandWidth <= 0 || bandHeight <= 0)

@@ -88,13 +88,15 @@ protected:
     ScopedCurrentDir inDir{dir.path()};
 };
 
+using SnapshotFixedFunctionTest = FixedFunctionFixture<SnapshotTest>;
+
 }  // namespace
 
 TEST_F(SnapshotTest, BandsOfEveryShapeGiveTheSamePictureWithOrWithoutRenderTargets)
 {
     // Larger than the 640 x 480 window both ways, and no multiple of the 64-pixel tiles.
     ASSERT_TRUE(WritePicture(dir.File("big.png"), 701, 523));
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     g_app->LoadPicture("big.png");
     ASSERT_NE(g_app->wall, nullptr);
     LockGuard lock(g_appLock);
@@ -126,11 +128,10 @@ TEST_F(SnapshotTest, BandsOfEveryShapeGiveTheSamePictureWithOrWithoutRenderTarge
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
-TEST_F(SnapshotTest, WithoutGlslTheSnapshotIsTheProcessedCopy)
+TEST_F(SnapshotFixedFunctionTest, WithoutGlslTheSnapshotIsTheProcessedCopy)
 {
-    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);
     ASSERT_TRUE(WritePicture(dir.File("odd.png"), 131, 67));
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     ASSERT_FALSE(g_hasShaders);
     g_app->LoadPicture("odd.png");
     g_app->Update();  // the pass runs in the first update after a load
@@ -147,7 +148,7 @@ TEST_F(SnapshotTest, WithoutGlslTheSnapshotIsTheProcessedCopy)
 TEST_F(SnapshotTest, ARequestWritesTheWholePictureWhateverTheViewShows)
 {
     ASSERT_TRUE(WritePicture(dir.File("pic.png"), 301, 199));
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     g_app->LoadPicture("pic.png");
     LockGuard lock(g_appLock);
     OxHolder<OxSurface> whole(RenderWholePicture(g_app->wall, 301, 199));
@@ -179,7 +180,7 @@ TEST_F(SnapshotTest, ARequestWritesTheWholePictureWhateverTheViewShows)
 
 TEST_F(SnapshotTest, FilesAreWrittenInOrderAndReportedWhenTheFrameLoopHasMovedOn)
 {
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     ASSERT_TRUE(WriteWholeFile(dir.File("snapshot1.png"), {'x'}));
     const uint8_t pixels[2 * 3 * 3] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
     testing::internal::CaptureStdout();
