@@ -199,45 +199,7 @@ const Control kControls[] = {
     {0x53, 200, [](CLumaApp*) { g_snapshotRequested = true; }},
 };
 
-uint8_t ToByte(double value)
-{
-    const long truncated = long(value);
-    return uint8_t(std::clamp(truncated, 0L, 255L));
-}
-
-// The glow of one RGBA pixel in place, with the single-precision steps of the pass.
-void GlowPixel(uint8_t* pixel)
-{
-    const float c0 = float(pixel[0] / 255.0);
-    const float c1 = float(pixel[1] / 255.0);
-    const float c2 = float(pixel[2] / 255.0);
-    const double s = double(g_weightG) * c1 * c1 + double(g_weightR) * c0 * c0 +
-                     double(g_weightB) * c2 * c2;
-    const float t = float(s + 1.0);
-    const float base = float(1.0 / t);
-    const float glow = float(std::pow(double(base), double(g_power)));
-    const float channels[3] = {c0, c1, c2};
-    for (int k = 0; k < 3; ++k)
-        pixel[k] = ToByte(double(float(channels[k] + glow)) * 255.0);
-    pixel[3] = ToByte(double(float(pixel[3] / 255.0)) * 255.0);
-}
-
 }  // namespace
-
-OxSurface* CreateGlowCopy(const OxSurface* picture)
-{
-    if (!picture)
-        return nullptr;
-    OxSurface* copy = CreateRgbaCopy(picture);
-    if (!copy)
-        return nullptr;
-    for (int y = 0; y < copy->height; ++y) {
-        uint8_t* row = copy->writePixels + size_t(y) * size_t(copy->pitch);
-        for (int x = 0; x < copy->width; ++x)
-            GlowPixel(row + size_t(x) * 4);
-    }
-    return copy;
-}
 
 void CLumaApp::Update()
 {
