@@ -11,6 +11,14 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define GLOWVIEW_AVX2 1
+#endif
+
 #include "foundation/log.h"
 #include "foundation/ref.h"
 #include "foundation/surface.h"
@@ -30,6 +38,10 @@ constexpr int kMaxWholePower = 1024;
 constexpr int64_t kPixelsPerTableEntry = 4;
 // Fewer rows than this per thread are not worth a thread.
 constexpr int kMinRowsPerThread = 32;
+// Pixels whose glows are found before their bytes are written, a row piece at a time.
+constexpr int kChunkPixels = 256;
+// Sums of the squares of three channel bytes: 0 to 3 * 255 * 255.
+constexpr int kSquareSums = 3 * 255 * 255 + 1;
 
 // Everything one pass needs, fixed at its start from the glow settings.
 struct GlowPass {
@@ -177,67 +189,223 @@ inline void PutPixel(const GlowPass& pass, const uint8_t* in, uint8_t* out, floa
     out[3] = alpha;
 }
 
-void GlowRowConstant(const GlowPass& pass, const uint8_t* in, uint8_t* out, int width)
+#if defined(__SSE2__)
+// PutPixel for four pixels at once. b * (1 / 255.0) in double differs from b / 255.0 by
+// at most a unit, and b / 255 (the byte repeated in every 8 bits) is nowhere near
+// halfway between two floats, so both round to the same float.
+inline void PutFourPixels(const uint8_t* in, uint8_t* out, const float* glow)
 {
-    const float glow = GlowOfSum(pass, 0.0);
-    for (int x = 0; x < width; ++x, in += 4, out += 4)
-        PutPixel(pass, in, out, glow);
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low = _mm_unpacklo_epi8(bytes, zero);
+    const __m128i high = _mm_unpackhi_epi8(bytes, zero);
+    const __m128i pixels[4] = {_mm_unpacklo_epi16(low, zero), _mm_unpackhi_epi16(low, zero),
+                               _mm_unpacklo_epi16(high, zero), _mm_unpackhi_epi16(high, zero)};
+    const __m128d inverse = _mm_set1_pd(1.0 / 255.0);
+    const __m128d scale = _mm_set1_pd(255.0);
+    __m128i results[4];
+    for (int i = 0; i < 4; ++i) {
+        const __m128d c01 = _mm_mul_pd(_mm_cvtepi32_pd(pixels[i]), inverse);
+        const __m128d c23 =
+            _mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(pixels[i], pixels[i])), inverse);
+        const __m128 c = _mm_movelh_ps(_mm_cvtpd_ps(c01), _mm_cvtpd_ps(c23));
+        const __m128 sum = _mm_add_ps(c, _mm_set1_ps(glow[i]));
+        const __m128i v01 = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtps_pd(sum), scale));
+        const __m128i v23 =
+            _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(sum, sum)), scale));
+        results[i] = _mm_unpacklo_epi64(v01, v23);
+    }
+    // Saturating packs clamp to 0..255 as ToByte does.
+    const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(results[0], results[1]),
+                                            _mm_packs_epi32(results[2], results[3]));
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i merged =
+        _mm_or_si128(_mm_andnot_si128(alpha, packed), _mm_and_si128(alpha, bytes));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), merged);
+}
+#endif
+
+#if defined(GLOWVIEW_AVX2)
+// PutPixel for eight pixels, two in each wide register, in single precision only:
+// q = b / 255 rounded once and corrected by its exact remainder is float(b / 255.0), and
+// the product with 255, rounded, drops below a whole number only where its exact
+// remainder says so; both checked for every byte and glow by the tests.
+__attribute__((target("avx2,fma"))) void PutEightPixelsAvx2(const uint8_t* in, uint8_t* out,
+                                                            const float* glow)
+{
+    const __m256 inverse = _mm256_set1_ps(1.0f / 255.0f);
+    const __m256 scale = _mm256_set1_ps(255.0f);
+    const __m256 glows = _mm256_loadu_ps(glow);
+    __m256i results[4];
+    for (int i = 0; i < 4; ++i) {
+        const __m128i two = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + 8 * i));
+        const __m256 b = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(two));
+        const __m256 rough = _mm256_mul_ps(b, inverse);
+        const __m256 c = _mm256_fmadd_ps(_mm256_fnmadd_ps(rough, scale, b), inverse, rough);
+        const __m256i pick = _mm256_setr_epi32(2 * i, 2 * i, 2 * i, 2 * i, 2 * i + 1,
+                                               2 * i + 1, 2 * i + 1, 2 * i + 1);
+        const __m256 sum = _mm256_add_ps(c, _mm256_permutevar8x32_ps(glows, pick));
+        const __m256 product = _mm256_mul_ps(sum, scale);
+        const __m256 remainder = _mm256_fmsub_ps(sum, scale, product);
+        const __m256i whole = _mm256_cvttps_epi32(product);
+        const __m256 wasWhole = _mm256_cmp_ps(_mm256_cvtepi32_ps(whole), product, _CMP_EQ_OQ);
+        const __m256 below = _mm256_cmp_ps(remainder, _mm256_setzero_ps(), _CMP_LT_OQ);
+        results[i] = _mm256_add_epi32(whole, _mm256_castps_si256(_mm256_and_ps(wasWhole, below)));
+    }
+    // The packs work within halves: pixels come out as 0 2 4 6 | 1 3 5 7.
+    const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(results[0], results[1]),
+                                               _mm256_packs_epi32(results[2], results[3]));
+    const __m256i ordered =
+        _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+    const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                        _mm256_blendv_epi8(ordered, bytes, alpha));
 }
 
-void GlowRowOneChannel(const GlowPass& pass, const uint8_t* in, uint8_t* out, int width)
+__attribute__((target("avx2,fma"))) void PutPixelsAvx2(const uint8_t* in, uint8_t* out,
+                                                       const float* glow, int count)
 {
+    for (int x = 0; x + 8 <= count; x += 8)
+        PutEightPixelsAvx2(in + size_t(x) * 4, out + size_t(x) * 4, glow + x);
+}
+
+bool HasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return has;
+}
+#endif
+
+// Writes count pixels with their glows.
+void PutPixels(const GlowPass& pass, const uint8_t* in, uint8_t* out, const float* glow,
+               int count)
+{
+    int x = 0;
+#if defined(GLOWVIEW_AVX2)
+    if (HasAvx2()) {
+        PutPixelsAvx2(in, out, glow, count);
+        x = count / 8 * 8;
+    }
+#endif
+#if defined(__SSE2__)
+    for (; x + 4 <= count; x += 4)
+        PutFourPixels(in + size_t(x) * 4, out + size_t(x) * 4, glow + x);
+#endif
+    for (; x < count; ++x)
+        PutPixel(pass, in + size_t(x) * 4, out + size_t(x) * 4, glow[x]);
+}
+
+// One thread's glows already found for three summed channels. The key is the sum of the
+// squares of their bytes, doubled, plus the lowest bit of t (the sum plus one in single
+// precision): with weights of 1 one sum of squares gives at most two neighbouring values
+// of t, so entries seldom evict each other; the stored t decides whether an entry holds.
+struct GlowCache {
+    struct Entry {
+        uint32_t t;  // the bits of t; 0 (never a t of 1 or more) is empty
+        float glow;
+    };
+    std::vector<Entry> entries;
+    int square[256];
+};
+
+bool PrepareCache(GlowCache* cache)
+{
+    try {
+        cache->entries.assign(size_t(kSquareSums) * 2, GlowCache::Entry{0, 0.0f});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (int b = 0; b < 256; ++b)
+        cache->square[b] = b * b;
+    return true;
+}
+
+inline float CachedGlow(const GlowPass& pass, GlowCache* cache, uint32_t key, float t)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &t, sizeof(bits));
+    GlowCache::Entry& entry = cache->entries[key];
+    if (entry.t == bits)
+        return entry.glow;
+    const float glow = Glow(pass, float(1.0 / t));
+    if (t >= 1.0f) {
+        entry.t = bits;
+        entry.glow = glow;
+    }
+    return glow;
+}
+
+// The glows of count pixels into glow[].
+void FindGlows(const GlowPass& pass, GlowCache* cache, const uint8_t* in, float* glow, int count)
+{
+    const int a = pass.summed[0];
+    const int b = pass.summed[pass.summedCount > 1 ? 1 : 0];
+    const int c = pass.summed[pass.summedCount > 2 ? 2 : 0];
     const float* table = pass.table.data();
-    const int a = pass.summed[0];
-    for (int x = 0; x < width; ++x, in += 4, out += 4)
-        PutPixel(pass, in, out, table[in[a]]);
-}
-
-void GlowRowTwoChannels(const GlowPass& pass, const uint8_t* in, uint8_t* out, int width)
-{
-    const float* table = pass.table.data();
-    const int a = pass.summed[0];
-    const int b = pass.summed[1];
-    for (int x = 0; x < width; ++x, in += 4, out += 4)
-        PutPixel(pass, in, out, table[in[a] * 256 + in[b]]);
-}
-
-// Any summed channels without a table: the sum in the pass's order, then the power.
-void GlowRowComputed(const GlowPass& pass, const uint8_t* in, uint8_t* out, int width)
-{
-    const int count = pass.summedCount;
-    const double* t0 = pass.term[pass.summed[0]];
-    const double* t1 = pass.term[pass.summed[count > 1 ? 1 : 0]];
-    const double* t2 = pass.term[pass.summed[count > 2 ? 2 : 0]];
-    const int a = pass.summed[0];
-    const int b = pass.summed[count > 1 ? 1 : 0];
-    const int c = pass.summed[count > 2 ? 2 : 0];
-    for (int x = 0; x < width; ++x, in += 4, out += 4) {
-        double sum = t0[in[a]];
-        if (count > 1)
-            sum += t1[in[b]];
-        if (count > 2)
-            sum += t2[in[c]];
-        PutPixel(pass, in, out, GlowOfSum(pass, sum));
+    const double* ta = pass.term[a];
+    const double* tb = pass.term[b];
+    const double* tc = pass.term[c];
+    if (pass.summedCount == 0) {
+        const float constant = GlowOfSum(pass, 0.0);
+        for (int x = 0; x < count; ++x)
+            glow[x] = constant;
+    } else if (!pass.table.empty() && pass.summedCount == 1) {
+        for (int x = 0; x < count; ++x, in += 4)
+            glow[x] = table[in[a]];
+    } else if (!pass.table.empty()) {
+        for (int x = 0; x < count; ++x, in += 4)
+            glow[x] = table[in[a] * 256 + in[b]];
+    } else if (pass.summedCount == 3 && cache) {
+        // Keys first, lookups after: the lookups of a whole piece then wait on memory together.
+        const int* square = cache->square;
+        uint32_t keys[kChunkPixels];
+        float ts[kChunkPixels];
+        for (int x = 0; x < count; ++x, in += 4) {
+            ts[x] = float(((ta[in[a]] + tb[in[b]]) + tc[in[c]]) + 1.0);
+            uint32_t bits;
+            std::memcpy(&bits, &ts[x], sizeof(bits));
+            keys[x] = uint32_t(square[in[a]] + square[in[b]] + square[in[c]]) * 2 + (bits & 1);
+        }
+        for (int x = 0; x < count; ++x)
+            glow[x] = CachedGlow(pass, cache, keys[x], ts[x]);
+    } else {
+        for (int x = 0; x < count; ++x, in += 4) {
+            double sum = ta[in[a]];
+            if (pass.summedCount > 1)
+                sum += tb[in[b]];
+            if (pass.summedCount > 2)
+                sum += tc[in[c]];
+            glow[x] = GlowOfSum(pass, sum);
+        }
     }
 }
 
-using RowGlow = void (*)(const GlowPass&, const uint8_t*, uint8_t*, int);
-
-RowGlow ChooseRowGlow(GlowPass* pass, int64_t pixels, int threadCount)
+// Rows [begin, end) of the picture with their glow.
+void GlowRows(const GlowPass& pass, const uint8_t* pixels, int pitch, OxSurface* out, int begin,
+              int end)
 {
-    switch (pass->summedCount) {
-    case 0:
-        return GlowRowConstant;
-    case 1:
-        if (MakeTable(pass, threadCount))
-            return GlowRowOneChannel;
-        break;
-    case 2:
-        if (pixels >= kPixelsPerTableEntry * 65536 && MakeTable(pass, threadCount))
-            return GlowRowTwoChannels;
-        break;
+    GlowCache cache;
+    const bool cached = pass.summedCount == 3 && int64_t(end - begin) * out->width >=
+                                                     kPixelsPerTableEntry * kSquareSums &&
+                        PrepareCache(&cache);
+    float glow[kChunkPixels];
+    for (int y = begin; y < end; ++y) {
+        const uint8_t* in = pixels + size_t(y) * size_t(pitch);
+        uint8_t* row = out->writePixels + size_t(y) * size_t(out->pitch);
+        for (int x = 0; x < out->width; x += kChunkPixels) {
+            const int count = std::min(kChunkPixels, out->width - x);
+            FindGlows(pass, cached ? &cache : nullptr, in + size_t(x) * 4, glow, count);
+            PutPixels(pass, in + size_t(x) * 4, row + size_t(x) * 4, glow, count);
+        }
     }
-    return GlowRowComputed;
+}
+
+// Makes the table of glows where the picture is large enough to pay for it.
+void ChooseTable(GlowPass* pass, int64_t pixels, int threadCount)
+{
+    if (pass->summedCount == 1 || (pass->summedCount == 2 && pixels >= kPixelsPerTableEntry * 65536))
+        MakeTable(pass, threadCount);
 }
 
 // A new PF_RGBA surface of the picture's size, rows width * 4 bytes apart, or null.
@@ -249,8 +417,8 @@ OxSurface* CreateRgbaSurface(const OxSurface* picture)
                    picture->width, picture->height);
         return nullptr;
     }
-    OxSurface* surface = CreateSurface(int(byteSize), picture->width, picture->height, PF_RGBA,
-                                       picture->width * 4);
+    OxSurface* surface = CreateSurfaceForOverwrite(int(byteSize), picture->width,
+                                                   picture->height, PF_RGBA, picture->width * 4);
     if (!surface)
         LogMessage(__LINE__, kSource, LOG_ERROR, "No memory for a %d x %d picture",
                    picture->width, picture->height);
@@ -284,13 +452,10 @@ OxSurface* CreateGlowCopyOnThreads(const OxSurface* picture, int threadCount)
 
     GlowPass pass;
     PreparePass(&pass);
-    const RowGlow rowGlow =
-        ChooseRowGlow(&pass, int64_t(copy->width) * copy->height, threadCount);
+    ChooseTable(&pass, int64_t(copy->width) * copy->height, threadCount);
     OxSurface* out = copy.get();
-    RunSliced(copy->height, threadCount, [&pass, rowGlow, pixels, pitch, out](int begin, int end) {
-        for (int y = begin; y < end; ++y)
-            rowGlow(pass, pixels + size_t(y) * size_t(pitch),
-                    out->writePixels + size_t(y) * size_t(out->pitch), out->width);
+    RunSliced(copy->height, threadCount, [&pass, pixels, pitch, out](int begin, int end) {
+        GlowRows(pass, pixels, pitch, out, begin, end);
     });
     return copy.Detach();
 }
