@@ -40,8 +40,6 @@ constexpr int64_t kPixelsPerTableEntry = 4;
 constexpr int kMinRowsPerThread = 32;
 // Pixels whose glows are found before their bytes are written, a row piece at a time.
 constexpr int kChunkPixels = 256;
-// Sums of the squares of three channel bytes: 0 to 3 * 255 * 255.
-constexpr int kSquareSums = 3 * 255 * 255 + 1;
 
 // Everything one pass needs, fixed at its start from the glow settings.
 struct GlowPass {
@@ -123,7 +121,8 @@ GlowPass* PreparePass(GlowPass* pass)
             pass->summed[pass->summedCount++] = k;
     }
     pass->power = double(g_power);
-    if (pass->power >= 1.0 && pass->power <= kMaxWholePower && pass->power == std::floor(pass->power))
+    if (pass->power >= 1.0 && pass->power <= kMaxWholePower &&
+        pass->power == std::floor(pass->power))
         pass->wholePower = int(pass->power);
     return pass;
 }
@@ -296,48 +295,82 @@ void PutPixels(const GlowPass& pass, const uint8_t* in, uint8_t* out, const floa
         PutPixel(pass, in + size_t(x) * 4, out + size_t(x) * 4, glow[x]);
 }
 
-// One thread's glows already found for three summed channels. The key is the sum of the
-// squares of their bytes, doubled, plus the lowest bit of t (the sum plus one in single
-// precision): with weights of 1 one sum of squares gives at most two neighbouring values
-// of t, so entries seldom evict each other; the stored t decides whether an entry holds.
-struct GlowCache {
-    struct Entry {
-        uint32_t t;  // the bits of t; 0 (never a t of 1 or more) is empty
-        float glow;
-    };
-    std::vector<Entry> entries;
-    int square[256];
-};
-
-bool PrepareCache(GlowCache* cache)
+// glow[] of t[] (each a sum plus one, in single precision).
+void GlowsOfTs(const GlowPass& pass, const float* ts, float* glow, int count)
 {
-    try {
-        cache->entries.assign(size_t(kSquareSums) * 2, GlowCache::Entry{0, 0.0f});
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    for (int b = 0; b < 256; ++b)
-        cache->square[b] = b * b;
-    return true;
+    for (int x = 0; x < count; ++x)
+        glow[x] = Glow(pass, float(1.0 / ts[x]));
 }
 
-inline float CachedGlow(const GlowPass& pass, GlowCache* cache, uint32_t key, float t)
+#if defined(GLOWVIEW_AVX2)
+// float(1.0 / t) of four t, widened again.
+__attribute__((target("avx2"))) inline __m256d BasesAvx2(const float* t)
 {
-    uint32_t bits;
-    std::memcpy(&bits, &t, sizeof(bits));
-    GlowCache::Entry& entry = cache->entries[key];
-    if (entry.t == bits)
-        return entry.glow;
-    const float glow = Glow(pass, float(1.0 / t));
-    if (t >= 1.0f) {
-        entry.t = bits;
-        entry.glow = glow;
-    }
-    return glow;
+    const __m256d quotient = _mm256_div_pd(_mm256_set1_pd(1.0), _mm256_cvtps_pd(_mm_loadu_ps(t)));
+    return _mm256_cvtps_pd(_mm256_cvtpd_ps(quotient));
 }
+
+// GlowsOfTs for a whole power, four at a time; a lane whose rounding is unsure goes
+// through Glow (and pow) on its own.
+__attribute__((target("avx2"))) void GlowsOfTsAvx2(const GlowPass& pass, const float* ts,
+                                                   float* glow, int count)
+{
+    const int power = pass.wholePower;
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d sign = _mm256_set1_pd(-0.0);
+    const __m256d negligible = _mm256_set1_pd(kNegligibleGlow);
+    const int64_t guard = 2 * int64_t(power) + 16;
+    const __m256i droppedMask = _mm256_set1_epi64x((int64_t(1) << 29) - 1);
+    const __m256i lowest = _mm256_set1_epi64x((int64_t(1) << 28) - guard - 1);
+    const __m256i highest = _mm256_set1_epi64x((int64_t(1) << 28) + guard + 1);
+    // Sixteen at once: each power is a chain of dependent products, and four independent
+    // chains side by side keep the multipliers busy.
+    int x = 0;
+    for (; x + 16 <= count; x += 16) {
+        __m256d s0 = BasesAvx2(ts + x);
+        __m256d s1 = BasesAvx2(ts + x + 4);
+        __m256d s2 = BasesAvx2(ts + x + 8);
+        __m256d s3 = BasesAvx2(ts + x + 12);
+        __m256d r0 = one, r1 = one, r2 = one, r3 = one;
+        for (int n = power;;) {
+            if (n & 1) {
+                r0 = _mm256_mul_pd(r0, s0);
+                r1 = _mm256_mul_pd(r1, s1);
+                r2 = _mm256_mul_pd(r2, s2);
+                r3 = _mm256_mul_pd(r3, s3);
+            }
+            n >>= 1;
+            if (n == 0)
+                break;
+            s0 = _mm256_mul_pd(s0, s0);
+            s1 = _mm256_mul_pd(s1, s1);
+            s2 = _mm256_mul_pd(s2, s2);
+            s3 = _mm256_mul_pd(s3, s3);
+        }
+        const __m256d results[4] = {r0, r1, r2, r3};
+        for (int g = 0; g < 4; ++g) {
+            const __m256d tiny =
+                _mm256_cmp_pd(_mm256_andnot_pd(sign, results[g]), negligible, _CMP_LT_OQ);
+            const __m256i dropped =
+                _mm256_and_si256(_mm256_castpd_si256(results[g]), droppedMask);
+            const __m256i unsure = _mm256_and_si256(_mm256_cmpgt_epi64(dropped, lowest),
+                                                    _mm256_cmpgt_epi64(highest, dropped));
+            float* out = glow + x + 4 * g;
+            _mm_storeu_ps(out, _mm256_cvtpd_ps(_mm256_andnot_pd(tiny, results[g])));
+            const int recheck =
+                _mm256_movemask_pd(_mm256_castsi256_pd(unsure)) & ~_mm256_movemask_pd(tiny);
+            for (int i = 0; recheck != 0 && i < 4; ++i) {
+                if (recheck & (1 << i))
+                    out[i] = Glow(pass, float(1.0 / ts[x + 4 * g + i]));
+            }
+        }
+    }
+    GlowsOfTs(pass, ts + x, glow + x, count - x);
+}
+#endif
 
 // The glows of count pixels into glow[].
-void FindGlows(const GlowPass& pass, GlowCache* cache, const uint8_t* in, float* glow, int count)
+void FindGlows(const GlowPass& pass, const uint8_t* in, float* glow, int count)
 {
     const int a = pass.summed[0];
     const int b = pass.summed[pass.summedCount > 1 ? 1 : 0];
@@ -356,28 +389,26 @@ void FindGlows(const GlowPass& pass, GlowCache* cache, const uint8_t* in, float*
     } else if (!pass.table.empty()) {
         for (int x = 0; x < count; ++x, in += 4)
             glow[x] = table[in[a] * 256 + in[b]];
-    } else if (pass.summedCount == 3 && cache) {
-        // Keys first, lookups after: the lookups of a whole piece then wait on memory together.
-        const int* square = cache->square;
-        uint32_t keys[kChunkPixels];
-        float ts[kChunkPixels];
-        for (int x = 0; x < count; ++x, in += 4) {
-            ts[x] = float(((ta[in[a]] + tb[in[b]]) + tc[in[c]]) + 1.0);
-            uint32_t bits;
-            std::memcpy(&bits, &ts[x], sizeof(bits));
-            keys[x] = uint32_t(square[in[a]] + square[in[b]] + square[in[c]]) * 2 + (bits & 1);
-        }
-        for (int x = 0; x < count; ++x)
-            glow[x] = CachedGlow(pass, cache, keys[x], ts[x]);
     } else {
-        for (int x = 0; x < count; ++x, in += 4) {
-            double sum = ta[in[a]];
-            if (pass.summedCount > 1)
-                sum += tb[in[b]];
-            if (pass.summedCount > 2)
-                sum += tc[in[c]];
-            glow[x] = GlowOfSum(pass, sum);
+        // The sums first, the powers after, so that the powers can go four at a time.
+        float ts[kChunkPixels];
+        if (pass.summedCount == 3) {
+            for (int x = 0; x < count; ++x, in += 4)
+                ts[x] = float(((ta[in[a]] + tb[in[b]]) + tc[in[c]]) + 1.0);
+        } else if (pass.summedCount == 2) {
+            for (int x = 0; x < count; ++x, in += 4)
+                ts[x] = float((ta[in[a]] + tb[in[b]]) + 1.0);
+        } else {
+            for (int x = 0; x < count; ++x, in += 4)
+                ts[x] = float(ta[in[a]] + 1.0);
         }
+#if defined(GLOWVIEW_AVX2)
+        if (pass.wholePower > 0 && HasAvx2()) {
+            GlowsOfTsAvx2(pass, ts, glow, count);
+            return;
+        }
+#endif
+        GlowsOfTs(pass, ts, glow, count);
     }
 }
 
@@ -385,17 +416,13 @@ void FindGlows(const GlowPass& pass, GlowCache* cache, const uint8_t* in, float*
 void GlowRows(const GlowPass& pass, const uint8_t* pixels, int pitch, OxSurface* out, int begin,
               int end)
 {
-    GlowCache cache;
-    const bool cached = pass.summedCount == 3 && int64_t(end - begin) * out->width >=
-                                                     kPixelsPerTableEntry * kSquareSums &&
-                        PrepareCache(&cache);
     float glow[kChunkPixels];
     for (int y = begin; y < end; ++y) {
         const uint8_t* in = pixels + size_t(y) * size_t(pitch);
         uint8_t* row = out->writePixels + size_t(y) * size_t(out->pitch);
         for (int x = 0; x < out->width; x += kChunkPixels) {
             const int count = std::min(kChunkPixels, out->width - x);
-            FindGlows(pass, cached ? &cache : nullptr, in + size_t(x) * 4, glow, count);
+            FindGlows(pass, in + size_t(x) * 4, glow, count);
             PutPixels(pass, in + size_t(x) * 4, row + size_t(x) * 4, glow, count);
         }
     }
@@ -404,7 +431,8 @@ void GlowRows(const GlowPass& pass, const uint8_t* pixels, int pitch, OxSurface*
 // Makes the table of glows where the picture is large enough to pay for it.
 void ChooseTable(GlowPass* pass, int64_t pixels, int threadCount)
 {
-    if (pass->summedCount == 1 || (pass->summedCount == 2 && pixels >= kPixelsPerTableEntry * 65536))
+    const bool pays = pixels >= kPixelsPerTableEntry * 65536;
+    if (pass->summedCount == 1 || (pass->summedCount == 2 && pays))
         MakeTable(pass, threadCount);
 }
 
