@@ -1,0 +1,135 @@
+// Frames and loading on a real GL context (run under a display): the wall against one quad of
+// the same picture, and a drop against the bare decoders. The GLSL or the fixed-function path
+// is whatever the driver offers; MESA_GL_VERSION_OVERRIDE=1.5 gives the latter.
+#include <benchmark/benchmark.h>
+
+#include <GL/glew.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "bench/support/photo.h"
+#include "foundation/ref.h"
+#include "foundation/surface.h"
+#include "src/app.h"
+#include "src/glhelp.h"
+#include "src/wallpaper.h"
+
+namespace {
+
+struct Picture {
+    int width, height;
+};
+const Picture kPictures[] = {{1920, 1080}, {kPhotoWidth, kPhotoHeight}};
+
+bool WaitForSize(WindowHandle window, int width, int height)
+{
+    for (int i = 0; i < 500; ++i) {
+        PumpMessages();
+        int w = 0, h = 0;
+        GetClientSize(window, &w, &h);
+        if (w == width && h == height)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// The application's view set to the picture's size, as after a drop.
+void ViewPicture(int width, int height)
+{
+    SetClientSize(g_app->hwnd, width, height);
+    if (!WaitForSize(g_app->hwnd, width, height))
+        std::fprintf(stderr, "gl_bench: the window did not take %d x %d\n", width, height);
+    g_app->viewWidth = width / 2 * 2;
+    g_app->viewHeight = height / 2 * 2;
+    g_device->SetDisplayMode(width, height, 0);
+}
+
+// One frame of the wall as the program draws it.
+void BM_FrameWall(benchmark::State& state, Picture picture)
+{
+    OxHolder<OxSurface> photo(CreateSyntheticPhoto(picture.width, picture.height));
+    ViewPicture(picture.width, picture.height);
+    g_app->UploadWall(photo.get());
+    g_app->DrawScene();
+    glFinish();
+    for (auto _ : state) {
+        g_app->DrawScene();
+        glFinish();
+    }
+    g_app->UploadWall(nullptr);
+}
+
+// One quad of the picture's size, textured with the whole picture, through the same program.
+void BM_FrameOneQuad(benchmark::State& state, Picture picture)
+{
+    OxHolder<OxSurface> photo(CreateSyntheticPhoto(picture.width, picture.height));
+    ViewPicture(picture.width, picture.height);
+    g_app->UploadWall(nullptr);
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, picture.width, picture.height, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, photo->readPixels);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    const float w = float(picture.width), h = float(picture.height);
+    const float positions[12] = {0, 0, 0, w, 0, 0, 0, h, 0, w, h, 0};
+    const float textureCoordinates[8] = {0, 0, 1, 0, 0, 1, 1, 1};
+    const auto frame = [&] {
+        g_app->DrawScene();  // clears and sets the view; there is no wall to draw
+        PushMatrix();
+        Translate(0.0f, h, 0.0f);
+        Scale(1.0f, -1.0f, 1.0f);
+        if (!g_hasShaders)
+            glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        DrawTexturedQuad(texture, positions, textureCoordinates);
+        PopMatrix();
+        glFinish();
+    };
+    frame();
+    for (auto _ : state)
+        frame();
+    glDeleteTextures(1, &texture);
+}
+
+std::string Size(Picture picture)
+{
+    return std::to_string(picture.width) + "x" + std::to_string(picture.height);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    WindowHandle window = CreateAppWindow();
+    if (window)
+        ShowAppWindow(window);  // a window that is not shown gets no pixels drawn
+    if (!window || CreateDevice(window) != 0) {
+        std::fprintf(stderr, "gl_bench: no window or GL context (is DISPLAY set?)\n");
+        return 1;
+    }
+    g_app = new CLumaApp(window);
+    g_app->Reload(640, 480);  // the renderer and the device state as at the program's start
+    g_device->EndFrame();     // NOTE: llvmpipe draws nothing into a window before its first swap
+    const std::string path = g_hasShaders ? "glsl" : "fixed";
+    for (const Picture& picture : kPictures) {
+        benchmark::RegisterBenchmark(("BM_FrameWall/" + path + "/" + Size(picture)).c_str(),
+                                     BM_FrameWall, picture)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("BM_FrameOneQuad/" + path + "/" + Size(picture)).c_str(),
+                                     BM_FrameOneQuad, picture)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    delete g_app;
+    g_app = nullptr;
+    DestroyAppWindow(window);
+    return 0;
+}
