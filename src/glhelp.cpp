@@ -318,8 +318,6 @@ void GetModelViewMatrix(Matrix4* out)
 
 // ---- one textured quad ----
 
-namespace {
-
 void SetTileTextureParameters()
 {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -327,6 +325,8 @@ void SetTileTextureParameters()
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }
+
+namespace {
 
 void DrawQuadThroughProgram(GLuint texture, const float* positions,
                             const float* textureCoordinates)
@@ -380,4 +380,58 @@ void DrawTexturedQuad(uint32_t texture, const float* positions, const float* tex
         DrawQuadThroughProgram(texture, positions, textureCoordinates);
     else
         DrawQuadFixedFunction(texture, positions, textureCoordinates);
+}
+
+// ---- many textured quads with the same vertices ----
+
+CTileBatch::CTileBatch(const float* positions, const float* textureCoordinates)
+{
+    if (g_hasShaders) {
+        const GLuint program = g_wallpaperProgram;
+        glUseProgram(program);
+        SetVertexAttribArray(program, "Vertex", 3, 12, positions);
+        SetUniform1f(program, "Power", g_power);
+        SetUniform1f(program, "R", g_weightR);
+        SetUniform1f(program, "G", g_weightG);
+        SetUniform1f(program, "B", g_weightB);
+        glActiveTexture(GL_TEXTURE0);
+        SetVertexAttribArray(program, "TexCoord", 2, 8, textureCoordinates);
+        SetSamplerUniform(program);
+        SetUniformMatrix4(program, "ProjMatrix", g_projectionMatrix);
+        modelViewLocation_ = glGetUniformLocation(program, "ModelViewMatrix");
+        if (modelViewLocation_ == -1)
+            SetUniformMatrix4(program, "ModelViewMatrix", IdentityMatrix());  // logs it once
+    } else {
+        glEnable(GL_TEXTURE_2D);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glTexCoordPointer(2, GL_FLOAT, 0, textureCoordinates);
+        glVertexPointer(3, GL_FLOAT, 0, positions);
+    }
+    CHECK_GL_ERROR(kSource);
+}
+
+void CTileBatch::Draw(uint32_t texture)
+{
+    if (g_hasShaders && modelViewLocation_ != -1) {
+        Matrix4 modelView;
+        GetModelViewMatrix(&modelView);
+        glUniformMatrix4fv(modelViewLocation_, 1, GL_FALSE, modelView.m);
+    }
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    drawn_ = true;
+}
+
+void CTileBatch::Finish()
+{
+    if (g_hasShaders) {
+        glUseProgram(0);
+    } else {
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        glDisable(GL_TEXTURE_2D);
+    }
+    CHECK_GL_ERROR(kSource);
 }

@@ -78,6 +78,24 @@ void Ortho(float left, float right, float bottom, float top, float zNear, float 
 // The top of the model-view stack; the identity when there is no stack or it is empty.
 void GetModelViewMatrix(Matrix4* out);
 
+// The texture parameters of every wall tile: repeat, linear filtering; on the bound texture.
+void SetTileTextureParameters();
+
+// DrawTexturedQuad for many textures with the same vertices: the shared state is set when
+// the batch is made, each Draw changes only the texture and the model-view matrix, and
+// Finish leaves the state as DrawTexturedQuad does. The tiles' textures must carry their
+// parameters (SetTileTextureParameters). The arrays must outlive the batch.
+class CTileBatch {
+public:
+    CTileBatch(const float* positions, const float* textureCoordinates);
+    void Draw(uint32_t texture);
+    void Finish();
+
+private:
+    int32_t modelViewLocation_ = -1;
+    bool drawn_ = false;
+};
+
 // Draws the 4-vertex triangle strip (3 floats per position, 2 per texture
 // coordinate) with the texture, through PROGRAM_WALLPAPER or fixed-function.
 void DrawTexturedQuad(uint32_t texture, const float* positions, const float* textureCoordinates);

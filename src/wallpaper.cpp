@@ -89,6 +89,7 @@ uint32_t CreateWallTexture(const uint8_t* pixels, int pitch, int width, int heig
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, textureWidth, textureHeight, 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, texels.data());
+    SetTileTextureParameters();  // once here, so that drawing the wall need not
     glBindTexture(GL_TEXTURE_2D, 0);
     CHECK_GL_ERROR(kSource);
     LogMessage(__LINE__, kSource, LOG_DEBUG, "Create texture for wall: %d", int(name));
@@ -109,15 +110,18 @@ void DrawWall(const CWall* wall)
     const float side = static_cast<float>(kWallTileSide);
     const float positions[12] = {0, 0, 0, side, 0, 0, 0, side, 0, side, side, 0};
     const float textureCoordinates[8] = {0, 0, 1, 0, 0, 1, 1, 1};
+    // The state every tile shares is set once; each tile then changes only its texture
+    // and its place (the same matrix DrawTexturedQuad would be given).
+    CTileBatch batch(positions, textureCoordinates);
     for (int r = 0; r < wall->rows; ++r) {
         for (int c = 0; c < wall->columns; ++c) {
             PushMatrix();
             Translate(side * c, side * r, 0.0f);
-            DrawTexturedQuad(wall->textures[static_cast<size_t>(r) * wall->columns + c],
-                             positions, textureCoordinates);
+            batch.Draw(wall->textures[static_cast<size_t>(r) * wall->columns + c]);
             PopMatrix();
-            CHECK_GL_ERROR(kSource);
         }
     }
+    batch.Finish();
+    CHECK_GL_ERROR(kSource);
     PopMatrix();
 }

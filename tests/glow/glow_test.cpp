@@ -46,14 +46,14 @@ int64_t FirstDifference(const OxSurface* a, const OxSurface* b)
     return -1;
 }
 
-class GlowPassTest : public ::testing::Test {
+class FastGlowPassTest : public ::testing::Test {
 protected:
     void TearDown() override { SetGlow(6, 10.0f); }
 };
 
 }  // namespace
 
-TEST_F(GlowPassTest, EveryColourMatchesTheOnePixelPass)
+TEST_F(FastGlowPassTest, EveryColourMatchesTheOnePixelPass)
 {
     OxHolder<OxSurface> colours(AllColours());
     ASSERT_TRUE(colours);
@@ -75,7 +75,7 @@ TEST_F(GlowPassTest, EveryColourMatchesTheOnePixelPass)
 
 // Small pictures take the paths without tables; odd powers and other formats go through
 // pow and the converter; the thread count must not change a byte.
-TEST_F(GlowPassTest, SmallPicturesFormatsAndThreadsMatchTheOnePixelPass)
+TEST_F(FastGlowPassTest, SmallPicturesFormatsAndThreadsMatchTheOnePixelPass)
 {
     struct Case {
         int format;
@@ -109,7 +109,7 @@ TEST_F(GlowPassTest, SmallPicturesFormatsAndThreadsMatchTheOnePixelPass)
     }
 }
 
-TEST_F(GlowPassTest, RefusesWhatCannotBeShown)
+TEST_F(FastGlowPassTest, RefusesWhatCannotBeShown)
 {
     OxHolder<OxSurface> empty(CreateSurface(0, 0, 0, PF_RGBA, 0));
     EXPECT_EQ(CreateGlowCopyOnThreads(empty.get(), 2), nullptr);
