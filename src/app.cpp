@@ -66,9 +66,14 @@ CLumaApp::~CLumaApp()
 namespace {
 
 // The picture at the path, read as PNG and failing that as JPEG, each from a
-// freshly opened file; null when neither reads it.
+// freshly opened file; null when neither reads it. Pictures that decode cleanly
+// come straight as packed PF_RGBA; the others go through the readers that report.
 OxSurface* ReadPicture(const char* picturePath)
 {
+    if (OxHolder<OxFile> file{OpenAssetFile(picturePath)}) {
+        if (OxSurface* rgba = ReadRgbaQuietly(file.get()))
+            return rgba;
+    }
     OxSurface* picture = nullptr;
     if (OxHolder<OxFile> file{OpenAssetFile(picturePath)})
         picture = ReadPng(file.get());
@@ -80,8 +85,9 @@ OxSurface* ReadPicture(const char* picturePath)
 }
 
 // A new PF_RGBA copy of the picture, rows width * 4 bytes apart; null when it
-// cannot be made.
-OxSurface* CreateRgbaCopy(const OxSurface* picture)
+// cannot be made. A picture that is already so is not copied: it comes back with
+// one more reference.
+OxSurface* CreateRgbaCopy(OxSurface* picture)
 {
     const int64_t byteSize = int64_t(picture->width) * picture->height * 4;
     if (picture->width <= 0 || picture->height <= 0 || byteSize > INT32_MAX) {
@@ -89,8 +95,14 @@ OxSurface* CreateRgbaCopy(const OxSurface* picture)
                    picture->width, picture->height);
         return nullptr;
     }
-    OxHolder<OxSurface> copy(CreateSurface(int(byteSize), picture->width, picture->height,
-                                           PF_RGBA, picture->width * 4));
+    if (picture->format == PF_RGBA && picture->pitch == picture->width * 4 &&
+        picture->readPixels) {
+        ++picture->refCount;
+        return picture;
+    }
+    OxHolder<OxSurface> copy(CreateSurfaceForOverwrite(int(byteSize), picture->width,
+                                                       picture->height, PF_RGBA,
+                                                       picture->width * 4));
     if (!copy) {
         LogMessage(__LINE__, kSource, LOG_ERROR, "No memory for a %d x %d picture",
                    picture->width, picture->height);

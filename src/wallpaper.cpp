@@ -32,6 +32,20 @@ int TileCount(int side)
     return static_cast<int>(std::ceil(static_cast<float>(side) * 0.015625f));
 }
 
+// True when every pixel of the side x side block at (x0, y0) has alpha 255, so that the
+// block is its own tile texture byte for byte.
+bool OpaqueBlock(const uint8_t* pixels, int pitch, int x0, int y0, int side)
+{
+    uint8_t all = 255;
+    for (int k = 0; k < side; ++k) {
+        const uint8_t* pixel = pixels + static_cast<ptrdiff_t>(y0 + k) * pitch +
+                               static_cast<ptrdiff_t>(x0) * 4;
+        for (int m = 0; m < side; ++m)
+            all &= pixel[m * 4 + 3];
+    }
+    return all == 255;
+}
+
 }  // namespace
 
 CWall::CWall(int pictureWidth, int pictureHeight, const uint8_t* pixels)
@@ -67,6 +81,14 @@ uint32_t CreateWallTexture(const uint8_t* pixels, int pitch, int width, int heig
 {
     const int textureWidth = TextureSide(kWallTileSide);
     const int textureHeight = TextureSide(kWallTileSide);
+    // An opaque tile inside the picture goes to GL straight from the picture's rows.
+    if (textureWidth == kWallTileSide && textureHeight == kWallTileSide && pitch % 4 == 0 &&
+        x0 >= 0 && y0 >= 0 && x0 + kWallTileSide <= width && y0 + kWallTileSide <= height &&
+        OpaqueBlock(pixels, pitch, x0, y0, kWallTileSide)) {
+        return UploadTileTexture(pixels + static_cast<ptrdiff_t>(y0) * pitch +
+                                     static_cast<ptrdiff_t>(x0) * 4,
+                                 pitch / 4);
+    }
     std::vector<uint8_t> texels(static_cast<size_t>(textureWidth) * textureHeight * 4, 0);
     for (int k = 0; k < kWallTileSide && k < textureHeight; ++k) {
         const int y = y0 + k;
@@ -82,13 +104,20 @@ uint32_t CreateWallTexture(const uint8_t* pixels, int pitch, int width, int heig
         }
     }
 
+    return UploadTileTexture(texels.data(), textureWidth);
+}
+
+uint32_t UploadTileTexture(const uint8_t* texels, int rowLength)
+{
     CHECK_GL_ERROR(kSource);
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, textureWidth, textureHeight, 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, texels.data());
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength == kWallTileSide ? 0 : rowLength);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kWallTileSide, kWallTileSide, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, texels);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     SetTileTextureParameters();  // once here, so that drawing the wall need not
     glBindTexture(GL_TEXTURE_2D, 0);
     CHECK_GL_ERROR(kSource);

@@ -6,9 +6,16 @@
 #include <GL/glew.h>
 
 #include <chrono>
+#include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
+#include <unistd.h>
 #include <thread>
+
+#include <jpeglib.h>
+#include <png.h>
 
 #include "bench/support/photo.h"
 #include "foundation/ref.h"
@@ -95,6 +102,77 @@ void BM_FrameOneQuad(benchmark::State& state, Picture picture)
     glDeleteTextures(1, &texture);
 }
 
+// The photo's files, written once per run.
+std::string g_jpegPath;
+std::string g_pngPath;
+
+// A drop of the file on the window, up to the wall being ready on the card.
+void BM_LoadDrop(benchmark::State& state, const std::string* path)
+{
+    g_window->OnDropFile(path->c_str());
+    glFinish();
+    for (auto _ : state) {
+        g_window->OnDropFile(path->c_str());
+        glFinish();
+    }
+    if (!g_app->wall || g_app->pictureWidth != kPhotoWidth)
+        state.SkipWithError("the drop did not load the photo");
+}
+
+// libjpeg-turbo alone: the file decoded to RGB rows in memory.
+void BM_DecodeBareJpeg(benchmark::State& state)
+{
+    for (auto _ : state) {
+        std::FILE* file = std::fopen(g_jpegPath.c_str(), "rb");
+        jpeg_decompress_struct cinfo{};
+        jpeg_error_mgr errors{};
+        cinfo.err = jpeg_std_error(&errors);
+        jpeg_create_decompress(&cinfo);
+        jpeg_stdio_src(&cinfo, file);
+        jpeg_read_header(&cinfo, TRUE);
+        jpeg_start_decompress(&cinfo);
+        const size_t pitch = size_t(cinfo.output_width) * cinfo.output_components;
+        std::unique_ptr<uint8_t[]> pixels(new uint8_t[pitch * cinfo.output_height]);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW rows[16];
+            for (int i = 0; i < 16; ++i)
+                rows[i] = pixels.get() + pitch * std::min<size_t>(cinfo.output_scanline + i,
+                                                                  cinfo.output_height - 1);
+            jpeg_read_scanlines(&cinfo, rows, 16);
+        }
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        std::fclose(file);
+        benchmark::DoNotOptimize(pixels.get());
+    }
+}
+
+// libpng alone: the file decoded to RGB rows in memory.
+void BM_DecodeBarePng(benchmark::State& state)
+{
+    for (auto _ : state) {
+        std::FILE* file = std::fopen(g_pngPath.c_str(), "rb");
+        png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        if (setjmp(png_jmpbuf(png))) {
+            state.SkipWithError("libpng failed");
+            break;
+        }
+        png_init_io(png, file);
+        png_read_info(png, info);
+        const size_t pitch = png_get_rowbytes(png, info);
+        const size_t height = png_get_image_height(png, info);
+        std::unique_ptr<uint8_t[]> pixels(new uint8_t[pitch * height]);
+        std::unique_ptr<png_bytep[]> rows(new png_bytep[height]);
+        for (size_t i = 0; i < height; ++i)
+            rows[i] = pixels.get() + pitch * i;
+        png_read_image(png, rows.get());
+        png_destroy_read_struct(&png, &info, nullptr);
+        std::fclose(file);
+        benchmark::DoNotOptimize(pixels.get());
+    }
+}
+
 std::string Size(Picture picture)
 {
     return std::to_string(picture.width) + "x" + std::to_string(picture.height);
@@ -112,10 +190,43 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "gl_bench: no window or GL context (is DISPLAY set?)\n");
         return 1;
     }
+    g_window = new CWin(window);
+    AttachWindowObject(window, g_window);
     g_app = new CLumaApp(window);
     g_app->Reload(640, 480);  // the renderer and the device state as at the program's start
     g_device->EndFrame();     // NOTE: llvmpipe draws nothing into a window before its first swap
+    g_ready = true;
     const std::string path = g_hasShaders ? "glsl" : "fixed";
+
+    char directory[] = "/tmp/glowview-bench-XXXXXX";
+    if (!mkdtemp(directory)) {
+        std::fprintf(stderr, "gl_bench: no temporary directory\n");
+        return 1;
+    }
+    g_jpegPath = std::string(directory) + "/photo.jpg";
+    g_pngPath = std::string(directory) + "/photo.png";
+    {
+        OxHolder<OxSurface> photo(CreateSyntheticPhoto(kPhotoWidth, kPhotoHeight));
+        if (!photo || !WritePhotoJpeg(photo.get(), g_jpegPath) ||
+            !WritePhotoPng(photo.get(), g_pngPath)) {
+            std::fprintf(stderr, "gl_bench: cannot write the photo's files\n");
+            return 1;
+        }
+    }
+    benchmark::RegisterBenchmark("BM_DecodeBare/jpeg", BM_DecodeBareJpeg)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark(("BM_LoadDrop/" + path + "/jpeg").c_str(), BM_LoadDrop,
+                                 &g_jpegPath)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("BM_DecodeBare/png", BM_DecodeBarePng)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark(("BM_LoadDrop/" + path + "/png").c_str(), BM_LoadDrop,
+                                 &g_pngPath)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     for (const Picture& picture : kPictures) {
         benchmark::RegisterBenchmark(("BM_FrameWall/" + path + "/" + Size(picture)).c_str(),
                                      BM_FrameWall, picture)
@@ -131,5 +242,10 @@ int main(int argc, char** argv)
     delete g_app;
     g_app = nullptr;
     DestroyAppWindow(window);
+    delete g_window;
+    g_window = nullptr;
+    std::remove(g_jpegPath.c_str());
+    std::remove(g_pngPath.c_str());
+    rmdir(directory);
     return 0;
 }
