@@ -3,6 +3,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -16,7 +17,7 @@ const char* const kSource = "src/wallpaper";
 constexpr int kMaxTextureSide = 2048;
 
 // The smallest power of two that holds the side, at most kMaxTextureSide.
-int TextureSide(int side)
+constexpr int TextureSide(int side)
 {
     int size = 1;
     while (size < side && size < kMaxTextureSide)
@@ -30,20 +31,6 @@ int TileCount(int side)
     if (side <= 0)
         return 0;
     return static_cast<int>(std::ceil(static_cast<float>(side) * 0.015625f));
-}
-
-// True when every pixel of the side x side block at (x0, y0) has alpha 255, so that the
-// block is its own tile texture byte for byte.
-bool OpaqueBlock(const uint8_t* pixels, int pitch, int x0, int y0, int side)
-{
-    uint8_t all = 255;
-    for (int k = 0; k < side; ++k) {
-        const uint8_t* pixel = pixels + static_cast<ptrdiff_t>(y0 + k) * pitch +
-                               static_cast<ptrdiff_t>(x0) * 4;
-        for (int m = 0; m < side; ++m)
-            all &= pixel[m * 4 + 3];
-    }
-    return all == 255;
 }
 
 }  // namespace
@@ -79,45 +66,40 @@ CWall::~CWall()
 uint32_t CreateWallTexture(const uint8_t* pixels, int pitch, int width, int height, int x0,
                            int y0)
 {
-    const int textureWidth = TextureSide(kWallTileSide);
-    const int textureHeight = TextureSide(kWallTileSide);
-    // An opaque tile inside the picture goes to GL straight from the picture's rows.
-    if (textureWidth == kWallTileSide && textureHeight == kWallTileSide && pitch % 4 == 0 &&
-        x0 >= 0 && y0 >= 0 && x0 + kWallTileSide <= width && y0 + kWallTileSide <= height &&
-        OpaqueBlock(pixels, pitch, x0, y0, kWallTileSide)) {
-        return UploadTileTexture(pixels + static_cast<ptrdiff_t>(y0) * pitch +
-                                     static_cast<ptrdiff_t>(x0) * 4,
-                                 pitch / 4);
-    }
-    std::vector<uint8_t> texels(static_cast<size_t>(textureWidth) * textureHeight * 4, 0);
-    for (int k = 0; k < kWallTileSide && k < textureHeight; ++k) {
-        const int y = y0 + k;
-        for (int m = 0; m < kWallTileSide && m < textureWidth; ++m) {
-            const int x = x0 + m;
-            uint8_t* texel = texels.data() + (static_cast<size_t>(k) * textureWidth + m) * 4;
-            if (x < width && y < height) {
-                const uint8_t* pixel =
-                    pixels + static_cast<ptrdiff_t>(y) * pitch + static_cast<ptrdiff_t>(x) * 4;
-                std::memcpy(texel, pixel, 3);
-                texel[3] = 255;
-            }
+    static_assert(TextureSide(kWallTileSide) == kWallTileSide, "tiles are whole textures");
+    // One pass over the picture's rows into a block that stays in the cache; only a tile
+    // that reaches past the picture needs its margin cleared first.
+    alignas(16) uint8_t texels[kWallTileSide * kWallTileSide * 4];
+    const int columns = std::max(0, std::min(kWallTileSide, width - x0));
+    const int rows = std::max(0, std::min(kWallTileSide, height - y0));
+    if (columns < kWallTileSide || rows < kWallTileSide)
+        std::memset(texels, 0, sizeof(texels));
+    uint32_t opaque = 0;
+    const uint8_t alpha[4] = {0, 0, 0, 255};
+    std::memcpy(&opaque, alpha, sizeof(opaque));
+    for (int k = 0; k < rows; ++k) {
+        const uint8_t* row = pixels + static_cast<ptrdiff_t>(y0 + k) * pitch +
+                             static_cast<ptrdiff_t>(x0) * 4;
+        uint8_t* texelRow = texels + static_cast<size_t>(k) * kWallTileSide * 4;
+        for (int m = 0; m < columns; ++m) {
+            uint32_t texel;
+            std::memcpy(&texel, row + m * 4, sizeof(texel));
+            texel |= opaque;
+            std::memcpy(texelRow + m * 4, &texel, sizeof(texel));
         }
     }
-
-    return UploadTileTexture(texels.data(), textureWidth);
+    return UploadTileTexture(texels);
 }
 
-uint32_t UploadTileTexture(const uint8_t* texels, int rowLength)
+uint32_t UploadTileTexture(const uint8_t* texels)
 {
     CHECK_GL_ERROR(kSource);
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength == kWallTileSide ? 0 : rowLength);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kWallTileSide, kWallTileSide, 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, texels);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     SetTileTextureParameters();  // once here, so that drawing the wall need not
     glBindTexture(GL_TEXTURE_2D, 0);
     CHECK_GL_ERROR(kSource);
