@@ -9,6 +9,8 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -173,6 +175,81 @@ void BM_DecodeBarePng(benchmark::State& state)
     }
 }
 
+// A line of /proc/self/status in kB (VmRSS, VmHWM), or -1.
+long StatusKilobytes(const char* key)
+{
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return -1;
+    char line[256];
+    long value = -1;
+    const size_t length = std::strlen(key);
+    while (std::fgets(line, sizeof(line), status)) {
+        if (std::strncmp(line, key, length) == 0 && line[length] == ':') {
+            value = std::atol(line + length + 1);
+            break;
+        }
+    }
+    std::fclose(status);
+    return value;
+}
+
+// Starts the peak (VmHWM) over from the resident size now.
+void ResetPeak()
+{
+    if (std::FILE* refs = std::fopen("/proc/self/clear_refs", "w")) {
+        std::fputs("5", refs);
+        std::fclose(refs);
+    }
+}
+
+// Resident memory with the photo shown, above the empty window of the photo's size (its
+// colour, depth and stencil buffers already made), as multiples of the photo's RGBA size:
+// after one drop, after ten, and the peak while loading. Run it in a process of its own.
+void BM_Memory(benchmark::State& state)
+{
+    const double rgbaKilobytes = double(kPhotoWidth) * kPhotoHeight * 4 / 1024;
+    for (auto _ : state) {
+        g_app->UploadWall(nullptr);
+        ViewPicture(kPhotoWidth, kPhotoHeight);
+        // NOTE: Mesa sizes the window's buffers anew at the frame after the one that
+        // saw the new size; two frames make sure they exist at the photo's size.
+        // A frame with a quad over the whole window makes llvmpipe touch every tile of them.
+        GLuint texture = 0;
+        const uint8_t texel[4] = {0, 0, 0, 255};
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        const float w = float(kPhotoWidth), h = float(kPhotoHeight);
+        const float positions[12] = {0, 0, 0, w, 0, 0, 0, h, 0, w, h, 0};
+        const float textureCoordinates[8] = {0, 0, 1, 0, 0, 1, 1, 1};
+        for (int frame = 0; frame < 2; ++frame) {
+            g_app->DrawScene();
+            DrawTexturedQuad(texture, positions, textureCoordinates);
+            glFinish();
+            g_device->EndFrame();
+        }
+        glDeleteTextures(1, &texture);
+        const long empty = StatusKilobytes("VmRSS");
+        ResetPeak();
+        double peak = 0;
+        for (int drop = 1; drop <= 10; ++drop) {
+            g_window->OnDropFile(g_jpegPath.c_str());
+            g_app->DrawScene();
+            glFinish();
+            g_device->EndFrame();
+            const double shown = (StatusKilobytes("VmRSS") - empty) / rgbaKilobytes;
+            peak = std::max(peak, (StatusKilobytes("VmHWM") - empty) / rgbaKilobytes);
+            if (drop == 1)
+                state.counters["after_1_drop"] = shown;
+            if (drop == 10)
+                state.counters["after_10_drops"] = shown;
+        }
+        state.counters["peak_while_loading"] = peak;
+    }
+}
+
 std::string Size(Picture picture)
 {
     return std::to_string(picture.width) + "x" + std::to_string(picture.height);
@@ -218,6 +295,10 @@ int main(int argc, char** argv)
         ->UseRealTime();
     benchmark::RegisterBenchmark(("BM_LoadDrop/" + path + "/jpeg").c_str(), BM_LoadDrop,
                                  &g_jpegPath)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark(("BM_Memory/" + path).c_str(), BM_Memory)
+        ->Iterations(1)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     benchmark::RegisterBenchmark("BM_DecodeBare/png", BM_DecodeBarePng)
