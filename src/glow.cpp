@@ -50,6 +50,7 @@ struct GlowPass {
     double power = 0.0;
     int wholePower = 0;     // power when it is a whole number in [1, kMaxWholePower], else 0
     std::vector<float> table;  // the glow keyed on the summed channels' bytes, when made
+    std::vector<double> pairSums;  // with three summed: the first two terms' sum, keyed alike
 };
 
 uint8_t ToByte(double value)
@@ -392,7 +393,11 @@ void FindGlows(const GlowPass& pass, const uint8_t* in, float* glow, int count)
     } else {
         // The sums first, the powers after, so that the powers can go four at a time.
         float ts[kChunkPixels];
-        if (pass.summedCount == 3) {
+        if (pass.summedCount == 3 && !pass.pairSums.empty()) {
+            const double* pairSums = pass.pairSums.data();
+            for (int x = 0; x < count; ++x, in += 4)
+                ts[x] = float((pairSums[in[a] * 256 + in[b]] + tc[in[c]]) + 1.0);
+        } else if (pass.summedCount == 3) {
             for (int x = 0; x < count; ++x, in += 4)
                 ts[x] = float(((ta[in[a]] + tb[in[b]]) + tc[in[c]]) + 1.0);
         } else if (pass.summedCount == 2) {
@@ -434,6 +439,19 @@ void ChooseTable(GlowPass* pass, int64_t pixels, int threadCount)
     const bool pays = pixels >= kPixelsPerTableEntry * 65536;
     if (pass->summedCount == 1 || (pass->summedCount == 2 && pays))
         MakeTable(pass, threadCount);
+    if (pass->summedCount == 3 && pays) {
+        try {
+            pass->pairSums.resize(65536);
+        } catch (const std::bad_alloc&) {
+            return;  // each sum is then made in full
+        }
+        const double* first = pass->term[pass->summed[0]];
+        const double* second = pass->term[pass->summed[1]];
+        for (int i = 0; i < 256; ++i) {
+            for (int j = 0; j < 256; ++j)
+                pass->pairSums[size_t(i) * 256 + size_t(j)] = first[i] + second[j];
+        }
+    }
 }
 
 // A new PF_RGBA surface of the picture's size, rows width * 4 bytes apart, or null.
