@@ -45,7 +45,7 @@ constexpr int kChunkPixels = 256;
 struct GlowPass {
     float channel[256];     // a channel byte as the pass sees it: float(byte / 255.0)
     double term[3][256];    // weight * c * c of red, green and blue, rounded as the pass does
-    int summed[3] = {0, 0, 0};  // channels whose term is not always zero, in the order they are added
+    int summed[3] = {0, 0, 0};  // channels whose term is not always zero, in adding order
     int summedCount = 0;
     double power = 0.0;
     int wholePower = 0;     // power when it is a whole number in [1, kMaxWholePower], else 0
