@@ -400,7 +400,6 @@ void CTileBatch::Draw(uint32_t texture)
     }
     glBindTexture(GL_TEXTURE_2D, texture);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    drawn_ = true;
 }
 
 void CTileBatch::Finish()

@@ -93,7 +93,6 @@ public:
 
 private:
     int32_t modelViewLocation_ = -1;
-    bool drawn_ = false;
 };
 
 // Draws the 4-vertex triangle strip (3 floats per position, 2 per texture

@@ -97,9 +97,9 @@ uint32_t UploadTileTexture(const uint8_t* texels)
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
-    // NOTE: the parameters go first: with the default mipmapping filter Mesa lays out room
-    // for every mipmap level at glTexImage2D and makes the texture again at its first draw.
-    SetTileTextureParameters();  // once here, so that drawing the wall need not
+    // Set once here, before the texels, so that drawing the wall need not and the driver
+    // knows from the start that the texture has no mipmap levels.
+    SetTileTextureParameters();
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kWallTileSide, kWallTileSide, 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, texels);
