@@ -367,41 +367,56 @@ void DrawTexturedQuad(uint32_t texture, const float* positions, const float* tex
 
 // ---- many textured quads with the same vertices ----
 
-CTileBatch::CTileBatch(const float* positions, const float* textureCoordinates)
+CTileBatch::CTileBatch()
 {
     if (g_hasShaders) {
         const GLuint program = g_wallpaperProgram;
         glUseProgram(program);
-        SetVertexAttribArray(program, "Vertex", 3, 12, positions);
+        // Enabled here (a missing name logged once), pointed at each tile's arrays in Draw.
+        SetVertexAttribArray(program, "Vertex", 3, 12, nullptr);
+        SetVertexAttribArray(program, "TexCoord", 2, 8, nullptr);
+        vertexLocation_ = glGetAttribLocation(program, "Vertex");
+        textureCoordinateLocation_ = glGetAttribLocation(program, "TexCoord");
         SetUniform1f(program, "Power", g_power);
         SetUniform1f(program, "R", g_weightR);
         SetUniform1f(program, "G", g_weightG);
         SetUniform1f(program, "B", g_weightB);
         glActiveTexture(GL_TEXTURE0);
-        SetVertexAttribArray(program, "TexCoord", 2, 8, textureCoordinates);
         SetSamplerUniform(program);
+        Matrix4 modelView;
+        GetModelViewMatrix(&modelView);
+        SetUniformMatrix4(program, "ModelViewMatrix", modelView);
         SetUniformMatrix4(program, "ProjMatrix", g_projectionMatrix);
-        modelViewLocation_ = glGetUniformLocation(program, "ModelViewMatrix");
-        if (modelViewLocation_ == -1)
-            SetUniformMatrix4(program, "ModelViewMatrix", IdentityMatrix());  // logs it once
     } else {
         glEnable(GL_TEXTURE_2D);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         glEnableClientState(GL_VERTEX_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, 0, textureCoordinates);
-        glVertexPointer(3, GL_FLOAT, 0, positions);
     }
     CHECK_GL_ERROR(kSource);
 }
 
-void CTileBatch::Draw(uint32_t texture)
+void CTileBatch::SetVertices(const float* positions, const float* textureCoordinates)
 {
-    if (g_hasShaders && modelViewLocation_ != -1) {
-        Matrix4 modelView;
-        GetModelViewMatrix(&modelView);
-        glUniformMatrix4fv(modelViewLocation_, 1, GL_FALSE, modelView.m);
+    if (g_hasShaders) {
+        if (vertexLocation_ != -1)
+            glVertexAttribPointer(GLuint(vertexLocation_), 3, GL_FLOAT, GL_FALSE, 12, positions);
+        if (textureCoordinateLocation_ != -1) {
+            glVertexAttribPointer(GLuint(textureCoordinateLocation_), 2, GL_FLOAT, GL_FALSE, 8,
+                                  textureCoordinates);
+        }
+    } else {
+        glTexCoordPointer(2, GL_FLOAT, 0, textureCoordinates);
+        glVertexPointer(3, GL_FLOAT, 0, positions);
     }
+}
+
+void CTileBatch::Draw(uint32_t texture, const float* positions, const float* textureCoordinates)
+{
+    SetVertices(positions, textureCoordinates);
     glBindTexture(GL_TEXTURE_2D, texture);
+    // The filter follows g_smoothWall, which may have changed since the tile was made;
+    // setting a parameter to the value it has costs the driver next to nothing.
+    SetTileTextureParameters();
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
 }
 

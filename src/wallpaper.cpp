@@ -97,8 +97,7 @@ uint32_t UploadTileTexture(const uint8_t* texels)
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
-    // Set once here, before the texels, so that drawing the wall need not and the driver
-    // knows from the start that the texture has no mipmap levels.
+    // Before the texels: the driver knows from the start that there are no mipmap levels.
     SetTileTextureParameters();
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kWallTileSide, kWallTileSide, 0, GL_RGBA,
@@ -124,34 +123,21 @@ void DrawWall(const CWall* wall)
     // and placed by its own corners: neighbours share exact edge coordinates, which
     // leaves no crack between them at any scale.
     const float side = static_cast<float>(kWallTileSide);
-<<<<<<< HEAD
-    const float positions[12] = {0, 0, 0, side, 0, 0, 0, side, 0, side, side, 0};
-    const float textureCoordinates[8] = {0, 0, 1, 0, 0, 1, 1, 1};
-    // The state every tile shares is set once; each tile then changes only its texture
-    // and its place (the same matrix DrawTexturedQuad would be given).
-    CTileBatch batch(positions, textureCoordinates);
-=======
->>>>>>> main
+    // The state every tile shares is set once; each tile then changes only its arrays and
+    // its texture.
+    CTileBatch batch;
     for (int r = 0; r < wall->rows; ++r) {
         const float y0 = side * r;
         const float height = std::min(side, static_cast<float>(wall->height) - y0);
         for (int c = 0; c < wall->columns; ++c) {
-<<<<<<< HEAD
-            PushMatrix();
-            Translate(side * c, side * r, 0.0f);
-            batch.Draw(wall->textures[static_cast<size_t>(r) * wall->columns + c]);
-            PopMatrix();
-=======
             const float x0 = side * c;
             const float width = std::min(side, static_cast<float>(wall->width) - x0);
             const float positions[12] = {x0, y0, 0, x0 + width, y0, 0,
                                          x0, y0 + height, 0, x0 + width, y0 + height, 0};
             const float s = width / side, t = height / side;
             const float textureCoordinates[8] = {0, 0, s, 0, 0, t, s, t};
-            DrawTexturedQuad(wall->textures[static_cast<size_t>(r) * wall->columns + c],
-                             positions, textureCoordinates);
-            CHECK_GL_ERROR(kSource);
->>>>>>> main
+            batch.Draw(wall->textures[static_cast<size_t>(r) * wall->columns + c], positions,
+                       textureCoordinates);
         }
     }
     batch.Finish();

@@ -81,15 +81,19 @@ void BM_FrameTileFloor(benchmark::State& state, Picture picture)
     ViewPicture(picture.width, picture.height);
     g_app->UploadWall(photo.get());
     const CWall* wall = g_app->wall;
+    // The tiles as DrawWall cuts them, all in one pair of arrays.
     std::vector<float> positions;
     std::vector<float> textureCoordinates;
     const float side = float(kWallTileSide);
     for (int r = 0; r < wall->rows; ++r) {
         for (int c = 0; c < wall->columns; ++c) {
             const float x = side * c, y = side * r;
-            positions.insert(positions.end(), {x, y, 0, x + side, y, 0, x, y + side, 0,
-                                               x + side, y + side, 0});
-            textureCoordinates.insert(textureCoordinates.end(), {0, 0, 1, 0, 0, 1, 1, 1});
+            const float w = std::min(side, float(wall->width) - x);
+            const float h = std::min(side, float(wall->height) - y);
+            positions.insert(positions.end(),
+                             {x, y, 0, x + w, y, 0, x, y + h, 0, x + w, y + h, 0});
+            const float s = w / side, t = h / side;
+            textureCoordinates.insert(textureCoordinates.end(), {0, 0, s, 0, 0, t, s, t});
         }
     }
     const auto frame = [&] {
@@ -102,12 +106,8 @@ void BM_FrameTileFloor(benchmark::State& state, Picture picture)
         Scale(1.0f, -1.0f, 1.0f);
         if (!g_hasShaders)
             glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        CTileBatch batch(positions.data(), textureCoordinates.data());
-        if (g_hasShaders) {
-            Matrix4 modelView;
-            GetModelViewMatrix(&modelView);
-            SetUniformMatrix4(g_wallpaperProgram, "ModelViewMatrix", modelView);
-        }
+        CTileBatch batch;
+        batch.SetVertices(positions.data(), textureCoordinates.data());
         for (size_t i = 0; i < wall->textures.size(); ++i) {
             glBindTexture(GL_TEXTURE_2D, wall->textures[i]);
             glDrawArrays(GL_TRIANGLE_STRIP, GLint(i * 4), 4);
