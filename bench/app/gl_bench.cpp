@@ -253,15 +253,18 @@ void ResetPeak()
     }
 }
 
-// Resident memory with the photo shown, above the empty window of the photo's size (its
-// colour, depth and stencil buffers already made), as multiples of the photo's RGBA size:
+// Resident memory with the photo shown, above the empty window of the size a drop gives it
+// (its colour, depth and stencil buffers already made), as multiples of the photo's RGBA size:
 // after one drop, after ten, and the peak while loading. Run it in a process of its own.
 void BM_Memory(benchmark::State& state)
 {
     const double rgbaKilobytes = double(kPhotoWidth) * kPhotoHeight * 4 / 1024;
     for (auto _ : state) {
         g_app->UploadWall(nullptr);
-        ViewPicture(kPhotoWidth, kPhotoHeight);
+        // The window a drop gives the photo: its size, but never larger than the work area.
+        int largestWidth = kPhotoWidth, largestHeight = kPhotoHeight;
+        GetWorkAreaClientSize(g_app->hwnd, &largestWidth, &largestHeight);
+        ViewPicture(std::min(kPhotoWidth, largestWidth), std::min(kPhotoHeight, largestHeight));
         // NOTE: Mesa sizes the window's buffers anew at the frame after the one that
         // saw the new size; two frames make sure they exist at the photo's size.
         // A frame with a quad over the whole window makes llvmpipe touch every tile of them.
