@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace fs = std::filesystem;
 
@@ -44,6 +45,34 @@ int CountOf(const std::string& text, const std::string& part)
     return count;
 }
 
+void UseFixedFunctionDriver()
+{
+#ifdef _WIN32
+    _putenv_s("MESA_GL_VERSION_OVERRIDE", "1.5");
+#else
+    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);
+#endif
+}
+
+#ifdef _WIN32
+// Windows has no mkdtemp: a random name that create_directory makes anew is
+// just as private.
+TempDir::TempDir()
+{
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof(name), "glowview-test-%08x", unsigned(random()));
+        const fs::path candidate = fs::temp_directory_path() / name;
+        std::error_code error;
+        if (fs::create_directory(candidate, error)) {
+            path_ = candidate.string();
+            return;
+        }
+    }
+    std::abort();
+}
+#else
 TempDir::TempDir()
 {
     std::string pattern = (fs::temp_directory_path() / "glowview-test-XXXXXX").string();
@@ -53,6 +82,7 @@ TempDir::TempDir()
         std::abort();
     path_ = buffer.data();
 }
+#endif
 
 TempDir::~TempDir()
 {

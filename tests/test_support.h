@@ -19,6 +19,12 @@ std::string StdoutOf(const std::function<void()>& call);
 // How often part stands in text, overlapping places counted.
 int CountOf(const std::string& text, const std::string& part);
 
+// Sets MESA_GL_VERSION_OVERRIDE=1.5 in this process, so that the contexts it
+// makes from now on offer no GLSL. NOTE: under Wine Mesa reads the Unix
+// environment, which this cannot change: there the variable must come from the
+// test's environment, as the fixed-function CTest entries give it.
+void UseFixedFunctionDriver();
+
 // A fresh directory below the system's temporary folder, removed with its
 // contents when the object goes.
 class TempDir {

@@ -154,11 +154,7 @@ TEST_F(AppTest, SavePictureWritesAPngWhateverTheName)
 
 TEST_F(AppTest, WithoutGlslEntryPointsTheFixedFunctionPathIsChosen)
 {
-#ifdef _WIN32
-    _putenv_s("MESA_GL_VERSION_OVERRIDE", "1.5");
-#else
-    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);
-#endif
+    UseFixedFunctionDriver();
     StartUp();
     EXPECT_FALSE(g_hasShaders);
     EXPECT_EQ(g_app->countdown, 0) << "the processor-side pass is due";

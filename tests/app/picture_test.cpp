@@ -218,7 +218,7 @@ TEST_F(PictureTest, ReloadRebuildsTheWallAndKeepsSourceWhenTheFileIsGone)
 
 TEST_F(PictureTest, WithoutGlslThePassRunsAfterALoadAndTwentyUpdatesAfterAKey)
 {
-    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);
+    UseFixedFunctionDriver();
     ASSERT_TRUE(WritePicture(dir.File("pic.png"), 64, 64));
     StartUp();
     ASSERT_FALSE(g_hasShaders);
@@ -298,7 +298,7 @@ TEST_F(PictureTest, SnapshotsTakeTheLowestFreeNumberOnceAPictureIsLoaded)
 
 TEST_F(PictureTest, KeysActInTheirOrderWithTheirSleeps)
 {
-    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);  // a key then restarts the countdown
+    UseFixedFunctionDriver();  // a key then restarts the countdown
     StartUp();
     struct Case {
         const char* keys;

@@ -287,7 +287,7 @@ TEST_F(SceneGlTest, InfoLogsOnlyWhenThereIsText)
 
 TEST_F(SceneGlTest, WithoutGlslNoProgramIsMade)
 {
-    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);
+    UseFixedFunctionDriver();
     OpenWindow(64, 64);
     g_wallpaperProgram = 12345;  // a stale name is dropped without a GL call
     InitRenderer();
@@ -460,7 +460,7 @@ TEST_F(SceneGlTest, TheProgramAddsTheGlowToEveryTexel)
 
 TEST_F(SceneGlTest, FixedFunctionDrawsTexelsUnchanged)
 {
-    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);
+    UseFixedFunctionDriver();
     OpenWindow(100, 100);
     InitRenderer();
     ASSERT_FALSE(g_hasShaders);

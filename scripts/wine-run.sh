@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine, quietly, in the project's own Wine prefix
+# (created on first use). The cross build's test runner; also usable by hand:
+#   scripts/wine-run.sh build-windows/src/glowview.exe
+set -euo pipefail
+
+wine="${GLOWVIEW_WINE:-}"
+if [ -z "$wine" ]; then
+  for candidate in wine64 /usr/lib/wine/wine64 wine; do
+    if command -v "$candidate" >/dev/null 2>&1; then wine="$candidate"; break; fi
+  done
+fi
+if [ -z "$wine" ]; then
+  echo "wine-run: no wine64 found (scripts/install-deps.sh windows installs it)" >&2
+  exit 127
+fi
+
+export WINEPREFIX="${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/glowview/wine-prefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+# No Mono or Gecko installers: the programs need neither, and their dialogs
+# would wait for a click that never comes.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINEARCH=win64
+
+# The prefix is made once, under a lock, since CTest starts several programs at a time.
+if [ ! -f "$WINEPREFIX/.glowview-ready" ]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  exec 9>"$WINEPREFIX.lock"
+  flock 9
+  if [ ! -f "$WINEPREFIX/.glowview-ready" ]; then
+    "$wine" wineboot --init >/dev/null 2>&1 || true
+    wineserver="$(dirname "$(command -v "$wine")")/wineserver64"
+    [ -x "$wineserver" ] || wineserver=wineserver
+    "$wineserver" -w 2>/dev/null || true
+    [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-run: could not create $WINEPREFIX" >&2; exit 1; }
+    touch "$WINEPREFIX/.glowview-ready"
+  fi
+  exec 9>&-
+fi
+
+exec "$wine" "$@"
