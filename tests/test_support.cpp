@@ -45,6 +45,17 @@ int CountOf(const std::string& text, const std::string& part)
     return count;
 }
 
+std::string NativePath(std::string path)
+{
+#ifdef _WIN32
+    for (char& c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+#endif
+    return path;
+}
+
 void UseFixedFunctionDriver()
 {
 #ifdef _WIN32

@@ -25,6 +25,10 @@ int CountOf(const std::string& text, const std::string& part);
 // test's environment, as the fixed-function CTest entries give it.
 void UseFixedFunctionDriver();
 
+// path with every '/' turned into the native separator ('\\' on Windows), as
+// the path functions join names.
+std::string NativePath(std::string path);
+
 // A fresh directory below the system's temporary folder, removed with its
 // contents when the object goes.
 class TempDir {
@@ -35,7 +39,7 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    std::string File(const std::string& name) const { return path_ + NativePath("/" + name); }
 
 private:
     std::string path_;

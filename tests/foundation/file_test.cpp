@@ -128,7 +128,7 @@ TEST(AssetFile, ResolutionOrder)
         EXPECT_EQ(c.contents, OpenAndRead(c.name)) << "name '" << c.name << "'";
 
     EXPECT_EQ("a.png", Resolve("a.png"));
-    EXPECT_EQ("./paid/assets/b.png", Resolve(" b.png/"));
+    EXPECT_EQ("./paid/assets" + NativePath("/b.png"), Resolve(" b.png/"));
     EXPECT_EQ("", Resolve("missing.png"));
     EXPECT_EQ(nullptr, OpenAssetFile(nullptr));
     char resolved[kMaxPath] = "garbage";
@@ -181,7 +181,7 @@ TEST(AssetFile, RecursiveRootWalksTheNamedDirectory)
         const std::string directory = c.directory;
         MakeFile(directory + "/one/two/deep.png", "deep");
         ASSERT_EQ(-1, AddSearchRoot(c.root));
-        EXPECT_EQ("./" + directory + "/one/two/deep.png", Resolve("deep.png")) << c.root;
+        EXPECT_EQ("./" + NativePath(directory + "/one/two/deep.png"), Resolve("deep.png")) << c.root;
         EXPECT_EQ("deep", OpenAndRead("deep.png")) << c.root;
         EXPECT_EQ("", Resolve("DEEP.png")) << c.root;  // the walk compares exactly
     }
