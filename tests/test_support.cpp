@@ -10,6 +10,10 @@
 #include <iterator>
 #include <random>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 std::string TestdataPath(const std::string& relative)
@@ -55,6 +59,50 @@ std::string NativePath(std::string path)
 #endif
     return path;
 }
+
+#ifdef _WIN32
+// Wine starts a Unix program for CreateProcess but keeps no exit status, so
+// the shell writes it to a file; both files sit in /tmp, which Wine shows as
+// Z:\tmp.
+int RunHostCommand(const std::string& command)
+{
+    static int serial = 0;
+    const std::string base = "/tmp/glowview-host-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(serial++);
+    const std::string script = base + ".sh";
+    const std::string status = base + ".status";
+    if (!WriteWholeFile("Z:" + script, std::vector<uint8_t>(command.begin(), command.end())))
+        return -1;
+    std::string line = "/bin/sh -c \"/bin/sh " + script + "; echo $? > " + status + ".part; mv " +
+                       status + ".part " + status + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return -1;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    int result = -1;
+    for (int i = 0; i < 3000; ++i) {  // up to a minute
+        const std::vector<uint8_t> text = ReadWholeFile("Z:" + status);
+        if (!text.empty()) {
+            result = std::atoi(std::string(text.begin(), text.end()).c_str());
+            break;
+        }
+        Sleep(20);
+    }
+    std::error_code ignored;
+    fs::remove("Z:" + script, ignored);
+    fs::remove("Z:" + status, ignored);
+    return result;
+}
+#else
+int RunHostCommand(const std::string& command)
+{
+    return std::system(command.c_str());
+}
+#endif
 
 void UseFixedFunctionDriver()
 {

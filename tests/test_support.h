@@ -29,6 +29,12 @@ void UseFixedFunctionDriver();
 // the path functions join names.
 std::string NativePath(std::string path);
 
+// Runs a shell command of the machine that hosts the display (xdotool, the
+// XDND tool) and gives its exit status, as std::system does on Linux. Under
+// Wine the command runs in the Unix shell; on Windows itself there is no such
+// shell and the status is -1.
+int RunHostCommand(const std::string& command);
+
 // A fresh directory below the system's temporary folder, removed with its
 // contents when the object goes.
 class TempDir {
