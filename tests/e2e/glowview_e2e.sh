@@ -89,7 +89,7 @@ grep -q 'X11_ERROR_IGNORED' stdout.txt || echo "note: the vanished drag source c
 [ ! -s stderr.txt ] || fail "unexpected standard error: $(cat stderr.txt)"
 
 # Without a display: one line on standard error and status 1.
-DISPLAY= "$glowview" >nodisplay.out 2>nodisplay.err
+DISPLAY= "${run_env[@]}" "$glowview" >nodisplay.out 2>nodisplay.err
 status=$?
 [ "$status" -eq 1 ] || fail "without a display the status is $status, not 1"
 [ "$(wc -l < nodisplay.err)" -eq 1 ] || fail "without a display: $(cat nodisplay.err)"
