@@ -10,6 +10,7 @@ case "$kind" in
   plain)    dir="$root/build";          flags=() ;;
   sanitize) dir="$root/build-sanitize"; flags=(-DGLOWVIEW_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
   windows)
+    bash "$root/scripts/install-deps.sh" windows
     # The libraries first (cached), and the native tools that drive the .exe in the tests.
     deps="$(bash "$root/scripts/build-windows-deps.sh" | tail -n 1)"
     cmake -S "$root" -B "$root/build" >/dev/null

@@ -2,6 +2,7 @@
 # Runs a Windows program under Wine, quietly, in the project's own Wine prefix
 # (created on first use). The cross build's test runner; also usable by hand:
 #   scripts/wine-run.sh build-windows/src/glowview.exe
+#   scripts/wine-run.sh --stop    (ends the Wine server of the prefix)
 set -euo pipefail
 
 wine="${GLOWVIEW_WINE:-}"
@@ -21,6 +22,14 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 # would wait for a click that never comes.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEARCH=win64
+
+# --stop ends the prefix's Wine server and what it keeps running, once the tests are done.
+if [ "${1:-}" = --stop ]; then
+  wineserver="$(dirname "$(command -v "$wine")")/wineserver64"
+  [ -x "$wineserver" ] || wineserver=wineserver
+  [ -d "$WINEPREFIX" ] && "$wineserver" -k 2>/dev/null
+  exit 0
+fi
 
 # The prefix is made once, under a lock, since CTest starts several programs at a time.
 if [ ! -f "$WINEPREFIX/.glowview-ready" ]; then

@@ -25,3 +25,11 @@ foreach(i RANGE 0 ${last} 2)
   set_tests_properties(gl15.${test} PROPERTIES TIMEOUT 120
     ENVIRONMENT "MESA_GL_VERSION_OVERRIDE=1.5" RESOURCE_LOCK display_focus)
 endforeach()
+
+# The programs must run on a Windows with nothing installed: system DLLs only.
+if(TARGET glowview)
+  add_test(NAME windows_imports_system_dlls_only
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/windows_imports.sh $<TARGET_FILE:glowview>
+      $<TARGET_FILE:foundation_tests> $<TARGET_FILE:window_tests> $<TARGET_FILE:device_tests>
+      $<TARGET_FILE:app_tests> $<TARGET_FILE:scene_tests>)
+endif()

@@ -292,6 +292,12 @@ TEST_F(DeviceTest, LogDriverInfoWritesTheIdentityLinesInOrder)
     size_t extensions = 0;
     for (size_t i = 5; i < lines.size(); ++i) {
         const std::string message = MessageOf(lines[i]);
+#ifdef _WIN32
+        // Wine's opengl32 appends its WGL names after two spaces; the second
+        // space ends an empty name, which is logged as every other one.
+        if (message == "GL_EXTENSIONS: " || message.rfind("GL_EXTENSIONS: WGL_", 0) == 0)
+            continue;
+#endif
         EXPECT_EQ(message.rfind("GL_EXTENSIONS: GL", 0), 0u) << lines[i];
         EXPECT_EQ(message.find(' ', 15), std::string::npos) << "one name per line: " << lines[i];
         ++extensions;

@@ -201,6 +201,13 @@ TEST(AssetFile, OnlyRegularFilesAreOpened)
     EXPECT_EQ("<null>", OpenAndRead("/dev/null"));
     EXPECT_EQ(nullptr, OpenRegularFile("pipe.png"));
     EXPECT_EQ(nullptr, OpenRegularFile("/dev/zero"));
+#else
+    // Device names open devices in every folder, with or without an extension;
+    // reading the console would wait for a user.
+    for (const char* device : {"NUL", "CON", "nul.png", "CON.png", "COM1"}) {
+        EXPECT_EQ("<null>", OpenAndRead(device)) << device;
+        EXPECT_EQ(nullptr, OpenRegularFile(device)) << device;
+    }
 #endif
     MakeFile("real.png", "r");
     std::FILE* stream = OpenRegularFile("real.png");
