@@ -18,6 +18,11 @@ void LogMessage(int line, const char* sourceFile, int level, const char* format,
     std::vprintf(format, args);
     va_end(args);
     std::putchar('\n');
+#ifdef _WIN32
+    // The Windows C runtime has no line buffering (_IOLBF buffers fully), so a
+    // log read while the program runs would show nothing until it ends.
+    std::fflush(stdout);
+#endif
 }
 
 void CheckGlError(const char* sourceFile, int line)

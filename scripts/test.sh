@@ -32,6 +32,8 @@ bash "$root/scripts/build.sh" windows
 bash "$root/scripts/with-display.sh" bash -c "
   echo '== tests in build-windows (under Wine)'
   status=0
+  # The Wine prefix is made on first use (about 20 s); before the tests, not within one.
+  bash '$root/scripts/wine-run.sh' cmd /c exit
   ctest --test-dir '$root/build-windows' --output-on-failure -j $(nproc) || status=\$?
   bash '$root/scripts/wine-run.sh' --stop
   exit \$status

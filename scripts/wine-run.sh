@@ -2,6 +2,7 @@
 # Runs a Windows program under Wine, quietly, in the project's own Wine prefix
 # (created on first use). The cross build's test runner; also usable by hand:
 #   scripts/wine-run.sh build-windows/src/glowview.exe
+#   scripts/wine-run.sh stdbuf -oL build-windows/src/glowview.exe -v
 #   scripts/wine-run.sh --stop    (ends the Wine server of the prefix)
 set -euo pipefail
 
@@ -47,4 +48,18 @@ if [ ! -f "$WINEPREFIX/.glowview-ready" ]; then
   exec 9>&-
 fi
 
+# A Unix command in front of the program (stdbuf, env) runs first and starts
+# Wine in turn: Wine goes just before the first .exe of the line.
+if [[ "${1,,}" != *.exe ]] && command -v "$1" >/dev/null 2>&1; then
+  line=()
+  placed=""
+  for arg in "$@"; do
+    if [ -z "$placed" ] && [[ "${arg,,}" == *.exe ]]; then
+      line+=("$wine")
+      placed=1
+    fi
+    line+=("$arg")
+  done
+  [ -n "$placed" ] && exec "${line[@]}"
+fi
 exec "$wine" "$@"
