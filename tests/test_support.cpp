@@ -74,7 +74,7 @@ std::string NativePath(std::string path)
 // Wine starts a Unix program for CreateProcess but keeps no exit status, so
 // the shell writes it to a file; both files sit in /tmp, which Wine shows as
 // Z:\tmp.
-int RunHostCommand(const std::string& command)
+int RunHostCommand(const std::string& command, std::string* output)
 {
     static int serial = 0;
     const std::string base = "/tmp/glowview-host-" + std::to_string(GetCurrentProcessId()) + "-" +
@@ -83,8 +83,9 @@ int RunHostCommand(const std::string& command)
     const std::string status = base + ".status";
     if (!WriteWholeFile("Z:" + script, std::vector<uint8_t>(command.begin(), command.end())))
         return -1;
-    std::string line = "/bin/sh -c \"/bin/sh " + script + "; echo $? > " + status + ".part; mv " +
-                       status + ".part " + status + "\"";
+    const std::string out = base + ".out";
+    std::string line = "/bin/sh -c \"/bin/sh " + script + " > " + out + "; echo $? > " + status +
+                       ".part; mv " + status + ".part " + status + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -102,15 +103,29 @@ int RunHostCommand(const std::string& command)
         }
         Sleep(20);
     }
+    if (output) {
+        const std::vector<uint8_t> text = ReadWholeFile("Z:" + out);
+        output->assign(text.begin(), text.end());
+    }
     std::error_code ignored;
     fs::remove("Z:" + script, ignored);
     fs::remove("Z:" + status, ignored);
+    fs::remove("Z:" + out, ignored);
     return result;
 }
 #else
-int RunHostCommand(const std::string& command)
+int RunHostCommand(const std::string& command, std::string* output)
 {
-    return std::system(command.c_str());
+    if (!output)
+        return std::system(command.c_str());
+    output->clear();
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return -1;
+    char buffer[256];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0;)
+        output->append(buffer, n);
+    return pclose(pipe);
 }
 #endif
 

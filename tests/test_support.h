@@ -35,7 +35,8 @@ std::string NativePath(std::string path);
 // XDND tool) and gives its exit status, as std::system does on Linux. Under
 // Wine the command runs in the Unix shell; on Windows itself there is no such
 // shell and the status is -1.
-int RunHostCommand(const std::string& command);
+// With output, its standard output is put there.
+int RunHostCommand(const std::string& command, std::string* output = nullptr);
 
 // A fresh directory below the system's temporary folder, removed with its
 // contents when the object goes.

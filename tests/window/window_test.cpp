@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -271,16 +272,13 @@ namespace {
 // "X,Y" of the window on the screen, as xdotool reports it.
 std::string Position(const std::string& id)
 {
-    std::string text;
-    if (std::FILE* pipe = popen(("xdotool getwindowgeometry " + id).c_str(), "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof(line), pipe)) {
-            const std::string l = line;
-            const size_t at = l.find("Position: ");
-            if (at != std::string::npos)
-                text = l.substr(at + 10, l.find(' ', at + 10) - at - 10);
-        }
-        pclose(pipe);
+    std::string text, output;
+    RunHostCommand("xdotool getwindowgeometry " + id, &output);
+    std::istringstream lines(output);
+    for (std::string l; std::getline(lines, l);) {
+        const size_t at = l.find("Position: ");
+        if (at != std::string::npos)
+            text = l.substr(at + 10, l.find(' ', at + 10) - at - 10);
     }
     return text;
 }
@@ -295,7 +293,7 @@ TEST_F(WindowTest, MouseEventsCarryThePositionOfTheirOwnEvent)
     SetClientSize(window, 300, 200);
     ASSERT_TRUE(WaitForClientSize(window, 300, 200));
     const std::string id = std::to_string(NativeWindowId(window));
-    ASSERT_EQ(std::system(("xdotool windowmove --sync " + id + " 0 0 mousemove --window " + id +
+    ASSERT_EQ(RunHostCommand(("xdotool windowmove --sync " + id + " 0 0 mousemove --window " + id +
                            " 20 30").c_str()),
               0);
     for (int i = 0; i < 50 && (object.mice.empty() || object.mice.back().second.x != 20); ++i) {
@@ -304,7 +302,7 @@ TEST_F(WindowTest, MouseEventsCarryThePositionOfTheirOwnEvent)
     }
     object.mice.clear();
     // A whole drag reaches the window before it pumps again: each event keeps its place.
-    ASSERT_EQ(std::system(("xdotool mousedown 1 mousemove --window " + id +
+    ASSERT_EQ(RunHostCommand(("xdotool mousedown 1 mousemove --window " + id +
                            " 80 60 mouseup 1").c_str()),
               0);
     std::string kinds;
@@ -330,26 +328,29 @@ TEST_F(WindowTest, TheWorkAreaBoundsSizeAndPlace)
     ShowAppWindow(window);
     int width = 0, height = 0;
     GetWorkAreaClientSize(window, &width, &height);
-    // No window manager on the test display: no frame, no panels, the whole screen.
+    // No window manager on the test display: no panels, the whole screen less the
+    // frame (none on X alone; the one Win32 draws under Wine).
+    int left = 0, top = 0, right = 0, bottom = 0;
+    glfwGetWindowFrameSize(window, &left, &top, &right, &bottom);
     const GLFWvidmode* screen = glfwGetVideoMode(glfwGetPrimaryMonitor());
     ASSERT_NE(screen, nullptr);
-    EXPECT_EQ(width, screen->width);
-    EXPECT_EQ(height, screen->height);
+    EXPECT_EQ(width, screen->width - left - right);
+    EXPECT_EQ(height, screen->height - top - bottom);
     SetClientSize(window, 640, 480);
     ASSERT_TRUE(WaitForClientSize(window, 640, 480));
     const std::string id = std::to_string(NativeWindowId(window));
-    ASSERT_EQ(std::system(("xdotool windowmove --sync " + id + " 1000 900").c_str()), 0);
+    ASSERT_EQ(RunHostCommand(("xdotool windowmove --sync " + id + " 1000 900").c_str()), 0);
     MoveIntoWorkArea(window);
     std::string place;
-    for (int i = 0; i < 50 && place != std::to_string(screen->width - 640) + "," +
-                                          std::to_string(screen->height - 480);
+    for (int i = 0; i < 50 && place != std::to_string(screen->width - 640 - left - right) + "," +
+                                          std::to_string(screen->height - 480 - top - bottom);
          ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         PumpMessages();
         place = Position(id);
     }
-    const std::string want =
-        std::to_string(screen->width - 640) + "," + std::to_string(screen->height - 480);
+    const std::string want = std::to_string(screen->width - 640 - left - right) + "," +
+                             std::to_string(screen->height - 480 - top - bottom);
     EXPECT_EQ(place, want) << "moved in by the part that stuck out";
     GetWorkAreaClientSize(nullptr, &width, &height);
     EXPECT_EQ(width, 0);
