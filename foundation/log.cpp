@@ -9,6 +9,18 @@
 
 #include "foundation/jpeg_recovery.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+namespace {
+// The Windows C runtime writes "\r\n" for "\n" in text mode; the program's
+// output is the same bytes on every system, and consoles take a bare "\n".
+const bool s_binaryOutput =
+    _setmode(_fileno(stdout), _O_BINARY) != -1 && _setmode(_fileno(stderr), _O_BINARY) != -1;
+}  // namespace
+#endif
+
 void LogMessage(int line, const char* sourceFile, int level, const char* format, ...)
 {
     (void)level;

@@ -336,6 +336,10 @@ TEST_F(WindowTest, TheWorkAreaBoundsSizeAndPlace)
     ASSERT_NE(screen, nullptr);
     EXPECT_EQ(width, screen->width - left - right);
     EXPECT_EQ(height, screen->height - top - bottom);
+#ifdef _WIN32
+    GTEST_SKIP() << "under Wine without a window manager, a move made on the X window is not "
+                    "taken over by the Win32 window, so there is no move to undo";
+#endif
     SetClientSize(window, 640, 480);
     ASSERT_TRUE(WaitForClientSize(window, 640, 480));
     const std::string id = std::to_string(NativeWindowId(window));
