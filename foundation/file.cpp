@@ -11,7 +11,10 @@
 
 #include "foundation/archive.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -222,9 +225,19 @@ bool IsRegularFile(const char* path)
 }
 
 #ifdef _WIN32
+// NOTE: checked again on the open handle: a name such as CON or COM1 opens a
+// device in any folder, and reading the console would wait for a user.
 std::FILE* OpenForReading(const char* path)
 {
-    return std::fopen(path, "rb");
+    std::FILE* stream = std::fopen(path, "rb");
+    if (stream == nullptr)
+        return nullptr;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) {
+        std::fclose(stream);
+        return nullptr;
+    }
+    return stream;
 }
 #else
 // NOTE: opened non-blocking and checked again on the descriptor, so a FIFO or

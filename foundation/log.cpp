@@ -9,6 +9,18 @@
 
 #include "foundation/jpeg_recovery.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+namespace {
+// The Windows C runtime writes "\r\n" for "\n" in text mode; the program's
+// output is the same bytes on every system, and consoles take a bare "\n".
+const bool s_binaryOutput =
+    _setmode(_fileno(stdout), _O_BINARY) != -1 && _setmode(_fileno(stderr), _O_BINARY) != -1;
+}  // namespace
+#endif
+
 void LogMessage(int line, const char* sourceFile, int level, const char* format, ...)
 {
     (void)level;
@@ -18,6 +30,11 @@ void LogMessage(int line, const char* sourceFile, int level, const char* format,
     std::vprintf(format, args);
     va_end(args);
     std::putchar('\n');
+#ifdef _WIN32
+    // The Windows C runtime has no line buffering (_IOLBF buffers fully), so a
+    // log read while the program runs would show nothing until it ends.
+    std::fflush(stdout);
+#endif
 }
 
 void CheckGlError(const char* sourceFile, int line)

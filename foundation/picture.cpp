@@ -5,6 +5,7 @@
 #include <climits>
 #include <csetjmp>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -438,6 +439,154 @@ bool EncodeJpeg(JpegWriter& writer, OxSurface* surface, JSAMPARRAY rows, std::FI
     return true;
 }
 
+// ---------------------------------------------------------------- straight to RGBA, quietly
+
+// libpng's callbacks of a quiet read: an error jumps back, a warning is only counted.
+void QuietPngError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+void QuietPngWarning(png_structp png, png_const_charp)
+{
+    ++*static_cast<int*>(png_get_error_ptr(png));
+}
+
+// Asks libpng for 8-bit RGBA; false for the kinds left to ReadPng (palettes).
+bool RequestRgbaTransforms(png_structp png, int colorType, int bitDepth)
+{
+    // The same expansions ReadPng asks for, then the alpha ConvertPixels would add.
+    png_set_interlace_handling(png);
+    if (bitDepth == 16)
+        png_set_strip_16(png);
+    switch (colorType) {
+    case PNG_COLOR_TYPE_GRAY:
+        if (bitDepth < 8)
+            png_set_expand_gray_1_2_4_to_8(png);
+        png_set_gray_to_rgb(png);
+        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+        return true;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+        png_set_gray_to_rgb(png);
+        return true;
+    case PNG_COLOR_TYPE_RGB:
+        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+        return true;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool DecodePngRgba(PngReader& reader, OxFile* file, const int* warnings)
+{
+    png_structp png = reader.png;
+    png_infop info = reader.info;
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+
+    png_set_read_fn(png, file, PngReadFromFile);
+    png_read_info(png, info);
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    int bitDepth = 0;
+    int colorType = 0;
+    png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, nullptr, nullptr, nullptr);
+    if (width == 0 || height == 0 || width > uint32_t(kMaxPictureSide) ||
+        height > uint32_t(kMaxPictureSide) || !RequestRgbaTransforms(png, colorType, bitDepth))
+        return false;
+    png_read_update_info(png, info);
+    const int pitch = int(width) * 4;
+    const int byteSize = StoreSize(height, pitch);
+    if (png_get_bit_depth(png, info) != 8 || png_get_channels(png, info) != 4 ||
+        png_get_rowbytes(png, info) != size_t(pitch) || byteSize < 0)
+        return false;
+    reader.surface = CreateSurfaceForOverwrite(byteSize, int(width), int(height), PF_RGBA, pitch);
+    if (reader.surface == nullptr || !ResizeBuffer(reader.rows, height))
+        return false;
+    for (png_uint_32 i = 0; i < height; ++i)
+        reader.rows[i] = reader.surface->writePixels + size_t(i) * size_t(pitch);
+    png_read_image(png, reader.rows.data());
+    return *warnings == 0;
+}
+
+// libjpeg's callbacks of a quiet decode: no message, an error jumps back.
+void QuietJpegError(j_common_ptr context)
+{
+    std::longjmp(reinterpret_cast<JpegErrorManager*>(context->err)->recovery, 1);
+}
+
+void QuietJpegOutput(j_common_ptr) {}
+
+void QuietJpegScanLimit(j_common_ptr context)
+{
+    if (reinterpret_cast<j_decompress_ptr>(context)->input_scan_number > kMaxJpegScans)
+        QuietJpegError(context);
+}
+
+bool DecodeJpegRgba(JpegReader& reader, const uint8_t* bytes, int byteCount)
+{
+    jpeg_decompress_struct* cinfo = &reader.cinfo;
+    cinfo->err = jpeg_std_error(&reader.errors.standard);
+    reader.errors.standard.error_exit = QuietJpegError;
+    reader.errors.standard.output_message = QuietJpegOutput;
+    if (setjmp(reader.errors.recovery))
+        return false;
+
+    jpeg_create_decompress(cinfo);
+    cinfo->mem->max_memory_to_use = kMaxJpegDecoderMemory;
+    reader.progress.progress_monitor = QuietJpegScanLimit;
+    cinfo->progress = &reader.progress;
+    jpeg_mem_src(cinfo, bytes, static_cast<unsigned long>(byteCount));
+    jpeg_read_header(cinfo, TRUE);
+    if (cinfo->image_width > uint32_t(kMaxPictureSide) ||
+        cinfo->image_height > uint32_t(kMaxPictureSide) ||
+        (cinfo->out_color_space != JCS_RGB && cinfo->out_color_space != JCS_GRAYSCALE))
+        return false;
+    // libjpeg-turbo converts to RGB with a fourth byte of 0xFF itself.
+    cinfo->out_color_space = JCS_EXT_RGBA;
+    jpeg_start_decompress(cinfo);
+    if (cinfo->output_components != 4)
+        return false;
+    const int width = int(cinfo->output_width);
+    const int height = int(cinfo->output_height);
+    const int pitch = width * 4;
+    const int byteSize = StoreSize(height, pitch);
+    if (byteSize <= 0)
+        return false;
+    reader.surface = CreateSurfaceForOverwrite(byteSize, width, height, PF_RGBA, pitch);
+    if (reader.surface == nullptr || !ResizeBuffer(reader.rows, size_t(height)))
+        return false;
+    for (int i = 0; i < height; ++i)
+        reader.rows[size_t(i)] = reader.surface->writePixels + size_t(i) * size_t(pitch);
+    while (cinfo->output_scanline < cinfo->output_height) {
+        const JDIMENSION done = cinfo->output_scanline;
+        if (jpeg_read_scanlines(cinfo, &reader.rows[done], cinfo->output_height - done) == 0)
+            return false;
+    }
+    jpeg_finish_decompress(cinfo);
+    return reader.errors.standard.num_warnings == 0;
+}
+
+OxSurface* ReadJpegRgbaQuietly(OxFile* file, int start)
+{
+    const int end = file->Seek(0, SEEK_END) == 0 ? file->Tell() : -1;
+    if (end < start || end - start > kMaxJpegFileBytes || file->Seek(start, SEEK_SET) != 0)
+        return nullptr;
+    const int byteCount = end - start;
+    // Every byte is read over at once: no need to zero them first.
+    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size_t(byteCount)]);
+    if (!bytes || file->Read(bytes.get(), byteCount) != byteCount)
+        return nullptr;
+    JpegReader reader;
+    if (!DecodeJpegRgba(reader, bytes.get(), byteCount))
+        return nullptr;
+    OxSurface* surface = reader.surface;
+    reader.surface = nullptr;
+    return surface;
+}
+
 // Rows of packed RGB pixels: null pixels only for an empty picture, and the
 // byte count of width * 3 * height within an int.
 bool ValidRgbPicture(int width, int height, const uint8_t* pixels)
@@ -518,6 +667,32 @@ OxSurface* DecodeJpegMemory(const uint8_t* bytes, int byteCount)
         return nullptr;
     JpegReader reader;
     if (!DecodeJpeg(reader, bytes, byteCount))
+        return nullptr;
+    OxSurface* surface = reader.surface;
+    reader.surface = nullptr;
+    return surface;
+}
+
+OxSurface* ReadRgbaQuietly(OxFile* file)
+{
+    if (file == nullptr)
+        return nullptr;
+    const int start = file->Tell();
+    uint8_t signature[8] = {};
+    if (start < 0 || file->Read(signature, 8) != 8 || file->Seek(start, SEEK_SET) != 0)
+        return nullptr;
+    if (signature[0] == 0xFF && signature[1] == 0xD8)
+        return ReadJpegRgbaQuietly(file, start);
+    if (png_sig_cmp(signature, 0, 8) != 0)
+        return nullptr;
+    int warnings = 0;
+    PngReader reader;
+    reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &warnings, QuietPngError,
+                                        QuietPngWarning);
+    if (reader.png == nullptr)
+        return nullptr;
+    reader.info = png_create_info_struct(reader.png);
+    if (reader.info == nullptr || !DecodePngRgba(reader, file, &warnings))
         return nullptr;
     OxSurface* surface = reader.surface;
     reader.surface = nullptr;

@@ -18,6 +18,14 @@ OxSurface* ReadPng(OxFile* file);
 OxSurface* ReadJpeg(OxFile* file);
 OxSurface* DecodeJpegMemory(const uint8_t* bytes, int byteCount);
 
+// The PNG or JPEG in the file (read from its current position) decoded straight to a
+// new PF_RGBA surface with rows width * 4 bytes apart, the same pixels ReadPng or
+// ReadJpeg and a conversion to PF_RGBA give; its store is not zeroed first. Only for
+// files that decode without a warning: anything else (another format, a palette PNG, a
+// damaged or refused file) gives null without a log line, for ReadPng and ReadJpeg to
+// report. The file's position is then unspecified.
+OxSurface* ReadRgbaQuietly(OxFile* file);
+
 // pixels: RGB rows, top row first; WritePng takes packed rows, the others rows
 // `pitch` bytes apart (<= 0: packed). 0 on success, -1 on failure (null
 // stream, null pixels of a non-empty picture, sizes past 32 bits, a write or

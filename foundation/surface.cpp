@@ -2,8 +2,13 @@
 #include "foundation/surface.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 int BytesPerPixel(int format)
 {
@@ -39,6 +44,45 @@ OxSurface* CreateSurface(int byteSize, int width, int height, int format, int pi
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+    return surface.Detach();
+}
+
+namespace {
+
+// Stores from this size on are aligned to and advised for huge pages.
+constexpr size_t kHugePage = size_t(2) << 20;
+
+uint8_t* AllocateStore(size_t byteSize)
+{
+#if defined(__linux__)
+    if (byteSize >= 2 * kHugePage) {
+        void* store = nullptr;
+        if (posix_memalign(&store, kHugePage, byteSize) != 0)
+            return nullptr;
+        madvise(store, byteSize, MADV_HUGEPAGE);  // a refusal only costs speed
+        return static_cast<uint8_t*>(store);
+    }
+#endif
+    return static_cast<uint8_t*>(std::malloc(byteSize));
+}
+
+}  // namespace
+
+void OxStoreRelease::operator()(uint8_t* store) const
+{
+    std::free(store);
+}
+
+OxSurface* CreateSurfaceForOverwrite(int byteSize, int width, int height, int format, int pitch)
+{
+    OxHolder<OxSurface> surface(CreateSurface(0, width, height, format, pitch));
+    if (!surface || byteSize <= 0)
+        return surface.Detach();
+    surface->rawStore.reset(AllocateStore(size_t(byteSize)));
+    if (!surface->rawStore)
+        return nullptr;
+    surface->writePixels = surface->rawStore.get();
+    surface->readPixels = surface->rawStore.get();
     return surface.Detach();
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "foundation/ref.h"
@@ -17,6 +18,11 @@ enum PixelFormat {
 // Bytes of one pixel of a format code, 0 for a code that is no format.
 int BytesPerPixel(int format);
 
+// Releases a store taken by CreateSurfaceForOverwrite.
+struct OxStoreRelease {
+    void operator()(uint8_t* store) const;
+};
+
 class OxSurface : public OxRef {
 public:
     ~OxSurface() override = default;
@@ -30,6 +36,7 @@ public:
     uint8_t* writePixels = nullptr;  // decoders and conversion targets write here
     uint8_t* readPixels = nullptr;   // converters, encoders and the glow pass read here
     std::vector<uint8_t> pixelStore;
+    std::unique_ptr<uint8_t[], OxStoreRelease> rawStore;  // instead of pixelStore, see below
     std::vector<uint8_t> paletteStore;  // 3 bytes (red, green, blue) per entry
     uint8_t keyColor[3] = {0, 0, 0};
 };
@@ -38,6 +45,11 @@ public:
 // byteSize <= 0). PF_INDEXED surfaces get a palette of 256 black entries.
 // Returns null when the store cannot be allocated.
 OxSurface* CreateSurface(int byteSize, int width, int height, int format, int pitch);
+
+// CreateSurface for a caller that writes every byte itself: the store (rawStore, not
+// pixelStore) is not zeroed, and a large one is taken in huge pages where the system
+// offers them, so that neither filling nor first touching it costs a pass over memory.
+OxSurface* CreateSurfaceForOverwrite(int byteSize, int width, int height, int format, int pitch);
 
 // A PF_RGB surface copied from rows rowStride bytes apart (<= 0: width * 3).
 // Returns null when the size overflows or cannot be allocated.

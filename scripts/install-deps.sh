@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing glowview need.
 # Idempotent: when everything is present it only checks and returns.
+# Usage: scripts/install-deps.sh [windows]; with windows, what the Windows cross
+# build and its tests under Wine need on top (scripts/build.sh windows asks for it).
 set -euo pipefail
 
 packages=(
@@ -10,6 +12,11 @@ packages=(
   xvfb xauth libgl1-mesa-dri x11-utils xdotool imagemagick
   clang libclang-rt-14-dev
 )
+if [ "${1:-}" = windows ]; then
+  # MinGW-w64 with posix threads, the assembler for libjpeg-turbo's SIMD code,
+  # zlib for MinGW, Ninja, and Wine to run the programs and their tests.
+  packages=(g++-mingw-w64-x86-64-posix nasm libz-mingw-w64-dev ninja-build wine64 libgtest-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the plain and the sanitizer build, and runs
-# every test of both on a virtual display.
+# every test of both on a virtual display; then the same for the Windows build
+# under Wine.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -24,6 +25,18 @@ bash "$root/scripts/with-display.sh" bash -c "
   root='$root'
   run_suite '$root/build'
   run_suite '$root/build-sanitize'
+"
+
+# The Windows build: cross-built programs, their tests under Wine on a display of their own.
+bash "$root/scripts/build.sh" windows
+bash "$root/scripts/with-display.sh" bash -c "
+  echo '== tests in build-windows (under Wine)'
+  status=0
+  # The Wine prefix is made on first use (about 20 s); before the tests, not within one.
+  bash '$root/scripts/wine-run.sh' cmd /c exit
+  ctest --test-dir '$root/build-windows' --output-on-failure -j $(nproc) || status=\$?
+  bash '$root/scripts/wine-run.sh' --stop
+  exit \$status
 "
 
 # Reliability: a soak of the real program on both paths (SOAK_DROPS drops each,

@@ -67,9 +67,14 @@ CLumaApp::~CLumaApp()
 namespace {
 
 // The picture at the path, read as PNG and failing that as JPEG, each from a
-// freshly opened file; null when neither reads it.
+// freshly opened file; null when neither reads it. Pictures that decode cleanly
+// come straight as packed PF_RGBA; the others go through the readers that report.
 OxSurface* ReadPicture(const char* picturePath)
 {
+    if (OxHolder<OxFile> file{OpenAssetFile(picturePath)}) {
+        if (OxSurface* rgba = ReadRgbaQuietly(file.get()))
+            return rgba;
+    }
     OxSurface* picture = nullptr;
     if (OxHolder<OxFile> file{OpenAssetFile(picturePath)})
         picture = ReadPng(file.get());
@@ -81,8 +86,9 @@ OxSurface* ReadPicture(const char* picturePath)
 }
 
 // A new PF_RGBA copy of the picture, rows width * 4 bytes apart; null when it
-// cannot be made.
-OxSurface* CreateRgbaCopy(const OxSurface* picture)
+// cannot be made. A picture that is already so is not copied: it comes back with
+// one more reference.
+OxSurface* CreateRgbaCopy(OxSurface* picture)
 {
     const int64_t byteSize = int64_t(picture->width) * picture->height * 4;
     if (picture->width <= 0 || picture->height <= 0 || byteSize > INT32_MAX) {
@@ -90,8 +96,14 @@ OxSurface* CreateRgbaCopy(const OxSurface* picture)
                    picture->width, picture->height);
         return nullptr;
     }
-    OxHolder<OxSurface> copy(CreateSurface(int(byteSize), picture->width, picture->height,
-                                           PF_RGBA, picture->width * 4));
+    if (picture->format == PF_RGBA && picture->pitch == picture->width * 4 &&
+        picture->readPixels) {
+        ++picture->refCount;
+        return picture;
+    }
+    OxHolder<OxSurface> copy(CreateSurfaceForOverwrite(int(byteSize), picture->width,
+                                                       picture->height, PF_RGBA,
+                                                       picture->width * 4));
     if (!copy) {
         LogMessage(__LINE__, kSource, LOG_ERROR, "No memory for a %d x %d picture",
                    picture->width, picture->height);
@@ -204,45 +216,7 @@ const Control kControls[] = {
     {0x46, 200, [](CLumaApp* app) { app->ToggleFit(); }},
 };
 
-uint8_t ToByte(double value)
-{
-    const long truncated = long(value);
-    return uint8_t(std::clamp(truncated, 0L, 255L));
-}
-
-// The glow of one RGBA pixel in place, with the single-precision steps of the pass.
-void GlowPixel(uint8_t* pixel)
-{
-    const float c0 = float(pixel[0] / 255.0);
-    const float c1 = float(pixel[1] / 255.0);
-    const float c2 = float(pixel[2] / 255.0);
-    const double s = double(g_weightG) * c1 * c1 + double(g_weightR) * c0 * c0 +
-                     double(g_weightB) * c2 * c2;
-    const float t = float(s + 1.0);
-    const float base = float(1.0 / t);
-    const float glow = float(std::pow(double(base), double(g_power)));
-    const float channels[3] = {c0, c1, c2};
-    for (int k = 0; k < 3; ++k)
-        pixel[k] = ToByte(double(float(channels[k] + glow)) * 255.0);
-    pixel[3] = ToByte(double(float(pixel[3] / 255.0)) * 255.0);
-}
-
 }  // namespace
-
-OxSurface* CreateGlowCopy(const OxSurface* picture)
-{
-    if (!picture)
-        return nullptr;
-    OxSurface* copy = CreateRgbaCopy(picture);
-    if (!copy)
-        return nullptr;
-    for (int y = 0; y < copy->height; ++y) {
-        uint8_t* row = copy->writePixels + size_t(y) * size_t(copy->pitch);
-        for (int x = 0; x < copy->width; ++x)
-            GlowPixel(row + size_t(x) * 4);
-    }
-    return copy;
-}
 
 void CLumaApp::Update()
 {

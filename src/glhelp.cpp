@@ -299,8 +299,6 @@ void GetModelViewMatrix(Matrix4* out)
 
 // ---- one textured quad ----
 
-namespace {
-
 void SetTileTextureParameters()
 {
     // Clamped: a scaled-down tile filtered at its edge must not take texels of its far side.
@@ -310,6 +308,8 @@ void SetTileTextureParameters()
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
 }
+
+namespace {
 
 void DrawQuadThroughProgram(GLuint texture, const float* positions,
                             const float* textureCoordinates)
@@ -363,4 +363,72 @@ void DrawTexturedQuad(uint32_t texture, const float* positions, const float* tex
         DrawQuadThroughProgram(texture, positions, textureCoordinates);
     else
         DrawQuadFixedFunction(texture, positions, textureCoordinates);
+}
+
+// ---- many textured quads with the same vertices ----
+
+CTileBatch::CTileBatch()
+{
+    if (g_hasShaders) {
+        const GLuint program = g_wallpaperProgram;
+        glUseProgram(program);
+        // Enabled here (a missing name logged once), pointed at each tile's arrays in Draw.
+        SetVertexAttribArray(program, "Vertex", 3, 12, nullptr);
+        SetVertexAttribArray(program, "TexCoord", 2, 8, nullptr);
+        vertexLocation_ = glGetAttribLocation(program, "Vertex");
+        textureCoordinateLocation_ = glGetAttribLocation(program, "TexCoord");
+        SetUniform1f(program, "Power", g_power);
+        SetUniform1f(program, "R", g_weightR);
+        SetUniform1f(program, "G", g_weightG);
+        SetUniform1f(program, "B", g_weightB);
+        glActiveTexture(GL_TEXTURE0);
+        SetSamplerUniform(program);
+        Matrix4 modelView;
+        GetModelViewMatrix(&modelView);
+        SetUniformMatrix4(program, "ModelViewMatrix", modelView);
+        SetUniformMatrix4(program, "ProjMatrix", g_projectionMatrix);
+    } else {
+        glEnable(GL_TEXTURE_2D);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glEnableClientState(GL_VERTEX_ARRAY);
+    }
+    CHECK_GL_ERROR(kSource);
+}
+
+void CTileBatch::SetVertices(const float* positions, const float* textureCoordinates)
+{
+    if (g_hasShaders) {
+        if (vertexLocation_ != -1)
+            glVertexAttribPointer(GLuint(vertexLocation_), 3, GL_FLOAT, GL_FALSE, 12, positions);
+        if (textureCoordinateLocation_ != -1) {
+            glVertexAttribPointer(GLuint(textureCoordinateLocation_), 2, GL_FLOAT, GL_FALSE, 8,
+                                  textureCoordinates);
+        }
+    } else {
+        glTexCoordPointer(2, GL_FLOAT, 0, textureCoordinates);
+        glVertexPointer(3, GL_FLOAT, 0, positions);
+    }
+}
+
+void CTileBatch::Draw(uint32_t texture, const float* positions, const float* textureCoordinates)
+{
+    SetVertices(positions, textureCoordinates);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    // The filter follows g_smoothWall, which may have changed since the tile was made;
+    // setting a parameter to the value it has costs the driver next to nothing.
+    SetTileTextureParameters();
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+}
+
+void CTileBatch::Finish()
+{
+    if (g_hasShaders) {
+        glUseProgram(0);
+    } else {
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        glDisable(GL_TEXTURE_2D);
+    }
+    CHECK_GL_ERROR(kSource);
 }

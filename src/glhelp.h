@@ -81,6 +81,26 @@ void Ortho(float left, float right, float bottom, float top, float zNear, float 
 // The top of the model-view stack; the identity when there is no stack or it is empty.
 void GetModelViewMatrix(Matrix4* out);
 
+// The texture parameters of every wall tile: repeat, linear filtering; on the bound texture.
+void SetTileTextureParameters();
+
+// DrawTexturedQuad for many quads in a row under one transform: the shared state (program,
+// uniforms, model-view matrix, enabled arrays) is set when the batch is made, each Draw
+// changes only the arrays, the texture and its parameters, and Finish leaves the state as
+// DrawTexturedQuad does.
+class CTileBatch {
+public:
+    CTileBatch();
+    // Points the vertex arrays at positions (3 floats a vertex) and coordinates (2 floats).
+    void SetVertices(const float* positions, const float* textureCoordinates);
+    void Draw(uint32_t texture, const float* positions, const float* textureCoordinates);
+    void Finish();
+
+private:
+    int32_t vertexLocation_ = -1;
+    int32_t textureCoordinateLocation_ = -1;
+};
+
 // Draws the 4-vertex triangle strip (3 floats per position, 2 per texture
 // coordinate) with the texture, through PROGRAM_WALLPAPER or fixed-function.
 void DrawTexturedQuad(uint32_t texture, const float* positions, const float* textureCoordinates);

@@ -17,7 +17,7 @@ const char* const kSource = "src/wallpaper";
 constexpr int kMaxTextureSide = 2048;
 
 // The smallest power of two that holds the side, at most kMaxTextureSide.
-int TextureSide(int side)
+constexpr int TextureSide(int side)
 {
     int size = 1;
     while (size < side && size < kMaxTextureSide)
@@ -66,30 +66,42 @@ CWall::~CWall()
 uint32_t CreateWallTexture(const uint8_t* pixels, int pitch, int width, int height, int x0,
                            int y0)
 {
-    const int textureWidth = TextureSide(kWallTileSide);
-    const int textureHeight = TextureSide(kWallTileSide);
-    std::vector<uint8_t> texels(static_cast<size_t>(textureWidth) * textureHeight * 4, 0);
-    for (int k = 0; k < kWallTileSide && k < textureHeight; ++k) {
-        const int y = y0 + k;
-        for (int m = 0; m < kWallTileSide && m < textureWidth; ++m) {
-            const int x = x0 + m;
-            uint8_t* texel = texels.data() + (static_cast<size_t>(k) * textureWidth + m) * 4;
-            if (x < width && y < height) {
-                const uint8_t* pixel =
-                    pixels + static_cast<ptrdiff_t>(y) * pitch + static_cast<ptrdiff_t>(x) * 4;
-                std::memcpy(texel, pixel, 3);
-                texel[3] = 255;
-            }
+    static_assert(TextureSide(kWallTileSide) == kWallTileSide, "tiles are whole textures");
+    // One pass over the picture's rows into a block that stays in the cache; only a tile
+    // that reaches past the picture needs its margin cleared first.
+    alignas(16) uint8_t texels[kWallTileSide * kWallTileSide * 4];
+    const int columns = std::max(0, std::min(kWallTileSide, width - x0));
+    const int rows = std::max(0, std::min(kWallTileSide, height - y0));
+    if (columns < kWallTileSide || rows < kWallTileSide)
+        std::memset(texels, 0, sizeof(texels));
+    uint32_t opaque = 0;
+    const uint8_t alpha[4] = {0, 0, 0, 255};
+    std::memcpy(&opaque, alpha, sizeof(opaque));
+    for (int k = 0; k < rows; ++k) {
+        const uint8_t* row = pixels + static_cast<ptrdiff_t>(y0 + k) * pitch +
+                             static_cast<ptrdiff_t>(x0) * 4;
+        uint8_t* texelRow = texels + static_cast<size_t>(k) * kWallTileSide * 4;
+        for (int m = 0; m < columns; ++m) {
+            uint32_t texel;
+            std::memcpy(&texel, row + m * 4, sizeof(texel));
+            texel |= opaque;
+            std::memcpy(texelRow + m * 4, &texel, sizeof(texel));
         }
     }
+    return UploadTileTexture(texels);
+}
 
+uint32_t UploadTileTexture(const uint8_t* texels)
+{
     CHECK_GL_ERROR(kSource);
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
+    // Before the texels: the driver knows from the start that there are no mipmap levels.
+    SetTileTextureParameters();
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, textureWidth, textureHeight, 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, texels.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kWallTileSide, kWallTileSide, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, texels);
     glBindTexture(GL_TEXTURE_2D, 0);
     CHECK_GL_ERROR(kSource);
     LogMessage(__LINE__, kSource, LOG_DEBUG, "Create texture for wall: %d", int(name));
@@ -111,6 +123,9 @@ void DrawWall(const CWall* wall)
     // and placed by its own corners: neighbours share exact edge coordinates, which
     // leaves no crack between them at any scale.
     const float side = static_cast<float>(kWallTileSide);
+    // The state every tile shares is set once; each tile then changes only its arrays and
+    // its texture.
+    CTileBatch batch;
     for (int r = 0; r < wall->rows; ++r) {
         const float y0 = side * r;
         const float height = std::min(side, static_cast<float>(wall->height) - y0);
@@ -121,10 +136,11 @@ void DrawWall(const CWall* wall)
                                          x0, y0 + height, 0, x0 + width, y0 + height, 0};
             const float s = width / side, t = height / side;
             const float textureCoordinates[8] = {0, 0, s, 0, 0, t, s, t};
-            DrawTexturedQuad(wall->textures[static_cast<size_t>(r) * wall->columns + c],
-                             positions, textureCoordinates);
-            CHECK_GL_ERROR(kSource);
+            batch.Draw(wall->textures[static_cast<size_t>(r) * wall->columns + c], positions,
+                       textureCoordinates);
         }
     }
+    batch.Finish();
+    CHECK_GL_ERROR(kSource);
     PopMatrix();
 }

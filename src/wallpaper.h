@@ -29,5 +29,8 @@ public:
 uint32_t CreateWallTexture(const uint8_t* pixels, int pitch, int width, int height, int x0,
                            int y0);
 
+// A new 64 x 64 RGBA tile texture with the tile parameters from packed texels; its GL name.
+uint32_t UploadTileTexture(const uint8_t* texels);
+
 // Draws every tile, one texel per unit, the picture's top edge `height` units up.
 void DrawWall(const CWall* wall);

@@ -11,7 +11,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <utility>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -54,6 +59,95 @@ int CountOf(const std::string& text, const std::string& part)
     return count;
 }
 
+std::string NativePath(std::string path)
+{
+#ifdef _WIN32
+    for (char& c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+#endif
+    return path;
+}
+
+#ifdef _WIN32
+// Wine starts a Unix program for CreateProcess but keeps no exit status, so
+// the shell writes it to a file; both files sit in /tmp, which Wine shows as
+// Z:\tmp.
+int RunHostCommand(const std::string& command, std::string* output)
+{
+    static int serial = 0;
+    const std::string base = "/tmp/glowview-host-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(serial++);
+    const std::string script = base + ".sh";
+    const std::string status = base + ".status";
+    if (!WriteWholeFile("Z:" + script, std::vector<uint8_t>(command.begin(), command.end())))
+        return -1;
+    const std::string out = base + ".out";
+    std::string line = "/bin/sh -c \"/bin/sh " + script + " > " + out + "; echo $? > " + status +
+                       ".part; mv " + status + ".part " + status + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return -1;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    int result = -1;
+    for (int i = 0; i < 3000; ++i) {  // up to a minute
+        const std::vector<uint8_t> text = ReadWholeFile("Z:" + status);
+        if (!text.empty()) {
+            result = std::atoi(std::string(text.begin(), text.end()).c_str());
+            break;
+        }
+        Sleep(20);
+    }
+    if (output) {
+        const std::vector<uint8_t> text = ReadWholeFile("Z:" + out);
+        output->assign(text.begin(), text.end());
+    }
+    std::error_code ignored;
+    fs::remove("Z:" + script, ignored);
+    fs::remove("Z:" + status, ignored);
+    fs::remove("Z:" + out, ignored);
+    return result;
+}
+#else
+int RunHostCommand(const std::string& command, std::string* output)
+{
+    if (!output)
+        return std::system(command.c_str());
+    output->clear();
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return -1;
+    char buffer[256];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0;)
+        output->append(buffer, n);
+    return pclose(pipe);
+}
+#endif
+
+#ifdef _WIN32
+// Windows has no mkdtemp: a random name that create_directory makes anew is
+// just as private.
+TempDir::TempDir()
+{
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof(name), "glowview-test-%08x", unsigned(random()));
+        const fs::path candidate = fs::temp_directory_path() / name;
+        std::error_code error;
+        if (fs::create_directory(candidate, error)) {
+            path_ = candidate.string();
+            return;
+        }
+    }
+    std::abort();
+}
+#else
 TempDir::TempDir()
 {
     std::string pattern = (fs::temp_directory_path() / "glowview-test-XXXXXX").string();
@@ -63,6 +157,7 @@ TempDir::TempDir()
         std::abort();
     path_ = buffer.data();
 }
+#endif
 
 TempDir::~TempDir()
 {

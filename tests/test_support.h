@@ -27,6 +27,17 @@ std::string FinishCapture();
 // How often part stands in text, overlapping places counted.
 int CountOf(const std::string& text, const std::string& part);
 
+// path with every '/' turned into the native separator ('\\' on Windows), as
+// the path functions join names.
+std::string NativePath(std::string path);
+
+// Runs a shell command of the machine that hosts the display (xdotool, the
+// XDND tool) and gives its exit status, as std::system does on Linux. Under
+// Wine the command runs in the Unix shell; on Windows itself there is no such
+// shell and the status is -1.
+// With output, its standard output is put there.
+int RunHostCommand(const std::string& command, std::string* output = nullptr);
+
 // A fresh directory below the system's temporary folder, removed with its
 // contents when the object goes.
 class TempDir {
@@ -37,7 +48,7 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    std::string File(const std::string& name) const { return path_ + NativePath("/" + name); }
 
 private:
     std::string path_;

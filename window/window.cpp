@@ -88,8 +88,7 @@ void DropCallback(GLFWwindow* window, int count, const char** paths)
         return;
     // Only the first file of a drop counts; paths are cut to 259 bytes.
     char path[260];
-    std::strncpy(path, paths[0], sizeof(path) - 1);
-    path[sizeof(path) - 1] = '\0';
+    NativeDropPath(paths[0], path, sizeof(path));
     target->OnDropFile(path);
 }
 
@@ -237,6 +236,7 @@ WindowHandle CreateAppWindow()
     glfwSetMouseButtonCallback(window, MouseButtonCallback);
     glfwSetScrollCallback(window, ScrollCallback);
     s_windows.push_back(window);
+    PrepareNativeWindow(window);
     InstallXErrorHandlers();
     return window;
 }

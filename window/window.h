@@ -1,6 +1,7 @@
 // The application window: OxWindow and its event records, window creation, the pump and client sizing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The window handle is a GLFW window, kept opaque so that callers never see GLFW.
@@ -154,6 +155,12 @@ bool IsForeground(WindowHandle handle);
 // The X window id of the window (0 where the window system is not X11), for
 // tools that drive the window from outside.
 unsigned long NativeWindowId(WindowHandle handle);
+
+// Puts the dropped path (UTF-8, as GLFW gives it) into path, in the spelling
+// that the program's file functions open: on Windows the ANSI code page, with
+// the short name where the code page cannot spell the long one; elsewhere
+// unchanged. Cut to size - 1 bytes.
+void NativeDropPath(const char* dropped, char* path, size_t size);
 
 // Translations used by the event routing, exposed for tests.
 int VirtualKeyFromGlfwKey(int glfwKey);

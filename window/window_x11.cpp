@@ -1,6 +1,8 @@
 // X11 pieces: error handlers (a vanished drag source must not end the program, a lost
 // display still does) and the native window id.
 #include "window/window_native.h"
+
+#include <cstring>
 #include "window/window.h"
 
 #include <cstdio>
@@ -48,7 +50,17 @@ void InstallXErrorHandlers()
     XSetIOErrorHandler(HandleXIOError);
 }
 
+void PrepareNativeWindow(WindowHandle) {}
+
 unsigned long NativeWindowId(WindowHandle handle)
 {
     return handle ? static_cast<unsigned long>(glfwGetX11Window(handle)) : 0;
+}
+
+void NativeDropPath(const char* dropped, char* path, size_t size)
+{
+    if (path == nullptr || size == 0)
+        return;
+    std::strncpy(path, dropped ? dropped : "", size - 1);
+    path[size - 1] = '\0';
 }

@@ -7,11 +7,12 @@
 #include <thread>
 #include <vector>
 
+#include "test_support.h"
 #include "window/window.h"
 
 inline int RunCommand(const std::string& command)
 {
-    return std::system(command.c_str());
+    return RunHostCommand(command);
 }
 
 inline bool PumpUntilKeys(WindowHandle window, const std::vector<int>& virtualKeys, bool down)

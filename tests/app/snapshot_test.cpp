@@ -212,6 +212,10 @@ TEST_F(SnapshotTest, FilesAreWrittenInOrderAndReportedWhenTheFrameLoopHasMovedOn
 
 TEST_F(SnapshotTest, AFailedSaveLeavesNothingAndSaysWhy)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows keeps a process's working directory from being removed, which is "
+                    "how this test makes the save fail";
+#endif
     const uint8_t pixels[3] = {1, 2, 3};
     OxHolder<OxSurface> picture(CreateSurfaceFromRows(3, 1, 1, pixels));
     std::string name, error;

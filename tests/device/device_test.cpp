@@ -304,6 +304,12 @@ TEST_F(DeviceTest, LogDriverInfoWritesTheIdentityLinesInOrder)
     size_t extensions = 0;
     for (size_t i = 5; i < lines.size(); ++i) {
         const std::string message = MessageOf(lines[i]);
+#ifdef _WIN32
+        // Wine's opengl32 appends its WGL names after two spaces; the second
+        // space ends an empty name, which is logged as every other one.
+        if (message == "GL_EXTENSIONS: " || message.rfind("GL_EXTENSIONS: WGL_", 0) == 0)
+            continue;
+#endif
         EXPECT_EQ(message.rfind("GL_EXTENSIONS: GL", 0), 0u) << lines[i];
         EXPECT_EQ(message.find(' ', 15), std::string::npos) << "one name per line: " << lines[i];
         ++extensions;
@@ -391,5 +397,9 @@ TEST(CheckGlErrorDeathTest, AGlErrorEndsTheProcessWithStatusOne)
             _exit(5);
         },
         testing::ExitedWithCode(1),
+#ifdef GTEST_USES_SIMPLE_RE  // GoogleTest's own expressions on Windows: no brackets
+        R"(src/app\[\d+\]: glGetError\(\) returns: 1280 \(0x500\))");
+#else
         R"(src/app\[[0-9]+\]: glGetError\(\) returns: 1280 \(0x500\))");
+#endif
 }

@@ -70,8 +70,14 @@ size="$(wait_for_size "$id" 256x256)" || fail "client area after the drop is $si
 # answers to its window raise an X error, which is logged and ignored.
 before="$(line_count stdout.txt)"
 "$drop" --vanish "$id" "$work/notes.txt" || fail "vanishing drop could not be sent"
-wait_for_line stdout.txt 'X11_ERROR_IGNORED' 10 "$before" ||
-  fail "no X11_ERROR_IGNORED line after a drag source vanished"
+if [[ "$glowview" == *.exe ]]; then
+  # Under Wine the X errors go to Wine's own X driver, never to the Win32
+  # program: only that it goes on can be seen.
+  sleep 1
+else
+  wait_for_line stdout.txt 'X11_ERROR_IGNORED' 10 "$before" ||
+    fail "no X11_ERROR_IGNORED line after a drag source vanished"
+fi
 kill -0 "$pid" 2>/dev/null || fail "glowview ended after a drag source vanished"
 "$drop" --timeout 10 "$id" "$work/notes.txt" "$work/other.txt" || fail "no drop after the vanished one"
 
@@ -93,7 +99,7 @@ done
 [ ! -s stderr.txt ] || fail "unexpected standard error: $(cat stderr.txt)"
 
 # Without a display: one line on standard error and status 1.
-DISPLAY= "$glowview" >nodisplay.out 2>nodisplay.err
+DISPLAY= "${run_env[@]}" "$glowview" >nodisplay.out 2>nodisplay.err
 status=$?
 [ "$status" -eq 1 ] || fail "without a display the status is $status, not 1"
 [ "$(wc -l < nodisplay.err)" -eq 1 ] || fail "without a display: $(cat nodisplay.err)"

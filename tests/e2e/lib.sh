@@ -17,6 +17,9 @@ need_display_and_tools() {  # tool...
   done
 }
 
+# How find_window knows the program's window; set_run_env changes it for a Windows build.
+window_search=(--classname '^glowView$')
+
 # Sets run_env to the command prefix that runs the program $1.
 # NOTE: in the sanitizer build, glfwTerminate makes Mesa unload its driver, and
 # the driver's one-time allocations are then reported as leaks that no
@@ -24,6 +27,13 @@ need_display_and_tools() {  # tool...
 # sanitizer runtime) leaves them reachable.
 set_run_env() {
   run_env=()
+  # A Windows build runs under Wine, whose windows take the program's file name
+  # as their class; the program's hidden helper windows share it.
+  if [[ "$1" == *.exe ]]; then
+    run_env=(bash "$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/wine-run.sh")
+    window_search=(--onlyvisible --classname "^$(basename "$1" | sed 's/\./\\./g')\$")
+    return 0
+  fi
   local asan_runtime driver
   asan_runtime="$(ldd "$1" 2>/dev/null | awk '/libasan/ {print $3; exit}')"
   if [ -n "$asan_runtime" ]; then
@@ -38,7 +48,7 @@ set_run_env() {
 find_window() {
   id=""
   for _ in $(seq 1 100); do
-    id="$(xdotool search --all --pid "$1" --classname '^glowView$' 2>/dev/null | head -n 1 || true)"
+    id="$(xdotool search --all --pid "$1" "${window_search[@]}" 2>/dev/null | head -n 1 || true)"
     [ -n "$id" ] && return 0
     kill -0 "$1" 2>/dev/null || return 1
     sleep 0.1

@@ -130,7 +130,7 @@ TEST(AssetFile, ResolutionOrder)
         EXPECT_EQ(c.contents, OpenAndRead(c.name)) << "name '" << c.name << "'";
 
     EXPECT_EQ("a.png", Resolve("a.png"));
-    EXPECT_EQ("./paid/assets/b.png", Resolve(" b.png/"));
+    EXPECT_EQ("./paid/assets" + NativePath("/b.png"), Resolve(" b.png/"));
     EXPECT_EQ("", Resolve("missing.png"));
     EXPECT_EQ(nullptr, OpenAssetFile(nullptr));
     char resolved[kMaxPath] = "garbage";
@@ -186,7 +186,7 @@ TEST(AssetFile, RecursiveRootWalksTheNamedDirectory)
         const std::string directory = c.directory;
         MakeFile(directory + "/one/two/deep.png", "deep");
         ASSERT_EQ(-1, AddSearchRoot(c.root));
-        EXPECT_EQ("./" + directory + "/one/two/deep.png", Resolve("deep.png")) << c.root;
+        EXPECT_EQ("./" + NativePath(directory + "/one/two/deep.png"), Resolve("deep.png")) << c.root;
         EXPECT_EQ("deep", OpenAndRead("deep.png")) << c.root;
         EXPECT_EQ("", Resolve("DEEP.png")) << c.root;  // the walk compares exactly
     }
@@ -206,6 +206,13 @@ TEST(AssetFile, OnlyRegularFilesAreOpened)
     EXPECT_EQ("<null>", OpenAndRead("/dev/null"));
     EXPECT_EQ(nullptr, OpenRegularFile("pipe.png"));
     EXPECT_EQ(nullptr, OpenRegularFile("/dev/zero"));
+#else
+    // Device names open devices in every folder, with or without an extension;
+    // reading the console would wait for a user.
+    for (const char* device : {"NUL", "CON", "nul.png", "CON.png", "COM1"}) {
+        EXPECT_EQ("<null>", OpenAndRead(device)) << device;
+        EXPECT_EQ(nullptr, OpenRegularFile(device)) << device;
+    }
 #endif
     MakeFile("real.png", "r");
     std::FILE* stream = OpenRegularFile("real.png");

@@ -1,0 +1,389 @@
+// Frames and loading on a real GL context (run under a display): the wall against one quad of
+// the same picture, and a drop against the bare decoders. The GLSL or the fixed-function path
+// is whatever the driver offers; MESA_GL_VERSION_OVERRIDE=1.5 gives the latter.
+#include <benchmark/benchmark.h>
+
+#include <GL/glew.h>
+
+#include <chrono>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <thread>
+#include <vector>
+
+#include <jpeglib.h>
+#include <png.h>
+
+#include "bench/support/photo.h"
+#include "foundation/ref.h"
+#include "foundation/surface.h"
+#include "src/app.h"
+#include "src/glhelp.h"
+#include "src/wallpaper.h"
+
+namespace {
+
+struct Picture {
+    int width, height;
+};
+const Picture kPictures[] = {{1920, 1080}, {kPhotoWidth, kPhotoHeight}};
+
+bool WaitForSize(WindowHandle window, int width, int height)
+{
+    for (int i = 0; i < 500; ++i) {
+        PumpMessages();
+        int w = 0, h = 0;
+        GetClientSize(window, &w, &h);
+        if (w == width && h == height)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// The application's view set to the picture's size, as after a drop.
+void ViewPicture(int width, int height)
+{
+    SetClientSize(g_app->hwnd, width, height);
+    if (!WaitForSize(g_app->hwnd, width, height))
+        std::fprintf(stderr, "gl_bench: the window did not take %d x %d\n", width, height);
+    g_app->viewWidth = width / 2 * 2;
+    g_app->viewHeight = height / 2 * 2;
+    g_device->SetDisplayMode(width, height, 0);
+}
+
+// One frame of the wall as the program draws it.
+void BM_FrameWall(benchmark::State& state, Picture picture)
+{
+    OxHolder<OxSurface> photo(CreateSyntheticPhoto(picture.width, picture.height));
+    ViewPicture(picture.width, picture.height);
+    g_app->UploadWall(photo.get());
+    g_app->DrawScene();
+    glFinish();
+    for (auto _ : state) {
+        g_app->DrawScene();
+        glFinish();
+    }
+    g_app->UploadWall(nullptr);
+}
+
+// The least a frame of the tiles can cost on this driver: the view set up once, then per
+// tile only its texture and a draw of its four vertices (all tiles' vertices in one array).
+void BM_FrameTileFloor(benchmark::State& state, Picture picture)
+{
+    OxHolder<OxSurface> photo(CreateSyntheticPhoto(picture.width, picture.height));
+    ViewPicture(picture.width, picture.height);
+    g_app->UploadWall(photo.get());
+    const CWall* wall = g_app->wall;
+    // The tiles as DrawWall cuts them, all in one pair of arrays.
+    std::vector<float> positions;
+    std::vector<float> textureCoordinates;
+    const float side = float(kWallTileSide);
+    for (int r = 0; r < wall->rows; ++r) {
+        for (int c = 0; c < wall->columns; ++c) {
+            const float x = side * c, y = side * r;
+            const float w = std::min(side, float(wall->width) - x);
+            const float h = std::min(side, float(wall->height) - y);
+            positions.insert(positions.end(),
+                             {x, y, 0, x + w, y, 0, x, y + h, 0, x + w, y + h, 0});
+            const float s = w / side, t = h / side;
+            textureCoordinates.insert(textureCoordinates.end(), {0, 0, s, 0, 0, t, s, t});
+        }
+    }
+    const auto frame = [&] {
+        CWall* shown = g_app->wall;
+        g_app->wall = nullptr;
+        g_app->DrawScene();  // clears and sets the view
+        g_app->wall = shown;
+        PushMatrix();
+        Translate(0.0f, float(wall->height), 0.0f);
+        Scale(1.0f, -1.0f, 1.0f);
+        if (!g_hasShaders)
+            glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        CTileBatch batch;
+        batch.SetVertices(positions.data(), textureCoordinates.data());
+        for (size_t i = 0; i < wall->textures.size(); ++i) {
+            glBindTexture(GL_TEXTURE_2D, wall->textures[i]);
+            glDrawArrays(GL_TRIANGLE_STRIP, GLint(i * 4), 4);
+        }
+        batch.Finish();
+        PopMatrix();
+        glFinish();
+    };
+    frame();
+    for (auto _ : state)
+        frame();
+    g_app->UploadWall(nullptr);
+}
+
+// One quad of the picture's size, textured with the whole picture, through the same program.
+void BM_FrameOneQuad(benchmark::State& state, Picture picture)
+{
+    OxHolder<OxSurface> photo(CreateSyntheticPhoto(picture.width, picture.height));
+    ViewPicture(picture.width, picture.height);
+    g_app->UploadWall(nullptr);
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, picture.width, picture.height, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, photo->readPixels);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    const float w = float(picture.width), h = float(picture.height);
+    const float positions[12] = {0, 0, 0, w, 0, 0, 0, h, 0, w, h, 0};
+    const float textureCoordinates[8] = {0, 0, 1, 0, 0, 1, 1, 1};
+    const auto frame = [&] {
+        g_app->DrawScene();  // clears and sets the view; there is no wall to draw
+        PushMatrix();
+        Translate(0.0f, h, 0.0f);
+        Scale(1.0f, -1.0f, 1.0f);
+        if (!g_hasShaders)
+            glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        DrawTexturedQuad(texture, positions, textureCoordinates);
+        PopMatrix();
+        glFinish();
+    };
+    frame();
+    for (auto _ : state)
+        frame();
+    glDeleteTextures(1, &texture);
+}
+
+// The photo's files, written once per run.
+std::string g_jpegPath;
+std::string g_pngPath;
+
+// A drop of the file on the window, up to the wall being ready on the card.
+void BM_LoadDrop(benchmark::State& state, const std::string* path)
+{
+    g_window->OnDropFile(path->c_str());
+    glFinish();
+    for (auto _ : state) {
+        g_window->OnDropFile(path->c_str());
+        glFinish();
+    }
+    if (!g_app->wall || g_app->pictureWidth != kPhotoWidth)
+        state.SkipWithError("the drop did not load the photo");
+}
+
+// libjpeg-turbo alone: the file decoded to RGB rows in memory.
+void BM_DecodeBareJpeg(benchmark::State& state)
+{
+    for (auto _ : state) {
+        std::FILE* file = std::fopen(g_jpegPath.c_str(), "rb");
+        jpeg_decompress_struct cinfo{};
+        jpeg_error_mgr errors{};
+        cinfo.err = jpeg_std_error(&errors);
+        jpeg_create_decompress(&cinfo);
+        jpeg_stdio_src(&cinfo, file);
+        jpeg_read_header(&cinfo, TRUE);
+        jpeg_start_decompress(&cinfo);
+        const size_t pitch = size_t(cinfo.output_width) * cinfo.output_components;
+        std::unique_ptr<uint8_t[]> pixels(new uint8_t[pitch * cinfo.output_height]);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW rows[16];
+            for (int i = 0; i < 16; ++i)
+                rows[i] = pixels.get() + pitch * std::min<size_t>(cinfo.output_scanline + i,
+                                                                  cinfo.output_height - 1);
+            jpeg_read_scanlines(&cinfo, rows, 16);
+        }
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        std::fclose(file);
+        benchmark::DoNotOptimize(pixels.get());
+    }
+}
+
+// libpng alone: the file decoded to RGB rows in memory.
+void BM_DecodeBarePng(benchmark::State& state)
+{
+    for (auto _ : state) {
+        std::FILE* file = std::fopen(g_pngPath.c_str(), "rb");
+        png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        if (setjmp(png_jmpbuf(png))) {
+            state.SkipWithError("libpng failed");
+            break;
+        }
+        png_init_io(png, file);
+        png_read_info(png, info);
+        const size_t pitch = png_get_rowbytes(png, info);
+        const size_t height = png_get_image_height(png, info);
+        std::unique_ptr<uint8_t[]> pixels(new uint8_t[pitch * height]);
+        std::unique_ptr<png_bytep[]> rows(new png_bytep[height]);
+        for (size_t i = 0; i < height; ++i)
+            rows[i] = pixels.get() + pitch * i;
+        png_read_image(png, rows.get());
+        png_destroy_read_struct(&png, &info, nullptr);
+        std::fclose(file);
+        benchmark::DoNotOptimize(pixels.get());
+    }
+}
+
+// A line of /proc/self/status in kB (VmRSS, VmHWM), or -1.
+long StatusKilobytes(const char* key)
+{
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return -1;
+    char line[256];
+    long value = -1;
+    const size_t length = std::strlen(key);
+    while (std::fgets(line, sizeof(line), status)) {
+        if (std::strncmp(line, key, length) == 0 && line[length] == ':') {
+            value = std::atol(line + length + 1);
+            break;
+        }
+    }
+    std::fclose(status);
+    return value;
+}
+
+// Starts the peak (VmHWM) over from the resident size now.
+void ResetPeak()
+{
+    if (std::FILE* refs = std::fopen("/proc/self/clear_refs", "w")) {
+        std::fputs("5", refs);
+        std::fclose(refs);
+    }
+}
+
+// Resident memory with the photo shown, above the empty window of the size a drop gives it
+// (its colour, depth and stencil buffers already made), as multiples of the photo's RGBA size:
+// after one drop, after ten, and the peak while loading. Run it in a process of its own.
+void BM_Memory(benchmark::State& state)
+{
+    const double rgbaKilobytes = double(kPhotoWidth) * kPhotoHeight * 4 / 1024;
+    for (auto _ : state) {
+        g_app->UploadWall(nullptr);
+        // The window a drop gives the photo: its size, but never larger than the work area.
+        int largestWidth = kPhotoWidth, largestHeight = kPhotoHeight;
+        GetWorkAreaClientSize(g_app->hwnd, &largestWidth, &largestHeight);
+        ViewPicture(std::min(kPhotoWidth, largestWidth), std::min(kPhotoHeight, largestHeight));
+        // NOTE: Mesa sizes the window's buffers anew at the frame after the one that
+        // saw the new size; two frames make sure they exist at the photo's size.
+        // A frame with a quad over the whole window makes llvmpipe touch every tile of them.
+        GLuint texture = 0;
+        const uint8_t texel[4] = {0, 0, 0, 255};
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        const float w = float(kPhotoWidth), h = float(kPhotoHeight);
+        const float positions[12] = {0, 0, 0, w, 0, 0, 0, h, 0, w, h, 0};
+        const float textureCoordinates[8] = {0, 0, 1, 0, 0, 1, 1, 1};
+        for (int frame = 0; frame < 2; ++frame) {
+            g_app->DrawScene();
+            DrawTexturedQuad(texture, positions, textureCoordinates);
+            glFinish();
+            g_device->EndFrame();
+        }
+        glDeleteTextures(1, &texture);
+        const long empty = StatusKilobytes("VmRSS");
+        ResetPeak();
+        double peak = 0;
+        for (int drop = 1; drop <= 10; ++drop) {
+            g_window->OnDropFile(g_jpegPath.c_str());
+            g_app->DrawScene();
+            glFinish();
+            g_device->EndFrame();
+            const double shown = (StatusKilobytes("VmRSS") - empty) / rgbaKilobytes;
+            peak = std::max(peak, (StatusKilobytes("VmHWM") - empty) / rgbaKilobytes);
+            if (drop == 1)
+                state.counters["after_1_drop"] = shown;
+            if (drop == 10)
+                state.counters["after_10_drops"] = shown;
+        }
+        state.counters["peak_while_loading"] = peak;
+    }
+}
+
+std::string Size(Picture picture)
+{
+    return std::to_string(picture.width) + "x" + std::to_string(picture.height);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    WindowHandle window = CreateAppWindow();
+    if (window)
+        ShowAppWindow(window);  // a window that is not shown gets no pixels drawn
+    if (!window || CreateDevice(window) != 0) {
+        std::fprintf(stderr, "gl_bench: no window or GL context (is DISPLAY set?)\n");
+        return 1;
+    }
+    g_window = new CWin(window);
+    AttachWindowObject(window, g_window);
+    g_app = new CLumaApp(window);
+    g_app->Reload(640, 480);  // the renderer and the device state as at the program's start
+    g_device->EndFrame();     // NOTE: llvmpipe draws nothing into a window before its first swap
+    g_ready = true;
+    const std::string path = g_hasShaders ? "glsl" : "fixed";
+
+    char directory[] = "/tmp/glowview-bench-XXXXXX";
+    if (!mkdtemp(directory)) {
+        std::fprintf(stderr, "gl_bench: no temporary directory\n");
+        return 1;
+    }
+    g_jpegPath = std::string(directory) + "/photo.jpg";
+    g_pngPath = std::string(directory) + "/photo.png";
+    {
+        OxHolder<OxSurface> photo(CreateSyntheticPhoto(kPhotoWidth, kPhotoHeight));
+        if (!photo || !WritePhotoJpeg(photo.get(), g_jpegPath) ||
+            !WritePhotoPng(photo.get(), g_pngPath)) {
+            std::fprintf(stderr, "gl_bench: cannot write the photo's files\n");
+            return 1;
+        }
+    }
+    benchmark::RegisterBenchmark("BM_DecodeBare/jpeg", BM_DecodeBareJpeg)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark(("BM_LoadDrop/" + path + "/jpeg").c_str(), BM_LoadDrop,
+                                 &g_jpegPath)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark(("BM_Memory/" + path).c_str(), BM_Memory)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("BM_DecodeBare/png", BM_DecodeBarePng)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark(("BM_LoadDrop/" + path + "/png").c_str(), BM_LoadDrop,
+                                 &g_pngPath)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    for (const Picture& picture : kPictures) {
+        benchmark::RegisterBenchmark(("BM_FrameWall/" + path + "/" + Size(picture)).c_str(),
+                                     BM_FrameWall, picture)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("BM_FrameTileFloor/" + path + "/" + Size(picture)).c_str(),
+                                     BM_FrameTileFloor, picture)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("BM_FrameOneQuad/" + path + "/" + Size(picture)).c_str(),
+                                     BM_FrameOneQuad, picture)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    delete g_app;
+    g_app = nullptr;
+    DestroyAppWindow(window);
+    delete g_window;
+    g_window = nullptr;
+    std::remove(g_jpegPath.c_str());
+    std::remove(g_pngPath.c_str());
+    rmdir(directory);
+    return 0;
+}

@@ -1,0 +1,19 @@
+// A synthetic photo-like picture for the benchmarks, and its PNG and JPEG files.
+#pragma once
+
+#include <string>
+
+#include "foundation/ref.h"
+#include "foundation/surface.h"
+
+// 12 megapixels, the size of an ordinary phone picture.
+constexpr int kPhotoWidth = 4000;
+constexpr int kPhotoHeight = 3000;
+
+// A new PF_RGBA picture with smooth gradients, soft shapes, edges and sensor-like noise,
+// the same every time; null when it cannot be made.
+OxSurface* CreateSyntheticPhoto(int width, int height);
+
+// Writes the photo as a JPEG (quality 90, 4:2:0) or an 8-bit RGB PNG; false on failure.
+bool WritePhotoJpeg(const OxSurface* photo, const std::string& path);
+bool WritePhotoPng(const OxSurface* photo, const std::string& path);

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Cross-builds the libraries that the Windows build of glowview links statically
+# (GLFW, GLEW, libpng, libjpeg-turbo and GoogleTest) into a prefix that is kept
+# between builds, and prints that prefix on its last line.
+#
+# The sources are the archives in ../shared/third-party (checked against its
+# SHA256SUMS first) and GoogleTest's source from Debian's libgtest-dev; zlib is
+# Debian's libz-mingw-w64-dev. The prefix lives outside the work tree, in
+# ${XDG_CACHE_HOME:-~/.cache}/glowview/, named after a key over the archives'
+# checksums, the toolchain file, this script and the compiler, so that every
+# clone on the machine shares one build and any change of input makes a new
+# one. GLOWVIEW_WINDOWS_DEPS overrides the prefix.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+third_party="${GLOWVIEW_THIRD_PARTY_DIR:-$root/../shared/third-party}"
+toolchain="$root/cmake/mingw-w64-x86_64.cmake"
+gtest_source=/usr/src/googletest
+jobs="${GLOWVIEW_JOBS:-$(nproc)}"
+
+say() { echo "build-windows-deps: $*" >&2; }
+
+[ -f "$third_party/SHA256SUMS" ] || { say "no $third_party/SHA256SUMS"; exit 1; }
+(cd "$third_party" && sha256sum --quiet -c SHA256SUMS) >&2 ||
+  { say "an archive in $third_party does not match SHA256SUMS"; exit 1; }
+[ -f "$gtest_source/CMakeLists.txt" ] || { say "no GoogleTest source in $gtest_source"; exit 1; }
+
+key="$( {
+  cat "$third_party/SHA256SUMS" "$toolchain" "$0"
+  x86_64-w64-mingw32-g++-posix --version | head -1
+  dpkg-query -W -f='${Version}\n' googletest libz-mingw-w64-dev 2>/dev/null || true
+} | sha256sum | cut -c1-16)"
+prefix="${GLOWVIEW_WINDOWS_DEPS:-${XDG_CACHE_HOME:-$HOME/.cache}/glowview/mingw-deps-$key}"
+
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+
+mkdir -p "$(dirname "$prefix")"
+# One builder at a time; a second one waits and then finds the prefix made.
+exec 9>"$prefix.lock"
+flock 9
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/glowview-mingw-deps.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+# Built into a staging prefix and moved into place at the end, so an
+# interrupted build never leaves a prefix that looks finished.
+stage="$prefix.partial"
+rm -rf "$stage"
+
+build() {  # name source-dir [cmake options...]
+  local name="$1" source="$2"
+  shift 2
+  say "building $name"
+  cmake -S "$source" -B "$work/build-$name" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$stage" -DCMAKE_PREFIX_PATH="$stage" \
+    -DBUILD_SHARED_LIBS=OFF -Wno-dev "$@" >"$work/$name.log" 2>&1 &&
+  cmake --build "$work/build-$name" -j "$jobs" >>"$work/$name.log" 2>&1 &&
+  cmake --install "$work/build-$name" >>"$work/$name.log" 2>&1 ||
+    { tail -40 "$work/$name.log" >&2; say "$name failed"; exit 1; }
+}
+
+unpack() {  # archive -> prints the unpacked folder
+  local archive="$third_party/$1"
+  tar -xf "$archive" -C "$work"
+  echo "$work/$(tar -tf "$archive" | head -1 | cut -d/ -f1)"
+}
+
+build libpng "$(unpack libpng1.6_1.6.39.orig.tar.gz)" \
+  -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
+build libjpeg-turbo "$(unpack libjpeg-turbo_2.1.5.orig.tar.gz)" \
+  -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON
+build glfw "$(unpack glfw3_3.3.8.orig.tar.gz)" \
+  -DGLFW_BUILD_EXAMPLES=OFF -DGLFW_BUILD_TESTS=OFF -DGLFW_BUILD_DOCS=OFF
+build glew "$(unpack glew_2.2.0.orig.tar.xz)/build/cmake" -DBUILD_UTILS=OFF
+cp -r "$gtest_source" "$work/googletest"
+build googletest "$work/googletest" -DINSTALL_GTEST=ON -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=ON
+
+touch "$stage/.complete"
+rm -rf "$prefix"
+mv "$stage" "$prefix"
+say "libraries ready in $prefix"
+echo "$prefix"

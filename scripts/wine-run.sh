@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine, quietly, in the project's own Wine prefix
+# (created on first use). The cross build's test runner; also usable by hand:
+#   scripts/wine-run.sh build-windows/src/glowview.exe
+#   scripts/wine-run.sh stdbuf -oL build-windows/src/glowview.exe -v
+#   scripts/wine-run.sh --stop    (ends the Wine server of the prefix)
+set -euo pipefail
+
+wine="${GLOWVIEW_WINE:-}"
+if [ -z "$wine" ]; then
+  for candidate in wine64 /usr/lib/wine/wine64 wine; do
+    if command -v "$candidate" >/dev/null 2>&1; then wine="$candidate"; break; fi
+  done
+fi
+if [ -z "$wine" ]; then
+  echo "wine-run: no wine64 found (scripts/install-deps.sh windows installs it)" >&2
+  exit 127
+fi
+
+export WINEPREFIX="${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/glowview/wine-prefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+# No Mono or Gecko installers: the programs need neither, and their dialogs
+# would wait for a click that never comes.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINEARCH=win64
+
+# --stop ends the prefix's Wine server and what it keeps running, once the tests are done.
+if [ "${1:-}" = --stop ]; then
+  wineserver="$(dirname "$(command -v "$wine")")/wineserver64"
+  [ -x "$wineserver" ] || wineserver=wineserver
+  [ -d "$WINEPREFIX" ] && "$wineserver" -k 2>/dev/null
+  exit 0
+fi
+
+# The prefix is made once, under a lock, since CTest starts several programs at a time.
+if [ ! -f "$WINEPREFIX/.glowview-ready" ]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  exec 9>"$WINEPREFIX.lock"
+  flock 9
+  if [ ! -f "$WINEPREFIX/.glowview-ready" ]; then
+    "$wine" wineboot --init >/dev/null 2>&1 || true
+    wineserver="$(dirname "$(command -v "$wine")")/wineserver64"
+    [ -x "$wineserver" ] || wineserver=wineserver
+    "$wineserver" -w 2>/dev/null || true
+    [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-run: could not create $WINEPREFIX" >&2; exit 1; }
+    touch "$WINEPREFIX/.glowview-ready"
+  fi
+  exec 9>&-
+fi
+
+# A Unix command in front of the program (stdbuf, env) runs first and starts
+# Wine in turn: Wine goes just before the first .exe of the line.
+if [[ "${1,,}" != *.exe ]] && command -v "$1" >/dev/null 2>&1; then
+  line=()
+  placed=""
+  for arg in "$@"; do
+    if [ -z "$placed" ] && [[ "${arg,,}" == *.exe ]]; then
+      line+=("$wine")
+      placed=1
+    fi
+    line+=("$arg")
+  done
+  [ -n "$placed" ] && exec "${line[@]}"
+fi
+exec "$wine" "$@"
