@@ -1,6 +1,7 @@
 // Log lines, the OpenGL error check and the libjpeg message callbacks.
 #include "foundation/log.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -9,15 +10,45 @@
 
 #include "foundation/jpeg_recovery.h"
 
-void LogMessage(int line, const char* sourceFile, int level, const char* format, ...)
+namespace {
+
+std::atomic<int> s_threshold{LOG_VERBOSE};
+
+void WriteLine(int line, const char* sourceFile, const char* format, va_list args)
 {
-    (void)level;
     std::printf("%s[%d]: ", sourceFile ? sourceFile : "", line);
+    std::vprintf(format, args);
+    std::putchar('\n');
+}
+
+void WriteLineAlways(int line, const char* sourceFile, const char* format, ...)
+{
     va_list args;
     va_start(args, format);
-    std::vprintf(format, args);
+    WriteLine(line, sourceFile, format, args);
     va_end(args);
-    std::putchar('\n');
+}
+
+}  // namespace
+
+void LogMessage(int line, const char* sourceFile, int level, const char* format, ...)
+{
+    if (level < s_threshold.load(std::memory_order_relaxed))
+        return;
+    va_list args;
+    va_start(args, format);
+    WriteLine(line, sourceFile, format, args);
+    va_end(args);
+}
+
+void SetLogThreshold(int level)
+{
+    s_threshold.store(level, std::memory_order_relaxed);
+}
+
+int LogThreshold()
+{
+    return s_threshold.load(std::memory_order_relaxed);
 }
 
 void CheckGlError(const char* sourceFile, int line)
@@ -25,8 +56,10 @@ void CheckGlError(const char* sourceFile, int line)
     const GLenum error = glGetError();
     if (error == GL_NO_ERROR)
         return;
-    LogMessage(line, sourceFile, LOG_ERROR, "glGetError() returns: %d (0x%X)", int(error),
-               unsigned(error));
+    // The one line before the program ends is written even when the log is quiet.
+    WriteLineAlways(line, sourceFile, "glGetError() returns: %d (0x%X)", int(error),
+                    unsigned(error));
+    std::fflush(stdout);
     // A GL error is a failure of the program: report it as one.
     std::exit(1);
 }

@@ -9,6 +9,8 @@
 
 #include <png.h>
 
+#include <jerror.h>
+
 #include "foundation/jpeg_recovery.h"
 #include "foundation/log.h"
 
@@ -23,10 +25,25 @@ constexpr long kMaxJpegDecoderMemory = 1L << 30;
 // whole picture; more than this is a hostile file, not a picture.
 constexpr int kMaxJpegScans = 500;
 
+thread_local PictureReport s_report = {PICTURE_FINE, 0, 0};
+
+void StartReport()
+{
+    s_report = PictureReport{PICTURE_FINE, 0, 0};
+}
+
+// Notes a problem unless an earlier one of this read is noted already.
+void Report(PictureProblem problem, uint32_t width = 0, uint32_t height = 0)
+{
+    if (s_report.problem == PICTURE_FINE)
+        s_report = PictureReport{problem, width, height};
+}
+
 bool SideTooLarge(uint32_t width, uint32_t height)
 {
     if (width <= uint32_t(kMaxPictureSide) && height <= uint32_t(kMaxPictureSide))
         return false;
+    Report(PICTURE_TOO_LARGE, width, height);
     LogMessage(__LINE__, "", LOG_ERROR, "PICTURE_TOO_LARGE: %u x %u", unsigned(width),
                unsigned(height));
     return true;
@@ -50,6 +67,7 @@ bool ResizeBuffer(std::vector<Entry>& buffer, size_t count)
         buffer.resize(count);
         return true;
     } catch (const std::bad_alloc&) {
+        Report(PICTURE_NO_MEMORY);
         LogMessage(__LINE__, "", LOG_ERROR, "OUT_OF_MEMORY");
         return false;
     }
@@ -60,6 +78,7 @@ bool ResizeBuffer(std::vector<Entry>& buffer, size_t count)
 // libpng's error callback: one log line, then back to the recovery point.
 void PngError(png_structp png, png_const_charp message)
 {
+    Report(PICTURE_DAMAGED);
     LogMessage(__LINE__, "", LOG_ERROR, "%s", message);
     png_longjmp(png, 1);
 }
@@ -72,8 +91,10 @@ void PngWarning(png_structp, png_const_charp message)
 void PngReadFromFile(png_structp png, png_bytep data, size_t length)
 {
     auto* file = static_cast<OxFile*>(png_get_io_ptr(png));
-    if (length > size_t(INT_MAX) || file->Read(data, int(length)) != int(length))
+    if (length > size_t(INT_MAX) || file->Read(data, int(length)) != int(length)) {
+        Report(PICTURE_TRUNCATED);
         png_error(png, "PNG_READ_ERROR");
+    }
 }
 
 // Everything one PNG read owns; released on every way out, the error jump included.
@@ -179,20 +200,24 @@ bool DecodePng(PngReader& reader, OxFile* file)
     if (format == 0 || png_get_bit_depth(png, info) != 8 ||
         png_get_channels(png, info) != bytesPerPixel ||
         rowBytes < size_t(width) * size_t(bytesPerPixel) || rowBytes > size_t(INT_MAX)) {
+        Report(PICTURE_UNSUPPORTED);
         LogMessage(__LINE__, "", LOG_ERROR, "PNG_UNSUPPORTED_FORMAT");
         return false;
     }
     const int pitch = int(rowBytes);
     const int byteSize = StoreSize(height, pitch);
     if (byteSize < 0) {
+        Report(PICTURE_TOO_LARGE, width, height);
         LogMessage(__LINE__, "", LOG_ERROR, "PICTURE_TOO_LARGE: %u x %u", unsigned(width),
                    unsigned(height));
         return false;
     }
     reader.surface = CreateSurface(byteSize, int(width), int(height), format, pitch);
     if (reader.surface == nullptr || !ResizeBuffer(reader.rows, height)) {
-        if (reader.surface == nullptr)
+        if (reader.surface == nullptr) {
+            Report(PICTURE_NO_MEMORY);
             LogMessage(__LINE__, "", LOG_ERROR, "OUT_OF_MEMORY");
+        }
         return false;
     }
     if (format == PF_INDEXED && !CopyPalette(png, info, reader.surface))
@@ -258,14 +283,34 @@ void LimitJpegScans(j_common_ptr context)
     auto* cinfo = reinterpret_cast<j_decompress_ptr>(context);
     if (cinfo->input_scan_number <= kMaxJpegScans)
         return;
+    Report(PICTURE_DAMAGED);
     LogMessage(__LINE__, "", LOG_ERROR, "JPEG_TOO_MANY_SCANS");
     std::longjmp(reinterpret_cast<JpegErrorManager*>(context->err)->recovery, 1);
+}
+
+// libjpeg's own message routine, which counts warnings and logs them.
+void StandardJpegEmit(j_common_ptr context, int level)
+{
+    static void (*const standard)(j_common_ptr, int) = [] {
+        jpeg_error_mgr manager;
+        return jpeg_std_error(&manager)->emit_message;
+    }();
+    standard(context, level);
+}
+
+// Notes a file that ends early; libjpeg warns and reads on, as if it ended there.
+void NoteJpegMessage(j_common_ptr context, int level)
+{
+    if (level < 0 && context->err->msg_code == JWRN_JPEG_EOF)
+        Report(PICTURE_TRUNCATED);
+    StandardJpegEmit(context, level);
 }
 
 bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
 {
     jpeg_decompress_struct* cinfo = &reader.cinfo;
     cinfo->err = InitJpegErrorManager(&reader.errors);
+    cinfo->err->emit_message = NoteJpegMessage;
     if (setjmp(reader.errors.recovery))
         return false;
 
@@ -278,6 +323,7 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
     if (SideTooLarge(cinfo->image_width, cinfo->image_height))
         return false;
     if (cinfo->out_color_space != JCS_RGB && cinfo->out_color_space != JCS_GRAYSCALE) {
+        Report(PICTURE_UNSUPPORTED);
         LogMessage(__LINE__, "", LOG_ERROR, "JPEG_UNSUPPORTED_COLOR_SPACE: %d",
                    int(cinfo->jpeg_color_space));
         return false;
@@ -286,6 +332,7 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
 
     const int components = cinfo->output_components;
     if (components != 3 && components != 1) {
+        Report(PICTURE_UNSUPPORTED);
         LogMessage(__LINE__, "", LOG_ERROR, "JPEG_UNSUPPORTED_COLOR_SPACE: %d",
                    int(cinfo->jpeg_color_space));
         return false;
@@ -294,13 +341,17 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
     const int height = int(cinfo->output_height);
     const int pitch = width * components;
     const int byteSize = StoreSize(height, pitch);
-    if (byteSize < 0)
+    if (byteSize < 0) {
+        Report(PICTURE_TOO_LARGE, uint32_t(width), uint32_t(height));
         return false;
+    }
     reader.surface =
         CreateSurface(byteSize, width, height, components == 3 ? PF_RGB : PF_GREY, pitch);
     if (reader.surface == nullptr || !ResizeBuffer(reader.rows, size_t(height))) {
-        if (reader.surface == nullptr)
+        if (reader.surface == nullptr) {
+            Report(PICTURE_NO_MEMORY);
             LogMessage(__LINE__, "", LOG_ERROR, "OUT_OF_MEMORY");
+        }
         return false;
     }
     for (int i = 0; i < height; ++i)
@@ -373,26 +424,38 @@ void PutLe32(uint8_t* at, uint32_t value)
 
 }  // namespace
 
+PictureReport LastPictureReport()
+{
+    return s_report;
+}
+
 OxSurface* ReadPng(OxFile* file)
 {
-    if (file == nullptr)
+    StartReport();
+    const int start = file != nullptr ? file->Tell() : -1;
+    if (start < 0) {
+        Report(PICTURE_UNREADABLE);
         return nullptr;
-    const int start = file->Tell();
-    if (start < 0)
-        return nullptr;
+    }
     png_byte signature[8] = {};
     const int got = file->Read(signature, 8);
     file->Seek(start, SEEK_SET);
-    if (got != 8 || png_sig_cmp(signature, 0, 8) != 0)
+    if (got != 8 || png_sig_cmp(signature, 0, 8) != 0) {
+        Report(got < 0 ? PICTURE_UNREADABLE : PICTURE_NOT_RECOGNISED);
         return nullptr;
+    }
 
     PngReader reader;
     reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
-    if (reader.png == nullptr)
+    if (reader.png == nullptr) {
+        Report(PICTURE_NO_MEMORY);
         return nullptr;
+    }
     reader.info = png_create_info_struct(reader.png);
-    if (reader.info == nullptr || !DecodePng(reader, file))
+    if (reader.info == nullptr || !DecodePng(reader, file)) {
+        Report(reader.info == nullptr ? PICTURE_NO_MEMORY : PICTURE_DAMAGED);
         return nullptr;
+    }
     OxSurface* surface = reader.surface;
     reader.surface = nullptr;
     return surface;
@@ -400,18 +463,23 @@ OxSurface* ReadPng(OxFile* file)
 
 OxSurface* ReadJpeg(OxFile* file)
 {
-    if (file == nullptr)
+    StartReport();
+    if (file == nullptr) {
+        Report(PICTURE_UNREADABLE);
         return nullptr;
+    }
     const int start = file->Tell();
     const int end = file->Seek(0, SEEK_END) == 0 ? file->Tell() : -1;
     if (start >= 0)
         file->Seek(start, SEEK_SET);
     if (start < 0 || end < start) {
+        Report(PICTURE_UNREADABLE);
         LogMessage(__LINE__, "", LOG_ERROR, "FILE_SIZE_UNKNOWN");
         return nullptr;
     }
     const int byteCount = end - start;
     if (byteCount > kMaxJpegFileBytes) {
+        Report(PICTURE_UNREADABLE);
         LogMessage(__LINE__, "", LOG_ERROR, "FILE_TOO_LARGE: %d", byteCount);
         return nullptr;
     }
@@ -419,17 +487,26 @@ OxSurface* ReadJpeg(OxFile* file)
     if (!ResizeBuffer(bytes, size_t(byteCount)))
         return nullptr;
     const int got = byteCount > 0 ? file->Read(bytes.data(), byteCount) : 0;
+    if (got < 0) {
+        Report(PICTURE_UNREADABLE);
+        return nullptr;
+    }
     // Only what arrived is decoded, never the unread tail of the block.
-    return DecodeJpegMemory(bytes.data(), got > 0 ? got : 0);
+    return DecodeJpegMemory(bytes.data(), got);
 }
 
 OxSurface* DecodeJpegMemory(const uint8_t* bytes, int byteCount)
 {
-    if (bytes == nullptr || byteCount < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+    StartReport();
+    if (bytes == nullptr || byteCount < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8) {
+        Report(PICTURE_NOT_RECOGNISED);
         return nullptr;
+    }
     JpegReader reader;
-    if (!DecodeJpeg(reader, bytes, byteCount))
+    if (!DecodeJpeg(reader, bytes, byteCount)) {
+        Report(PICTURE_DAMAGED);
         return nullptr;
+    }
     OxSurface* surface = reader.surface;
     reader.surface = nullptr;
     return surface;

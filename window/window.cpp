@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,11 @@ struct WindowSlot {
     // Window size asked for by SetClientSize; its size event is not a user resize.
     int requestedWidth = -1;
     int requestedHeight = -1;
+    // Presses not taken yet; a stuck consumer cannot make it grow without end.
+    std::deque<KeyPress> keys;
 };
+
+constexpr size_t kMaxQueuedKeys = 1024;
 
 std::string s_lastError;
 std::vector<GLFWwindow*> s_windows;
@@ -75,11 +80,28 @@ void DropCallback(GLFWwindow* window, int count, const char** paths)
     OxWindow* target = TargetOf(window);
     if (!target || count < 1 || !paths[0])
         return;
-    // Only the first file of a drop counts; paths are cut to 259 bytes.
-    char path[260];
-    std::strncpy(path, paths[0], sizeof(path) - 1);
-    path[sizeof(path) - 1] = '\0';
-    target->OnDropFile(path);
+    // The whole path goes on: a path cut short would name another file.
+    target->OnDropFiles(paths[0], count);
+}
+
+int KeyModifiers(int mods)
+{
+    int flags = 0;
+    if (mods & GLFW_MOD_SHIFT)
+        flags |= KEY_MOD_SHIFT;
+    if (mods & GLFW_MOD_CONTROL)
+        flags |= KEY_MOD_CONTROL;
+    if (mods & GLFW_MOD_ALT)
+        flags |= KEY_MOD_ALT;
+    return flags;
+}
+
+void QueueKeyPress(GLFWwindow* window, int virtualKey, int mods, bool repeat)
+{
+    WindowSlot* slot = SlotOf(window);
+    if (!slot || virtualKey == 0 || slot->keys.size() >= kMaxQueuedKeys)
+        return;
+    slot->keys.push_back(KeyPress{virtualKey, KeyModifiers(mods), repeat});
 }
 
 void FramebufferSizeCallback(GLFWwindow* window, int width, int height)
@@ -121,10 +143,12 @@ void RefreshCallback(GLFWwindow* window)
 
 void KeyCallback(GLFWwindow* window, int key, int scanCode, int action, int mods)
 {
+    const int virtualKey = VirtualKeyFromGlfwKey(key);
+    if (action != GLFW_RELEASE)
+        QueueKeyPress(window, virtualKey, mods, action == GLFW_REPEAT);
     OxWindow* target = TargetOf(window);
     if (!target)
         return;
-    const int virtualKey = VirtualKeyFromGlfwKey(key);
     const bool release = action == GLFW_RELEASE;
     KeyRecord record = {virtualKey, virtualKey, KeyLParam(scanCode, action == GLFW_REPEAT, release),
                         false};
@@ -280,6 +304,24 @@ bool PumpMessages()
     return false;
 }
 
+bool WaitMessages(double seconds)
+{
+    if (!s_initialised)
+        return false;
+    InstallXErrorHandlers();
+    if (seconds < 0)
+        glfwWaitEvents();
+    else if (seconds > 0)
+        glfwWaitEventsTimeout(seconds);
+    return PumpMessages();
+}
+
+void WakeMessageWait()
+{
+    if (s_initialised)
+        glfwPostEmptyEvent();
+}
+
 void RequestClose(WindowHandle handle)
 {
     if (handle)
@@ -337,6 +379,23 @@ bool IsKeyDown(WindowHandle handle, int virtualKey)
             return true;
     }
     return false;
+}
+
+bool TakeKeyPress(WindowHandle handle, KeyPress* press)
+{
+    WindowSlot* slot = handle ? SlotOf(handle) : nullptr;
+    if (!slot || slot->keys.empty())
+        return false;
+    if (press)
+        *press = slot->keys.front();
+    slot->keys.pop_front();
+    return true;
+}
+
+bool HasKeyPress(WindowHandle handle)
+{
+    WindowSlot* slot = handle ? SlotOf(handle) : nullptr;
+    return slot && !slot->keys.empty();
 }
 
 bool IsForeground(WindowHandle handle)
