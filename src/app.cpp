@@ -594,7 +594,7 @@ void RunFrameLoop(CWin* window)
         double waitSeconds = -1.0;
         {
             LockGuard lock(g_appLock);
-            if (g_app->needsRedraw || HasKeyPress(window->handle)) {
+            if (g_app->needsRedraw || QueuedKeyPresses(window->handle) > 0) {
                 waitSeconds = 0.0;
             } else if (g_app->NeedsFrame()) {
                 const auto left = kFrameInterval - (Clock::now() - lastFrame);
@@ -604,7 +604,7 @@ void RunFrameLoop(CWin* window)
         if (WaitMessages(waitSeconds) || StopRequested())
             return;
         LockGuard lock(g_appLock);
-        const bool due = g_app->needsRedraw || HasKeyPress(window->handle) ||
+        const bool due = g_app->needsRedraw || QueuedKeyPresses(window->handle) > 0 ||
                          (g_app->NeedsFrame() && Clock::now() - lastFrame >= kFrameInterval);
         if (due) {
             window->OnPaint();

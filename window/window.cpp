@@ -207,6 +207,8 @@ bool InitWindowSystem()
     if (s_initialised)
         return true;
     glfwSetErrorCallback(ErrorCallback);
+    // Before the display is opened: a display lost at any later moment gets our handler.
+    InstallXErrorHandlers();
     if (!glfwInit())
         return false;
     s_initialised = true;
@@ -392,10 +394,10 @@ bool TakeKeyPress(WindowHandle handle, KeyPress* press)
     return true;
 }
 
-bool HasKeyPress(WindowHandle handle)
+int QueuedKeyPresses(WindowHandle handle)
 {
     WindowSlot* slot = handle ? SlotOf(handle) : nullptr;
-    return slot && !slot->keys.empty();
+    return slot ? int(slot->keys.size()) : 0;
 }
 
 bool IsForeground(WindowHandle handle)

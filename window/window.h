@@ -173,7 +173,8 @@ struct KeyPress {
 // there is none. Every press and repeat is queued as it arrives, so none is
 // lost however long a frame takes.
 bool TakeKeyPress(WindowHandle handle, KeyPress* press);
-bool HasKeyPress(WindowHandle handle);
+// How many key presses wait to be taken.
+int QueuedKeyPresses(WindowHandle handle);
 // The window has the input focus.
 bool IsForeground(WindowHandle handle);
 

@@ -120,3 +120,21 @@ set_glow() {  # R G B LEVEL, through the keys, checked in the title
   done
   fail "could not set the glow to '$want' (title '$(title)')"
 }
+
+# Runs the command again every 50 ms until it succeeds; status 1 when it has
+# not after $1 seconds.
+wait_until() {
+  local tries=$(( $1 * 20 ))
+  shift
+  for _ in $(seq 1 "$tries"); do
+    "$@" && return 0
+    sleep 0.05
+  done
+  "$@"
+}
+
+title_is() { [ "$(title)" = "$1" ]; }
+wait_for_title() { wait_until 5 title_is "$1"; }  # exact title; up to 5 s
+
+# The file has more than $2 lines.
+more_lines_than() { [ "$(wc -l < "$1")" -gt "$2" ]; }
