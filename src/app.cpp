@@ -192,8 +192,8 @@ bool CLumaApp::LoadPicture(const char* picturePath)
             loaded = true;
             CHECK_GL_ERROR(kSource);
         } else {
-            TellUser("%s: %d x %d cannot be shown (not enough memory)", picturePath,
-                     picture->width, picture->height);
+            TellUser("%s: a picture of %d x %d cannot be shown", picturePath, picture->width,
+                     picture->height);
         }
     } else if (length > 0) {
         TellUser("%s: %s", picturePath, LoadFailureReason(picturePath).c_str());
@@ -637,6 +637,8 @@ int RunApplication(const RunOptions& options)
         TerminateWindowSystem();
         return 1;
     }
+    // From here on a stop signal is served by the loop, however long the start takes.
+    InstallStopSignals();
     g_app = new CLumaApp(handle);
     g_app->Reload(640, 480);
     g_ready = true;
@@ -644,7 +646,6 @@ int RunApplication(const RunOptions& options)
     if (options.startFile)
         g_window->OnDropFiles(options.startFile, std::max(1, options.fileCount));
 
-    InstallStopSignals();
     RunFrameLoop(g_window);
     RemoveStopSignals();
 

@@ -189,12 +189,17 @@ for _ in $(seq 1 120); do
   t0="$(ticks)"; sleep 0.5
   [ "$(ticks)" = "$t0" ] && { quiet=1; break; }
 done
-[ -n "$quiet" ] || fail "glowview never went quiet after loading huge.png"
+[ -n "$quiet" ] || { t0="$(ticks)"; sleep 1; fail "glowview never went quiet after loading huge.png: $(( $(ticks) - t0 )) ticks in 1 s, title '$(title)'"; }
 hz="$(getconf CLK_TCK)"
 t0="$(ticks)"; sleep 5; t1="$(ticks)"
 percent=$(( (t1 - t0) * 100 * 100 / (hz * 5) ))  # hundredths of a percent
 echo "idle CPU with a 12 MP picture: $((percent / 100)).$(printf '%02d' $((percent % 100))) % over 5 s"
 [ "$percent" -lt 200 ] || fail "idle CPU is $((percent / 100)) % (2 % at most)"
+# Taps that come while slow 12 MP frames are drawn are all served, one step each.
+focus
+xdotool key --delay 10 Right Right Right Right Right Right Right
+wait_until 20 title_is "R1 G1 B0 LEVEL=3" && sleep 0.5 && title_is "R1 G1 B0 LEVEL=3" ||
+  fail "seven quick taps of Right during slow frames: title '$(title)'"
 quit
 
 # ---- quit keys and stop signals end the program with status 0
