@@ -27,11 +27,12 @@ protected:
         SetClientSize(handle, 640, 480);
         ASSERT_TRUE(WaitForClientSize(handle, 640, 480));
     }
+    // As the program ends: the application's textures go while their context lives.
     void TearDown() override
     {
-        CloseTestWindow(handle);
         delete g_app;
         g_app = nullptr;
+        CloseTestWindow(handle);
         delete g_window;
         g_window = nullptr;
     }
