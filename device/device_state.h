@@ -13,7 +13,7 @@ struct TextureRecord {
     int height = 0;
     int userWidth = 0;
     int userHeight = 0;
-    bool isFramebuffer = false;  // made as a render target by Command op 7
+    bool isFramebuffer = false;  // made as a render target by COMMAND_CREATE_TARGET
     // The framebuffer object that renders into the texture, made when first bound as a
     // target; 0 when none. Deleted with the record.
     uint32_t framebuffer = 0;

@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "device/protocol.h"
+
 // The window the device draws into, kept opaque so that callers never see GLFW.
 struct GLFWwindow;
 typedef GLFWwindow* WindowHandle;
@@ -16,15 +18,14 @@ public:
     virtual void EndFrame() = 0;
     virtual void Shutdown() = 0;
     virtual int LogDriverInfo() = 0;
-    // Numbered operations. The data of the GLSL ops: op 12 const char*[2] (vertex and
-    // fragment source), op 15 int[1], op 16 void*[4] { name, values, int* count, int* type },
-    // op 17 void*[2] { name, float positions }.
+    // Numbered operations: op is a zorCommandOp, and data what device/protocol.h gives for it.
     virtual int Command(int op, int flag, void* data, int unused) = 0;
     virtual bool HasTexture(int index) = 0;
     virtual bool GetTextureInfo(int index, int* width, int* height, int* userWidth,
                                 int* userHeight) = 0;
     virtual bool ReadTexture(int index, void* destination) = 0;
     virtual bool GetBoundTextureSize(int* width, int* height) = 0;
+    // code is a zorValueCode (device/protocol.h).
     virtual bool GetValue(int code, const void* input, void* output) = 0;
     virtual int SetDisplayMode(int width, int height, int fullScreen) = 0;
     virtual void ResetState() = 0;
@@ -33,6 +34,7 @@ public:
     virtual int CreateTexture(int index, int width, int height, const void* pixels, int unused,
                               int userWidth, int userHeight, int format) = 0;
     virtual void ReservedA(int a, int b, int c) = 0;
+    // flags: zorStateBits or-ed together.
     virtual void PushState(int flags) = 0;
     virtual void PopState() = 0;
     virtual void ClearColor(float r, float g, float b, float a) = 0;
@@ -46,6 +48,7 @@ public:
     virtual void ApplyScale(float x, float y, float z) = 0;
     virtual void ApplyTranslation(float x, float y, float z) = 0;
     virtual void Set2D(int width, int height, const int* viewport) = 0;
+    // kind is a zorRenderStateKind, value the kind's mode.
     virtual void SetRenderState(int kind, int value) = 0;
     virtual void DrawCircle(float x, float y, float radius, int segments) = 0;
     virtual void FillCircle(float x, float y, float radius, int segments) = 0;

@@ -10,6 +10,7 @@
 
 #include "device/device_state.h"
 #include "device/graphics.h"
+#include "device/protocol.h"
 #include "foundation/log.h"
 
 namespace {
@@ -151,6 +152,13 @@ void zorOpenGL::Shutdown()
     DeviceState& state = g_deviceState;
     if (state.renderContext) {
         DeleteAllTextures(true);
+        // The device program goes while its context is still current; it is let go of as
+        // the current program first, since GL keeps a deleted program while it is in use.
+        if (state.shaderState && state.shaderState->program != 0 && glDeleteProgram) {
+            glUseProgram(0);
+            glDeleteProgram(state.shaderState->program);
+            state.shaderState->program = 0;
+        }
         glfwMakeContextCurrent(nullptr);
         state.renderContext = nullptr;
     }
@@ -205,28 +213,29 @@ bool zorOpenGL::GetValue(int code, const void* input, void* output)
         return false;
     int* answer = static_cast<int*>(output);
     switch (code) {
-    case 0:
-    case 1:
+    case VALUE_DRAWABLE_SIZE:
+    case VALUE_TARGET_SIZE:
         answer[0] = state.width;
         answer[1] = state.height;
         return true;
-    case 2:
+    case VALUE_CURRENT_COLOR:
         glGetFloatv(GL_CURRENT_COLOR, static_cast<float*>(output));
         return true;
-    case 3:
+    case VALUE_PROJECTED_POINT:
         if (!input)
             return false;
         ProjectPoint(static_cast<const float*>(input), static_cast<float*>(output));
         return true;
-    case 4: {
+    case VALUE_TEXTURE_NAME: {
         if (!input)
             return false;
+        const int index = *static_cast<const int*>(input);
         const TextureRecord* record =
-            state.textureTable ? state.textureTable->LookUp(*static_cast<const int*>(input)) : nullptr;
+            state.textureTable ? state.textureTable->LookUp(index) : nullptr;
         *answer = record ? int(record->name) : 0;
         return true;
     }
-    case 6: {
+    case VALUE_FREE_TEXTURE_INDEX: {
         if (!input)
             return false;
         const int n = *static_cast<const int*>(input);
@@ -237,22 +246,22 @@ bool zorOpenGL::GetValue(int code, const void* input, void* output)
         *answer = value;
         return true;
     }
-    case 7:
+    case VALUE_ZERO:
         *answer = 0;
         return true;
-    case 8:
+    case VALUE_FILTER_MODE:
         *answer = state.filterMode;
         return true;
-    case 9:
+    case VALUE_FULL_SCREEN:
         *answer = state.fullScreen ? 1 : 0;
         return true;
-    case 12:
+    case VALUE_TARGET_OPEN:
         *answer = state.renderTargetStack && !state.renderTargetStack->indexes.empty() ? 1 : 0;
         return true;
-    case 13:
+    case VALUE_HAS_FRAMEBUFFERS:
         *answer = HasFramebufferObjects() ? 1 : 0;
         return true;
-    case 14:
+    case VALUE_PROGRAM:
         *answer = state.shaderState ? int(state.shaderState->program) : 0;
         return true;
     default:

@@ -4,11 +4,13 @@
 
 #include <cmath>
 #include <cstdint>
-#include <vector>
+#include <string>
 
 #include "device/device_state.h"
+#include "device/glsl.h"
 #include "device/graphics.h"
 #include "device/primitives.h"
+#include "device/protocol.h"
 #include "device/textures.h"
 #include "foundation/log.h"
 
@@ -30,36 +32,24 @@ bool HasGlsl()
     return glCreateShader != nullptr;
 }
 
-// Logs a shader's or program's info log when it holds more than the terminator.
-void LogInfoLog(GLuint object, bool isProgram)
+// A failed stage or link is logged with its info log, when the log holds any text.
+void LogShaderInfoLog(GLuint shader)
 {
-    GLint length = 0;
-    if (isProgram)
-        glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
-    else
-        glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
-    if (length <= 1)
-        return;
-    std::vector<char> text(size_t(length), '\0');
-    if (isProgram)
-        glGetProgramInfoLog(object, length, nullptr, text.data());
-    else
-        glGetShaderInfoLog(object, length, nullptr, text.data());
-    text.back() = '\0';
-    LogMessage(__LINE__, kSource, LOG_ERROR, isProgram ? "GL_PROGRAM: %s" : "GL_SHADER: %s",
-               text.data());
+    const std::string text = GlslShaderInfoLog(shader);
+    if (!text.empty())
+        LogMessage(__LINE__, kSource, LOG_ERROR, "GL_SHADER: %s", text.c_str());
+}
+
+void LogProgramInfoLog(GLuint program)
+{
+    const std::string text = GlslProgramInfoLog(program);
+    if (!text.empty())
+        LogMessage(__LINE__, kSource, LOG_ERROR, "GL_PROGRAM: %s", text.c_str());
 }
 
 GLuint CompileShader(GLenum type, const char* source)
 {
-    const GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (compiled == GL_FALSE)
-        LogInfoLog(shader, false);
-    return shader;
+    return CompileGlslShader(type, source, LogShaderInfoLog);
 }
 
 bool IsLinkedProgram(GLuint program)
@@ -71,14 +61,13 @@ bool IsLinkedProgram(GLuint program)
     return linked != GL_FALSE;
 }
 
-// Op 12, data = { vertex source, fragment source }.
-void BuildProgram(ShaderState& shader, const char* const* sources)
+void BuildProgram(ShaderState& shader, const zorProgramSources* sources)
 {
     shader.active = false;
-    if (!HasGlsl() || !sources || !sources[0] || !sources[1])
+    if (!HasGlsl() || !sources || !sources->vertex || !sources->fragment)
         return;
-    const GLuint vertex = CompileShader(GL_VERTEX_SHADER, sources[0]);
-    const GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, sources[1]);
+    const GLuint vertex = CompileShader(GL_VERTEX_SHADER, sources->vertex);
+    const GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, sources->fragment);
     // The program built before is replaced, not kept: nothing else refers to it.
     if (shader.program != 0)
         glDeleteProgram(shader.program);
@@ -91,13 +80,12 @@ void BuildProgram(ShaderState& shader, const char* const* sources)
     if (IsLinkedProgram(program))
         glUseProgram(program);
     else
-        LogInfoLog(program, true);
+        LogProgramInfoLog(program);
     glDeleteShader(vertex);
     glDeleteShader(fragment);
     shader.active = true;
 }
 
-// Op 15, data = { program name }.
 void UseProgram(ShaderState& shader, const int* name)
 {
     if (!HasGlsl() || !name)
@@ -112,48 +100,66 @@ void UseProgram(ShaderState& shader, const int* name)
     }
 }
 
-// Op 16, data = { name, values, int* count, int* type }.
-void SetUniform(const ShaderState& shader, void* const* fields)
+void SetUniform(const ShaderState& shader, const zorUniformData* uniform)
 {
-    if (!shader.active || !fields || !IsLinkedProgram(shader.program))
+    if (!shader.active || !uniform || !IsLinkedProgram(shader.program))
         return;
-    const char* name = static_cast<const char*>(fields[0]);
-    const int* count = static_cast<const int*>(fields[2]);
-    const int* type = static_cast<const int*>(fields[3]);
-    if (!name || !fields[1] || !count || !type || *count < 0)
+    if (!uniform->name || !uniform->values || uniform->count < 0)
         return;
-    const GLint location = glGetUniformLocation(shader.program, name);
-    switch (*type) {
-    case 5:
-        glUniform1iv(location, *count, static_cast<const GLint*>(fields[1]));
+    const GLint location = glGetUniformLocation(shader.program, uniform->name);
+    switch (uniform->type) {
+    case UNIFORM_INT:
+        glUniform1iv(location, uniform->count, static_cast<const GLint*>(uniform->values));
         break;
-    case 6:
-        glUniform1fv(location, *count, static_cast<const GLfloat*>(fields[1]));
+    case UNIFORM_FLOAT:
+        glUniform1fv(location, uniform->count, static_cast<const GLfloat*>(uniform->values));
         break;
-    case 7:
-        glUniformMatrix4fv(location, 1, GL_FALSE, static_cast<const GLfloat*>(fields[1]));
+    case UNIFORM_MATRIX4:
+        glUniformMatrix4fv(location, 1, GL_FALSE, static_cast<const GLfloat*>(uniform->values));
         break;
     default:
         break;
     }
 }
 
-// Op 17, data = { name, positions of 3 floats per vertex }.
-void SetAttribute(const ShaderState& shader, void* const* fields)
+void SetAttribute(const ShaderState& shader, const zorAttributeData* attribute)
 {
-    if (!shader.active || !fields || !fields[0] || !fields[1] ||
+    if (!shader.active || !attribute || !attribute->name || !attribute->positions ||
         !IsLinkedProgram(shader.program))
         return;
-    const GLint location =
-        glGetAttribLocation(shader.program, static_cast<const char*>(fields[0]));
+    const GLint location = glGetAttribLocation(shader.program, attribute->name);
     // A missing attribute has no array to enable.
     if (location < 0)
         return;
     glEnableVertexAttribArray(GLuint(location));
-    glVertexAttribPointer(GLuint(location), 3, GL_FLOAT, GL_FALSE, 12, fields[1]);
+    glVertexAttribPointer(GLuint(location), 3, GL_FLOAT, GL_FALSE, 12, attribute->positions);
 }
 
-// Op 2, data = { left, right, bottom, top, near, far }.
+// The Command ops of the device program; each checks its own data.
+void RunProgramOp(ShaderState& shader, int op, const void* data)
+{
+    switch (op) {
+    case COMMAND_BUILD_PROGRAM:
+        BuildProgram(shader, static_cast<const zorProgramSources*>(data));
+        break;
+    case COMMAND_DEACTIVATE_PROGRAM:
+        shader.active = false;
+        break;
+    case COMMAND_USE_PROGRAM:
+        UseProgram(shader, static_cast<const int*>(data));
+        break;
+    case COMMAND_SET_UNIFORM:
+        SetUniform(shader, static_cast<const zorUniformData*>(data));
+        break;
+    case COMMAND_SET_ATTRIBUTE:
+        SetAttribute(shader, static_cast<const zorAttributeData*>(data));
+        break;
+    default:
+        break;
+    }
+}
+
+// data = { left, right, bottom, top, near, far }.
 void SetFrustum(const float* v)
 {
     glMatrixMode(GL_PROJECTION);
@@ -165,7 +171,7 @@ void SetFrustum(const float* v)
     glMatrixMode(GL_MODELVIEW);
 }
 
-// Op 4, data = { w, h }: multiplies an ortho box w x h wide around the origin.
+// data = { w, h }: multiplies an ortho box w x h wide around the origin.
 void MultiplyOrtho(const float* size)
 {
     const double w = size[0], h = size[1];
@@ -241,8 +247,6 @@ void zorOpenGL::Set2D(int width, int height, const int* viewport)
     const DeviceState& state = g_deviceState;
     const int w = width > 0 ? width : state.width;
     const int h = height > 0 ? height : state.height;
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
     if (viewport)
         SetViewport(viewport[0], viewport[1], int64_t(viewport[2]) - viewport[0],
                     int64_t(viewport[3]) - viewport[1]);
@@ -257,7 +261,6 @@ void zorOpenGL::Set2D(int width, int height, const int* viewport)
     glLoadIdentity();
     glScalef(1, -1, 1);
     glTranslatef(float(std::floor(-w * 0.5)), float(std::floor(-h * 0.5)), 0);
-    glMatrixMode(GL_MODELVIEW);
 }
 
 void zorOpenGL::SetRenderState(int kind, int value)
@@ -271,25 +274,26 @@ void zorOpenGL::SetRenderState(int kind, int value)
         {GL_ZERO, GL_SRC_COLOR},
     };
     switch (kind) {
-    case 0:
-        if (value >= 0 && value < 6)
+    case RENDER_BLEND:
+        if (value >= BLEND_REPLACE && value <= BLEND_MULTIPLY)
             glBlendFunc(kBlend[value][0], kBlend[value][1]);
         break;
-    case 1:
+    case RENDER_FILTER:
         SetFilter(value);
         break;
-    case 2:
-    case 3:
-        if (value == 0 || value == 1)
-            glTexParameteri(GL_TEXTURE_2D, kind == 2 ? GL_TEXTURE_WRAP_S : GL_TEXTURE_WRAP_T,
-                            value == 0 ? GL_REPEAT : GL_CLAMP);
+    case RENDER_WRAP_S:
+    case RENDER_WRAP_T:
+        if (value == WRAP_REPEAT || value == WRAP_CLAMP)
+            glTexParameteri(GL_TEXTURE_2D,
+                            kind == RENDER_WRAP_S ? GL_TEXTURE_WRAP_S : GL_TEXTURE_WRAP_T,
+                            value == WRAP_REPEAT ? GL_REPEAT : GL_CLAMP);
         break;
-    case 5:
-        if (value == 0) {
+    case RENDER_CULL:
+        if (value == CULL_NONE) {
             glDisable(GL_CULL_FACE);
-        } else if (value == 1 || value == 2) {
+        } else if (value == CULL_FRONT || value == CULL_BACK) {
             glEnable(GL_CULL_FACE);
-            glCullFace(value == 1 ? GL_FRONT : GL_BACK);
+            glCullFace(value == CULL_FRONT ? GL_FRONT : GL_BACK);
         }
         break;
     default:
@@ -304,21 +308,21 @@ void zorOpenGL::PushState(int flags)
         return;
     SavedState saved;
     saved.flags = flags;
-    if (flags & 1)
+    if (flags & STATE_COLOR)
         glGetFloatv(GL_CURRENT_COLOR, saved.colour);
-    if (flags & 2) {
+    if (flags & STATE_BLEND) {
         glGetIntegerv(GL_BLEND_SRC, &saved.blendSource);
         glGetIntegerv(GL_BLEND_DST, &saved.blendDestination);
     }
-    if (flags & 4) {
+    if (flags & STATE_CULL) {
         glGetIntegerv(GL_CULL_FACE, &saved.cullEnabled);
         glGetIntegerv(GL_CULL_FACE_MODE, &saved.cullFaceMode);
     }
-    if (flags & 8)
+    if (flags & STATE_PROJECTION)
         glGetFloatv(GL_PROJECTION_MATRIX, saved.projection);
-    if (flags & 16)
+    if (flags & STATE_VIEWPORT)
         glGetIntegerv(GL_VIEWPORT, saved.viewport);
-    if (flags & 32)
+    if (flags & STATE_FILTER)
         saved.filterMode = state.filterMode;
     state.stateStack->states.push_back(saved);
 }
@@ -331,27 +335,27 @@ void zorOpenGL::PopState()
     const SavedState saved = state.stateStack->states.back();
     state.stateStack->states.pop_back();
     const int flags = saved.flags;
-    if (flags & 1)
+    if (flags & STATE_COLOR)
         glColor4f(saved.colour[0], saved.colour[1], saved.colour[2], saved.colour[3]);
-    if (flags & 2)
+    if (flags & STATE_BLEND)
         glBlendFunc(GLenum(saved.blendSource), GLenum(saved.blendDestination));
-    if (flags & 4) {
+    if (flags & STATE_CULL) {
         glCullFace(GLenum(saved.cullFaceMode));
         if (saved.cullEnabled)
             glEnable(GL_CULL_FACE);
         else
             glDisable(GL_CULL_FACE);
     }
-    if (flags & 8) {
+    if (flags & STATE_PROJECTION) {
         GLint mode = GL_MODELVIEW;
         glGetIntegerv(GL_MATRIX_MODE, &mode);
         glMatrixMode(GL_PROJECTION);
         glLoadMatrixf(saved.projection);
         glMatrixMode(GLenum(mode));
     }
-    if (flags & 16)
+    if (flags & STATE_VIEWPORT)
         glViewport(saved.viewport[0], saved.viewport[1], saved.viewport[2], saved.viewport[3]);
-    if (flags & 32)
+    if (flags & STATE_FILTER)
         SetFilter(saved.filterMode);
 }
 
@@ -410,15 +414,17 @@ int zorOpenGL::Command(int op, int flag, void* data, int)
     const int* ints = static_cast<const int*>(data);
     const float* floats = static_cast<const float*>(data);
     // Ops that read their data do nothing without it; the GLSL ops check theirs themselves.
-    const bool needsData =
-        op == 0 || op == 2 || op == 3 || op == 4 || op == 7 || op == 8 || (op == 1 && flag);
+    const bool needsData = op == COMMAND_COLOR_MASK || op == COMMAND_FRUSTUM ||
+                           op == COMMAND_VIEWPORT || op == COMMAND_MULTIPLY_ORTHO ||
+                           op == COMMAND_CREATE_TARGET || op == COMMAND_SET_CLEAR_DEPTH ||
+                           (op == COMMAND_TEXTURE_ENV && flag);
     if (needsData && !data)
         return 0;
     switch (op) {
-    case 0:
+    case COMMAND_COLOR_MASK:
         glColorMask(ints[0] != 0, ints[1] != 0, ints[2] != 0, ints[3] != 0);
         break;
-    case 1:
+    case COMMAND_TEXTURE_ENV:
         if (flag) {
             glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, floats);
             glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_ADD);
@@ -426,54 +432,42 @@ int zorOpenGL::Command(int op, int flag, void* data, int)
             glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
         }
         break;
-    case 2:
+    case COMMAND_FRUSTUM:
         SetFrustum(floats);
         break;
-    case 3:
+    case COMMAND_VIEWPORT:
         SetViewport(ints[0], ints[1], ints[2], ints[3]);
         break;
-    case 4:
+    case COMMAND_MULTIPLY_ORTHO:
         MultiplyOrtho(floats);
         break;
-    case 5:
+    case COMMAND_LOAD_IDENTITY:
         glLoadIdentity();
         break;
-    case 6:
+    case COMMAND_FORGET_TEXTURE:
         state.currentTexture = nullptr;
         break;
-    case 7:
+    case COMMAND_CREATE_TARGET:
         return CreateFramebufferTarget(ints[0], ints[1], ints[2]);
-    case 8:
+    case COMMAND_SET_CLEAR_DEPTH:
         glClearDepth(floats[0]);
         break;
-    case 10:
+    case COMMAND_WIREFRAME:
         glPolygonMode(GL_FRONT_AND_BACK, flag ? GL_LINE : GL_FILL);
         break;
-    case 12:
+    case COMMAND_BUILD_PROGRAM:
+    case COMMAND_DEACTIVATE_PROGRAM:
+    case COMMAND_USE_PROGRAM:
+    case COMMAND_SET_UNIFORM:
+    case COMMAND_SET_ATTRIBUTE:
         if (state.shaderState)
-            BuildProgram(*state.shaderState, static_cast<const char* const*>(data));
+            RunProgramOp(*state.shaderState, op, data);
         break;
-    case 13:
-        if (state.shaderState)
-            state.shaderState->active = false;
-        break;
-    case 15:
-        if (state.shaderState)
-            UseProgram(*state.shaderState, ints);
-        break;
-    case 16:
-        if (state.shaderState)
-            SetUniform(*state.shaderState, static_cast<void* const*>(data));
-        break;
-    case 17:
-        if (state.shaderState)
-            SetAttribute(*state.shaderState, static_cast<void* const*>(data));
-        break;
-    case 19:
-    case 20:
+    case COMMAND_DRAW_INDEXED_TRIANGLE:
+    case COMMAND_DRAW_INDEXED_TRIANGLE_AGAIN:
         DrawIndexedTestTriangle();
         break;
-    case 21:
+    case COMMAND_DRAW_BUFFER_TRIANGLE:
         DrawMemoryBufferTestTriangle();
         break;
     default:

@@ -7,6 +7,7 @@
 
 #include "device/device_state.h"
 #include "device/graphics.h"
+#include "device/protocol.h"
 #include "device/textures.h"
 #include "foundation/surface.h"
 
@@ -173,8 +174,8 @@ void UnbindTexture()
 
 void SetFilter(int mode)
 {
-    if (mode == 0 || mode == 1) {
-        const GLint filter = mode == 0 ? GL_NEAREST : GL_LINEAR;
+    if (mode == FILTER_NEAREST || mode == FILTER_LINEAR) {
+        const GLint filter = mode == FILTER_NEAREST ? GL_NEAREST : GL_LINEAR;
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
     }

@@ -3,10 +3,10 @@
 
 #include <vector>
 
-// Command ops 19 and 20: a white triangle drawn from indexes.
+// COMMAND_DRAW_INDEXED_TRIANGLE (and _AGAIN): a white triangle drawn from indexes.
 void DrawIndexedTestTriangle();
 
-// Command op 21: a red, green and blue triangle drawn from memory buffers.
+// COMMAND_DRAW_BUFFER_TRIANGLE: a red, green and blue triangle drawn from memory buffers.
 void DrawMemoryBufferTestTriangle();
 
 // A zero-filled device-held byte array; returns its handle (1000 for the first).

@@ -17,6 +17,6 @@ void UnbindTexture();
 // 0 nearest, 1 linear on the bound texture; any other mode is only stored.
 void SetFilter(int mode);
 
-// Command op 7: a framebuffer render target of width x height at the index.
+// COMMAND_CREATE_TARGET: a framebuffer render target of width x height at the index.
 // Returns the index, or 0 when nothing is stored.
 int CreateFramebufferTarget(int index, int width, int height);

@@ -295,6 +295,11 @@ int AddSearchRoot(const char* path)
     return (PathIsDirectory(path) || PathFileExists(path)) ? 0 : -1;
 }
 
+void ClearSearchRoots()
+{
+    SearchRoots().clear();
+}
+
 bool FindInDirectories(const char* name, char* resolved)
 {
     if (resolved == nullptr)

@@ -46,6 +46,8 @@ OxFile* OpenAssetFile(const char* name);
 // Appends path to the process-wide search-root list: 0 when it exists, -1
 // otherwise (it is appended all the same).
 int AddSearchRoot(const char* path);
+// Empties the search-root list (the program never does; tests start each case afresh).
+void ClearSearchRoots();
 
 // resolved must hold kMaxPath bytes; it is the empty string on failure.
 bool FindInDirectories(const char* name, char* resolved);

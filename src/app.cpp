@@ -649,10 +649,16 @@ int RunApplication(const RunOptions& options)
     RunFrameLoop(g_window);
     RemoveStopSignals();
 
-    // The application's textures go while their context lives; the window,
-    // and the context with it, after them.
+    // GL objects go while their context lives: the application (whose wall deletes
+    // its textures) and the device first, the window and its context after them.
     delete g_app;
     g_app = nullptr;
+    {
+        LockGuard deviceLock(g_deviceLock);
+        g_device->Shutdown();
+        delete static_cast<zorOpenGL*>(g_device);
+        g_device = nullptr;
+    }
     AttachWindowObject(handle, nullptr);
     DestroyAppWindow(handle);
     delete g_window;

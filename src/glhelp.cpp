@@ -3,8 +3,9 @@
 
 #include <GL/glew.h>
 
-#include <vector>
+#include <string>
 
+#include "device/glsl.h"
 #include "foundation/log.h"
 #include "src/app.h"
 
@@ -13,7 +14,8 @@ uint32_t g_wallpaperProgram = 0;
 std::unique_ptr<MatrixStack> g_modelViewStack;
 Matrix4 g_projectionMatrix = {};
 
-// Byte for byte as the program has always been built, blanks before some line feeds included.
+// PROGRAM_WALLPAPER's sources are part of the program's interface: they are kept byte for
+// byte, blanks before some line feeds included, and tests check their exact length.
 const char kWallpaperVertexSource[] =
     "#version\t120\n"
     "\n"
@@ -48,14 +50,23 @@ const char* const kProgramName = "PROGRAM_WALLPAPER";
 // Compiles one stage; a failed compile is logged with the caller's line and the build goes on.
 GLuint CompileShader(GLenum type, const char* source, int line)
 {
-    const GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    GLint status = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
-    if (status == GL_FALSE)
-        LogShaderInfoLog(shader, line);
-    return shader;
+    return CompileGlslShader(type, source,
+                             [line](uint32_t shader) { LogShaderInfoLog(shader, line); });
+}
+
+// Looks the uniform up and, when the program has it, sets it with set(location) and checks
+// for a GL error; a missing uniform is logged and skipped.
+template <typename Set>
+void SetUniform(GLuint program, const char* name, Set set)
+{
+    const GLint location = glGetUniformLocation(program, name);
+    if (location == -1) {
+        LogMessage(__LINE__, kSource, LOG_ERROR,
+                   "glGetUniformLocation: '%s' is not found, or removed by compiler", name);
+        return;
+    }
+    set(location);
+    CHECK_GL_ERROR(kSource);
 }
 
 }  // namespace
@@ -74,7 +85,6 @@ void InitRenderer()
     if (g_hasShaders) {
         if (glIsProgram(g_wallpaperProgram))
             glDeleteProgram(g_wallpaperProgram);
-        g_wallpaperProgram = 0;
         g_wallpaperProgram = CreateWallpaperProgram();
     } else {
         g_wallpaperProgram = 0;
@@ -109,28 +119,18 @@ uint32_t CreateWallpaperProgram()
 
 void LogShaderInfoLog(uint32_t shader, int line)
 {
-    GLint length = 0;
-    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-    if (length < 2)
-        return;
-    std::vector<char> text(static_cast<size_t>(length), '\0');
-    glGetShaderInfoLog(shader, length, nullptr, text.data());
-    text.back() = '\0';
-    LogMessage(line, kSource, LOG_ERROR, "glGetShaderInfoLog in '%s': %s", kProgramName,
-               text.data());
+    const std::string text = GlslShaderInfoLog(shader);
+    if (!text.empty())
+        LogMessage(line, kSource, LOG_ERROR, "glGetShaderInfoLog in '%s': %s", kProgramName,
+                   text.c_str());
 }
 
 void LogProgramInfoLog(uint32_t program)
 {
-    GLint length = 0;
-    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-    if (length < 2)
-        return;
-    std::vector<char> text(static_cast<size_t>(length), '\0');
-    glGetProgramInfoLog(program, length, nullptr, text.data());
-    text.back() = '\0';
-    LogMessage(__LINE__, kSource, LOG_ERROR, "glGetProgramInfoLog in '%s': %s", kProgramName,
-               text.data());
+    const std::string text = GlslProgramInfoLog(program);
+    if (!text.empty())
+        LogMessage(__LINE__, kSource, LOG_ERROR, "glGetProgramInfoLog in '%s': %s",
+                   kProgramName, text.c_str());
 }
 
 // ---- attributes and uniforms, looked up by name at every use ----
@@ -152,39 +152,19 @@ void SetVertexAttribArray(uint32_t program, const char* name, int components, in
 
 void SetUniform1f(uint32_t program, const char* name, float value)
 {
-    const GLint location = glGetUniformLocation(program, name);
-    if (location == -1) {
-        LogMessage(__LINE__, kSource, LOG_ERROR,
-                   "glGetUniformLocation: '%s' is not found, or removed by compiler", name);
-        return;
-    }
-    glUniform1f(location, value);
-    CHECK_GL_ERROR(kSource);
+    SetUniform(program, name, [value](GLint location) { glUniform1f(location, value); });
 }
 
 void SetUniformMatrix4(uint32_t program, const char* name, const Matrix4& matrix)
 {
-    const GLint location = glGetUniformLocation(program, name);
-    if (location == -1) {
-        LogMessage(__LINE__, kSource, LOG_ERROR,
-                   "glGetUniformLocation: '%s' is not found, or removed by compiler", name);
-        return;
-    }
-    glUniformMatrix4fv(location, 1, GL_FALSE, matrix.m);
-    CHECK_GL_ERROR(kSource);
+    SetUniform(program, name, [&matrix](GLint location) {
+        glUniformMatrix4fv(location, 1, GL_FALSE, matrix.m);
+    });
 }
 
 void SetSamplerUniform(uint32_t program)
 {
-    const char* const name = "Sampler";
-    const GLint location = glGetUniformLocation(program, name);
-    if (location == -1) {
-        LogMessage(__LINE__, kSource, LOG_ERROR,
-                   "glGetUniformLocation: '%s' is not found, or removed by compiler", name);
-        return;
-    }
-    glUniform1i(location, 0);
-    CHECK_GL_ERROR(kSource);
+    SetUniform(program, "Sampler", [](GLint location) { glUniform1i(location, 0); });
 }
 
 // ---- matrices ----

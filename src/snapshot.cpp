@@ -17,10 +17,10 @@ int ReadWindowPixels(int* width, uint8_t* buffer, int bufferSize, int* height)
     int toTarget = 0;
     {
         LockGuard again(g_deviceLock);
-        g_device->GetValue(12, nullptr, &toTarget);
+        g_device->GetValue(VALUE_TARGET_OPEN, nullptr, &toTarget);
     }
     int size[2] = {0, 0};
-    g_device->GetValue(toTarget ? 1 : 0, nullptr, size);
+    g_device->GetValue(toTarget ? VALUE_TARGET_SIZE : VALUE_DRAWABLE_SIZE, nullptr, size);
     if (width)
         *width = size[0];
     if (height)

@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -33,6 +37,12 @@ std::string StdoutOf(const std::function<void()>& call)
 {
     testing::internal::CaptureStdout();
     call();
+    return FinishCapture();
+}
+
+std::string FinishCapture()
+{
+    std::fflush(stdout);
     return testing::internal::GetCapturedStdout();
 }
 
@@ -70,4 +80,57 @@ ScopedCurrentDir::~ScopedCurrentDir()
 {
     std::error_code ignored;
     fs::current_path(previous_, ignored);
+}
+
+MemoryFile::MemoryFile(std::vector<uint8_t> bytes, long size)
+    : bytes_(std::move(bytes)), size_(size >= 0 ? size : long(bytes_.size()))
+{
+}
+
+int MemoryFile::Read(void* buffer, int byteCount)
+{
+    const long left = std::max(0L, long(bytes_.size()) - position_);
+    const long count = std::min(left, long(std::max(byteCount, 0)));
+    if (count > 0)
+        std::memcpy(buffer, bytes_.data() + position_, size_t(count));
+    position_ += count;
+    return int(count);
+}
+
+int MemoryFile::Seek(int offset, int origin)
+{
+    const long base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? position_ : size_;
+    if (base + offset < 0)
+        return -1;
+    position_ = base + offset;
+    return 0;
+}
+
+int MemoryFile::Tell()
+{
+    return position_ > INT_MAX ? -1 : int(position_);
+}
+
+OxFile* OpenTestdataFile(const std::string& relative)
+{
+    std::FILE* stream = std::fopen(TestdataPath(relative).c_str(), "rb");
+    if (stream == nullptr) {
+        ADD_FAILURE() << "cannot open " << relative;
+        return nullptr;
+    }
+    return new OxAnsiFile(stream);
+}
+
+uint64_t Fnv1a(const uint8_t* bytes, size_t count)
+{
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (size_t i = 0; i < count; ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001b3ull;
+    return hash;
+}
+
+bool FixedFunctionDriver()
+{
+    const char* version = std::getenv("MESA_GL_VERSION_OVERRIDE");
+    return version && std::strcmp(version, "1.5") == 0;
 }

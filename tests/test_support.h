@@ -1,10 +1,16 @@
-// Helpers shared by the tests: test data paths, temporary directories, captured output.
+// Helpers shared by the tests: test data paths, temporary directories, captured output,
+// files in memory, hashes, search roots and the fixed-function driver setting.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "foundation/file.h"
 
 // Path of a file below the shared test data folder.
 std::string TestdataPath(const std::string& relative);
@@ -15,6 +21,8 @@ bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // What the call writes to standard output.
 std::string StdoutOf(const std::function<void()>& call);
+// Ends a testing::internal::CaptureStdout() and returns what was written, C stdio included.
+std::string FinishCapture();
 
 // How often part stands in text, overlapping places counted.
 int CountOf(const std::string& text, const std::string& part);
@@ -43,4 +51,60 @@ public:
 
 private:
     std::string previous_;
+};
+
+// An OxFile over bytes in memory; size, when not -1, is what GetSize claims (more than the
+// bytes held, to stand for a huge file).
+class MemoryFile : public OxFile {
+public:
+    explicit MemoryFile(std::vector<uint8_t> bytes, long size = -1);
+
+    int Read(void* buffer, int byteCount) override;
+    int Write(const void*, int) override { return 0; }
+    int Seek(int offset, int origin) override;
+    int Tell() override;
+    int GetSize() override { return int(size_); }
+
+private:
+    std::vector<uint8_t> bytes_;
+    long size_;
+    long position_ = 0;
+};
+
+// A file below the shared test data folder opened for reading, or null (a test failure).
+OxFile* OpenTestdataFile(const std::string& relative);
+
+// 64-bit FNV-1a hash of bytes, to compare decoded pictures against recorded values.
+uint64_t Fnv1a(const uint8_t* bytes, size_t count);
+inline uint64_t Fnv1a(const std::vector<uint8_t>& bytes)
+{
+    return Fnv1a(bytes.data(), bytes.size());
+}
+
+// Empties the process-wide search roots when made and when it goes, so that the roots a
+// test registers (or a CWin it makes registers) reach no other test.
+class ScopedSearchRoots {
+public:
+    ScopedSearchRoots() { ClearSearchRoots(); }
+    ~ScopedSearchRoots() { ClearSearchRoots(); }
+    ScopedSearchRoots(const ScopedSearchRoots&) = delete;
+    ScopedSearchRoots& operator=(const ScopedSearchRoots&) = delete;
+};
+
+// True in the run of a test program on a driver that offers only OpenGL 1.5, without
+// GLSL. CTest makes that run a process of its own with MESA_GL_VERSION_OVERRIDE=1.5 set:
+// Mesa reads the variable once per process, and GLEW keeps the entry points it loaded.
+bool FixedFunctionDriver();
+
+// A fixture for tests that need that driver; in any other run they are skipped. Their
+// suite names end in FixedFunctionTest, which is how CTest picks them for that run.
+template <typename Base>
+class FixedFunctionFixture : public Base {
+protected:
+    void SetUp() override
+    {
+        if (!FixedFunctionDriver())
+            GTEST_SKIP() << "runs with MESA_GL_VERSION_OVERRIDE=1.5 (the gl15. CTest entries)";
+        Base::SetUp();
+    }
 };

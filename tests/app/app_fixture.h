@@ -5,12 +5,15 @@
 
 #include <string>
 
+#include "app_globals.h"
 #include "src/app.h"
+#include "test_support.h"
 #include "test_window.h"
 
 class AppStartUpTest : public ::testing::Test {
 protected:
     // The start-up sequence of the program at a 640 x 480 client area; its log goes to startLog.
+    // Call it through ASSERT_NO_FATAL_FAILURE: a failed start ends the test there.
     void StartUp()
     {
         handle = CreateAppWindow();
@@ -22,21 +25,34 @@ protected:
         g_app = new CLumaApp(handle);
         testing::internal::CaptureStdout();
         g_app->Reload(640, 480);
-        startLog = testing::internal::GetCapturedStdout();
+        startLog = FinishCapture();
         g_ready = true;
         SetClientSize(handle, 640, 480);
         ASSERT_TRUE(WaitForClientSize(handle, 640, 480));
     }
-    // As the program ends: the application's textures go while their context lives.
+    // GL objects go while their context lives: the application (whose wall deletes its
+    // textures) and the device first, the window after them.
     void TearDown() override
     {
         delete g_app;
         g_app = nullptr;
+        ResetAppGlobals();
+        if (g_device) {
+            LockGuard lock(g_deviceLock);
+            g_device->Shutdown();
+            delete static_cast<zorOpenGL*>(g_device);
+            g_device = nullptr;
+        }
         CloseTestWindow(handle);
         delete g_window;
         g_window = nullptr;
     }
 
+    // The CWin registers its search roots; they go with the test.
+    ScopedSearchRoots roots;
     WindowHandle handle = nullptr;
     std::string startLog;
 };
+
+// For the tests that need the driver without GLSL (see FixedFunctionFixture).
+using AppFixedFunctionBase = FixedFunctionFixture<AppStartUpTest>;

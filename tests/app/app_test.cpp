@@ -32,16 +32,18 @@ protected:
     {
         int size[2] = {0, 0};
         LockGuard lock(g_deviceLock);
-        g_device->GetValue(0, nullptr, size);
+        g_device->GetValue(VALUE_DRAWABLE_SIZE, nullptr, size);
         return size[index];
     }
 };
+
+using AppFixedFunctionTest = FixedFunctionFixture<AppTest>;
 
 }  // namespace
 
 TEST_F(AppTest, StartUpLogsTheDriverAndSizesViewAndDevice)
 {
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     EXPECT_NE(startLog.find("]: GL_VENDOR: "), std::string::npos) << startLog;
     EXPECT_NE(startLog.find("]: GL_EXTENSIONS: GL_"), std::string::npos);
     EXPECT_EQ(g_app->viewWidth, 640);
@@ -54,7 +56,7 @@ TEST_F(AppTest, StartUpLogsTheDriverAndSizesViewAndDevice)
 
 TEST_F(AppTest, OddSizesGiveEvenViewsAndTheFullDrawableToTheDevice)
 {
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     g_app->Reload(641, 481);
     EXPECT_EQ(g_app->viewWidth, 640);
     EXPECT_EQ(g_app->viewHeight, 480);
@@ -69,7 +71,7 @@ TEST_F(AppTest, OddSizesGiveEvenViewsAndTheFullDrawableToTheDevice)
 
 TEST_F(AppTest, AFailedDropKeepsTheClientAreaAndSaysWhy)
 {
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     TempDir dir;
     const std::string file = dir.File("notes.txt");
     ASSERT_TRUE(WriteWholeFile(file, {'h', 'i'}));
@@ -88,7 +90,7 @@ TEST_F(AppTest, AFailedDropKeepsTheClientAreaAndSaysWhy)
 
 TEST_F(AppTest, HandlersDoNothingWhileReloadingOrBeforeReady)
 {
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     SizeRecord record = {100, 50, 0, 0};
     g_reloadDepth = 1;
     g_window->OnSize(&record);
@@ -108,7 +110,7 @@ TEST_F(AppTest, HandlersDoNothingWhileReloadingOrBeforeReady)
 
 TEST_F(AppTest, AFrameIsGreyAndCapturedTopDown)
 {
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     g_window->OnPaint();  // one whole frame, presented
     {
         LockGuard lock(g_appLock);
@@ -144,7 +146,7 @@ TEST_F(AppTest, AFrameIsGreyAndCapturedTopDown)
 
 TEST_F(AppTest, SavePictureWritesAPngWhateverTheName)
 {
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     TempDir dir;
     LockGuard lock(g_appLock);
     g_app->DrawFrame();
@@ -160,25 +162,20 @@ TEST_F(AppTest, SavePictureWritesAPngWhateverTheName)
     SavePicture(nullptr);
 }
 
-TEST_F(AppTest, WithoutGlslEntryPointsTheFixedFunctionPathIsChosen)
+TEST_F(AppFixedFunctionTest, WithoutGlslEntryPointsTheFixedFunctionPathIsChosen)
 {
-#ifdef _WIN32
-    _putenv_s("MESA_GL_VERSION_OVERRIDE", "1.5");
-#else
-    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);
-#endif
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     EXPECT_FALSE(g_hasShaders);
     EXPECT_EQ(g_app->countdown, -1) << "nothing loaded, so no pass is due";
     int framebuffers = 0;
     LockGuard lock(g_deviceLock);
-    g_device->GetValue(13, nullptr, &framebuffers);
+    g_device->GetValue(VALUE_HAS_FRAMEBUFFERS, nullptr, &framebuffers);
     EXPECT_EQ(framebuffers, 1) << "framebuffer objects stay available";
 }
 
 TEST_F(AppTest, SpacePausesAndStepsEnterResumesWithTheKeysPressedMeanwhile)
 {
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     g_weightR = 1;
     g_weightG = 1;
     g_weightB = 0;
@@ -203,7 +200,4 @@ TEST_F(AppTest, SpacePausesAndStepsEnterResumesWithTheKeysPressedMeanwhile)
     g_window->OnPaint();
     EXPECT_FALSE(g_paused) << "Enter resumes";
     EXPECT_EQ(g_weightB, 1.0f);
-    g_weightR = 1;
-    g_weightG = 1;
-    g_weightB = 0;
 }

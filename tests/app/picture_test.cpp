@@ -129,6 +129,8 @@ protected:
     ScopedCurrentDir inDir{dir.path()};
 };
 
+using PictureFixedFunctionTest = FixedFunctionFixture<PictureTest>;
+
 }  // namespace
 
 TEST_F(PictureTest, LoadsKeepOrLeaveTheCurrentPicture)
@@ -136,7 +138,7 @@ TEST_F(PictureTest, LoadsKeepOrLeaveTheCurrentPicture)
     std::filesystem::create_directories(dir.File("paid/assets"));
     ASSERT_TRUE(WritePicture(dir.File("paid/assets/inner.png"), 100, 70));
     ASSERT_TRUE(WritePicture(dir.File("other.png"), 65, 1));
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     EXPECT_EQ(g_app->source, nullptr) << "the empty path finds nothing";
     EXPECT_EQ(g_app->wall, nullptr);
 
@@ -203,7 +205,7 @@ TEST_F(PictureTest, LoadsKeepOrLeaveTheCurrentPicture)
 TEST_F(PictureTest, ReloadRebuildsTheWallAndKeepsThePictureWhenTheFileIsGone)
 {
     ASSERT_TRUE(WritePicture(dir.File("pic.png"), 130, 64));
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     g_app->LoadPicture("pic.png");
     ASSERT_NE(g_app->wall, nullptr);
     const GLuint program = g_wallpaperProgram;
@@ -240,11 +242,10 @@ TEST_F(PictureTest, ReloadRebuildsTheWallAndKeepsThePictureWhenTheFileIsGone)
     EXPECT_GT(notGrey, 130 * 64);
 }
 
-TEST_F(PictureTest, WithoutGlslThePassRunsAfterALoadAndTwentyUpdatesAfterAKey)
+TEST_F(PictureFixedFunctionTest, WithoutGlslThePassRunsAfterALoadAndTwentyUpdatesAfterAKey)
 {
-    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);
     ASSERT_TRUE(WritePicture(dir.File("pic.png"), 64, 64));
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     ASSERT_FALSE(g_hasShaders);
     g_app->Update();
     EXPECT_EQ(g_app->countdown, -1) << "nothing loaded: no pass is due";
@@ -278,7 +279,7 @@ TEST_F(PictureTest, WithoutGlslThePassRunsAfterALoadAndTwentyUpdatesAfterAKey)
 TEST_F(PictureTest, WithGlslThePassNeverRuns)
 {
     ASSERT_TRUE(WritePicture(dir.File("pic.png"), 64, 64));
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     ASSERT_TRUE(g_hasShaders);
     g_app->LoadPicture("pic.png");
     EXPECT_EQ(g_app->countdown, -1);
@@ -295,7 +296,7 @@ TEST_F(PictureTest, SnapshotsTakeTheLowestFreeNumberOnceAPictureIsLoaded)
     ASSERT_TRUE(WriteWholeFile(dir.File("snapshot0.png"), {'x'}));
     ASSERT_TRUE(WriteWholeFile(dir.File("snapshot2.png"), {'x'}));
     std::filesystem::create_directory(dir.File("snapshot3.png"));
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     LockGuard lock(g_appLock);
 
     g_snapshotRequested = true;
@@ -320,10 +321,10 @@ TEST_F(PictureTest, SnapshotsTakeTheLowestFreeNumberOnceAPictureIsLoaded)
     EXPECT_EQ(ReadWholeFile(dir.File("snapshot2.png")).size(), 1u);
 }
 
-TEST_F(PictureTest, EachPressActsOnceInItsOrder)
+// Without GLSL, so that a key restarts the countdown.
+TEST_F(PictureFixedFunctionTest, EachPressActsOnceInItsOrder)
 {
-    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);  // a key then restarts the countdown
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     const KeyPress left{VK_LEFT, 0, false}, right{VK_RIGHT, 0, false}, one{0x31, 0, false};
     const KeyPress f5{VK_F5, 0, false};
     struct Case {
@@ -370,7 +371,7 @@ TEST_F(PictureTest, EachPressActsOnceInItsOrder)
 TEST_F(PictureTest, F5SizesTheWindowToAPictureThatChangedSize)
 {
     ASSERT_TRUE(WritePicture(dir.File("pic.png"), 130, 64));
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     g_window->OnDropFile("pic.png");
     ASSERT_TRUE(WaitForClientSize(handle, 130, 64));
     ASSERT_TRUE(WritePicture(dir.File("pic.png"), 90, 45));
@@ -383,14 +384,14 @@ TEST_F(PictureTest, F5SizesTheWindowToAPictureThatChangedSize)
 TEST_F(PictureTest, ADropSizesTheViewAndTheDeviceBeforeTheNextFrame)
 {
     ASSERT_TRUE(WritePicture(dir.File("odd.png"), 301, 199));
-    StartUp();
+    ASSERT_NO_FATAL_FAILURE(StartUp());
     g_window->OnDropFile(dir.File("odd.png").c_str());  // no events pumped since
     EXPECT_EQ(g_app->viewWidth, 300);
     EXPECT_EQ(g_app->viewHeight, 198);
     int size[2] = {0, 0};
     {
         LockGuard lock(g_deviceLock);
-        g_device->GetValue(0, nullptr, size);
+        g_device->GetValue(VALUE_DRAWABLE_SIZE, nullptr, size);
     }
     EXPECT_EQ(size[0], 301);
     EXPECT_EQ(size[1], 199);

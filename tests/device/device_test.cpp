@@ -120,7 +120,7 @@ TEST(DeviceWithoutWindowTest, RecordsTheSizeAndReportsGlew)
     EXPECT_NE(log.find("GLEW: "), std::string::npos) << log;
     EXPECT_TRUE(device.IsReady());
     int size[2] = {0, 0};
-    EXPECT_TRUE(device.GetValue(0, nullptr, size));
+    EXPECT_TRUE(device.GetValue(VALUE_DRAWABLE_SIZE, nullptr, size));
     EXPECT_EQ(size[0], 320);
     EXPECT_EQ(size[1], 200);
 
@@ -130,7 +130,7 @@ TEST(DeviceWithoutWindowTest, RecordsTheSizeAndReportsGlew)
     EXPECT_FALSE(device.IsReady());
     // No window: a full-screen switch is refused and nothing changes.
     EXPECT_EQ(device.SetDisplayMode(800, 600, 1), -1);
-    EXPECT_TRUE(device.GetValue(0, nullptr, size));
+    EXPECT_TRUE(device.GetValue(VALUE_DRAWABLE_SIZE, nullptr, size));
     EXPECT_EQ(size[0], 0);
     device.Shutdown();
 }
@@ -139,8 +139,8 @@ class DeviceTest : public GlWindowTest {};
 
 TEST_F(DeviceTest, InitializeTakesTheClientSizeAndCanBeRepeated)
 {
-    OpenWindow(640, 480);
-    for (int code : {0, 1}) {
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(640, 480));
+    for (int code : {VALUE_DRAWABLE_SIZE, VALUE_TARGET_SIZE}) {
         int size[2] = {0, 0};
         EXPECT_TRUE(device.GetValue(code, nullptr, size));
         EXPECT_EQ(size[0], 640);
@@ -157,18 +157,18 @@ TEST_F(DeviceTest, InitializeTakesTheClientSizeAndCanBeRepeated)
 
 TEST_F(DeviceTest, GetValueAnswersEveryCodeOfItsTable)
 {
-    OpenWindow(64, 48);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(64, 48));
     ASSERT_EQ(device.SetDisplayMode(320, 200, 0), 0);
     int pair[2] = {0, 0};
-    ASSERT_TRUE(device.GetValue(0, nullptr, pair));
+    ASSERT_TRUE(device.GetValue(VALUE_DRAWABLE_SIZE, nullptr, pair));
     EXPECT_EQ(pair[0], 320);
     EXPECT_EQ(pair[1], 200);
-    ASSERT_TRUE(device.GetValue(1, nullptr, pair));
+    ASSERT_TRUE(device.GetValue(VALUE_TARGET_SIZE, nullptr, pair));
     EXPECT_EQ(pair[0], 320);
 
     glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
     float colour[4] = {};
-    ASSERT_TRUE(device.GetValue(2, nullptr, colour));
+    ASSERT_TRUE(device.GetValue(VALUE_CURRENT_COLOR, nullptr, colour));
     EXPECT_FLOAT_EQ(colour[0], 0.25f);
     EXPECT_FLOAT_EQ(colour[2], 0.75f);
 
@@ -180,7 +180,7 @@ TEST_F(DeviceTest, GetValueAnswersEveryCodeOfItsTable)
     glTranslatef(1, 0, 0);
     const float point[3] = {4, 10, 0};
     float clip[2] = {};
-    ASSERT_TRUE(device.GetValue(3, point, clip));
+    ASSERT_TRUE(device.GetValue(VALUE_PROJECTED_POINT, point, clip));
     EXPECT_FLOAT_EQ(clip[0], 0.0f);  // x 5 is the middle of 0..10
     EXPECT_FLOAT_EQ(clip[1], 1.0f);
     float after[16];
@@ -196,9 +196,19 @@ TEST_F(DeviceTest, GetValueAnswersEveryCodeOfItsTable)
         int input;
         int value;
     } rows[] = {
-        {4, 5, 77}, {4, 3, 0},  {4, 12, 0}, {4, -1, 0}, {6, 0, 10}, {6, 5, 10},
-        {6, 20, 20}, {7, 0, 0}, {8, 0, 0},  {9, 0, 0},  {12, 0, 0}, {13, 0, 1},
-        {14, 0, 0},
+        {VALUE_TEXTURE_NAME, 5, 77},
+        {VALUE_TEXTURE_NAME, 3, 0},
+        {VALUE_TEXTURE_NAME, 12, 0},
+        {VALUE_TEXTURE_NAME, -1, 0},
+        {VALUE_FREE_TEXTURE_INDEX, 0, 10},
+        {VALUE_FREE_TEXTURE_INDEX, 5, 10},
+        {VALUE_FREE_TEXTURE_INDEX, 20, 20},
+        {VALUE_ZERO, 0, 0},
+        {VALUE_FILTER_MODE, 0, 0},
+        {VALUE_FULL_SCREEN, 0, 0},
+        {VALUE_TARGET_OPEN, 0, 0},
+        {VALUE_HAS_FRAMEBUFFERS, 0, 1},
+        {VALUE_PROGRAM, 0, 0},
     };
     for (const IntRow& row : rows) {
         int value = -5;
@@ -208,72 +218,74 @@ TEST_F(DeviceTest, GetValueAnswersEveryCodeOfItsTable)
     table.slots.clear();
     int value = -5;
     const int zero = 0;
-    ASSERT_TRUE(device.GetValue(6, &zero, &value));
+    ASSERT_TRUE(device.GetValue(VALUE_FREE_TEXTURE_INDEX, &zero, &value));
     EXPECT_EQ(value, 1) << "empty table, n = 0";
 
     g_deviceState.renderTargetStack->indexes.push_back(3);
     g_deviceState.shaderState->program = 9;
     g_deviceState.filterMode = 1;
-    for (auto [code, expected] : {std::pair<int, int>{12, 1}, {14, 9}, {8, 1}}) {
+    for (auto [code, expected] : {std::pair<int, int>{VALUE_TARGET_OPEN, 1}, {VALUE_PROGRAM, 9},
+                                        {VALUE_FILTER_MODE, 1}}) {
         ASSERT_TRUE(device.GetValue(code, nullptr, &value));
         EXPECT_EQ(value, expected) << "code " << code;
     }
     g_deviceState.renderTargetStack->indexes.clear();
 
+    // Codes without a meaning.
     for (int code : {5, 10, 11, 15, 100, -1}) {
         int untouched[2] = {-7, -7};
         EXPECT_FALSE(device.GetValue(code, &zero, untouched)) << "code " << code;
         EXPECT_EQ(untouched[0], -7) << "code " << code;
     }
-    EXPECT_FALSE(device.GetValue(0, nullptr, nullptr));
+    EXPECT_FALSE(device.GetValue(VALUE_DRAWABLE_SIZE, nullptr, nullptr));
 }
 
 TEST_F(DeviceTest, SetDisplayModeRecordsSizesAndSwitchesFullScreen)
 {
-    OpenWindow(64, 48);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(64, 48));
     int size[2] = {0, 0}, full = -1;
 
     glDisable(GL_BLEND);
     EXPECT_EQ(device.SetDisplayMode(-1, -1, -1), 0);
-    device.GetValue(0, nullptr, size);
+    device.GetValue(VALUE_DRAWABLE_SIZE, nullptr, size);
     EXPECT_EQ(size[0], 64);
     EXPECT_EQ(size[1], 48);
-    device.GetValue(9, nullptr, &full);
+    device.GetValue(VALUE_FULL_SCREEN, nullptr, &full);
     EXPECT_EQ(full, 0);
     EXPECT_TRUE(glIsEnabled(GL_BLEND)) << "the default state is applied again";
 
     EXPECT_EQ(device.SetDisplayMode(800, 600, 0), 0);
-    device.GetValue(0, nullptr, size);
+    device.GetValue(VALUE_DRAWABLE_SIZE, nullptr, size);
     EXPECT_EQ(size[0], 800);
     EXPECT_EQ(size[1], 600);
     EXPECT_EQ(device.SetDisplayMode(-1, 300, 0), 0);
-    device.GetValue(0, nullptr, size);
+    device.GetValue(VALUE_DRAWABLE_SIZE, nullptr, size);
     EXPECT_EQ(size[0], 800);
     EXPECT_EQ(size[1], 300);
 
     // Full screen on the virtual display's monitor, then back to a window.
     ASSERT_EQ(device.SetDisplayMode(800, 600, 1), 0);
-    device.GetValue(9, nullptr, &full);
+    device.GetValue(VALUE_FULL_SCREEN, nullptr, &full);
     EXPECT_EQ(full, 1);
-    device.GetValue(0, nullptr, size);
+    device.GetValue(VALUE_DRAWABLE_SIZE, nullptr, size);
     EXPECT_GE(size[0], 800);
     EXPECT_GE(size[1], 600);
     EXPECT_GE(size[0], size[1]) << "a landscape mode on a landscape screen";
     EXPECT_EQ(device.SetDisplayMode(-1, -1, -1), 0);
-    device.GetValue(9, nullptr, &full);
+    device.GetValue(VALUE_FULL_SCREEN, nullptr, &full);
     EXPECT_EQ(full, 1) << "a negative argument keeps full screen";
 
     ASSERT_EQ(device.SetDisplayMode(640, 480, 0), 0);
-    device.GetValue(9, nullptr, &full);
+    device.GetValue(VALUE_FULL_SCREEN, nullptr, &full);
     EXPECT_EQ(full, 0);
-    device.GetValue(0, nullptr, size);
+    device.GetValue(VALUE_DRAWABLE_SIZE, nullptr, size);
     EXPECT_EQ(size[0], 640);
     EXPECT_EQ(size[1], 480);
 }
 
 TEST_F(DeviceTest, LogDriverInfoWritesTheIdentityLinesInOrder)
 {
-    OpenWindow(32, 32);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(32, 32));
     testing::internal::CaptureStdout();
     const int error = device.LogDriverInfo();
     const std::vector<std::string> lines = Lines(testing::internal::GetCapturedStdout());
@@ -301,7 +313,7 @@ TEST_F(DeviceTest, LogDriverInfoWritesTheIdentityLinesInOrder)
 
 TEST_F(DeviceTest, ReadPixelsGivesTopDownRowsOfATinyDrawable)
 {
-    OpenWindow(32, 32);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(32, 32));
     ASSERT_EQ(device.SetDisplayMode(3, 2, 0), 0);
     // Each pixel of the 3 x 2 corner gets its own colour; GL's row 0 is the bottom one.
     glEnable(GL_SCISSOR_TEST);
@@ -337,7 +349,7 @@ TEST_F(DeviceTest, ReadPixelsGivesTopDownRowsOfATinyDrawable)
 
 TEST_F(DeviceTest, ReadPixelsReadsAClearedAndScissoredFrame)
 {
-    OpenWindow(40, 30);
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(40, 30));
     device.BeginFrame();
     glClearColor(0.3f, 0.3f, 0.3f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT);

@@ -9,8 +9,10 @@
 
 #include "device/device_state.h"
 #include "device/graphics.h"
+#include "device/protocol.h"
 #include "frame.h"
 #include "gl_window.h"
+#include "test_support.h"
 
 namespace {
 
@@ -29,20 +31,7 @@ const char* const kFragmentSource =
 const char* const kBrokenFragmentSource = "#version 120\nvoid main() { this is not glsl }\n";
 
 // The test program runs a second time with MESA_GL_VERSION_OVERRIDE=1.5, where GLEW leaves
-// the GLSL entry points null.
-bool FixedFunctionSetting()
-{
-    const char* version = std::getenv("MESA_GL_VERSION_OVERRIDE");
-    return version && std::strcmp(version, "1.5") == 0;
-}
-
-size_t Occurrences(const std::string& text, const std::string& part)
-{
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
+// the GLSL entry points null (FixedFunctionDriver).
 
 GLint CurrentProgram()
 {
@@ -56,19 +45,19 @@ protected:
     void SetUp() override { OpenWindow(64, 64); }
     int Build(const char* vertex, const char* fragment, std::string* log = nullptr)
     {
-        const char* sources[2] = {vertex, fragment};
+        zorProgramSources sources = {vertex, fragment};
         testing::internal::CaptureStdout();
-        device.Command(12, 0, sources, 0);
+        device.Command(COMMAND_BUILD_PROGRAM, 0, &sources, 0);
         const std::string text = testing::internal::GetCapturedStdout();
         if (log)
             *log = text;
         int program = -1;
-        device.GetValue(14, nullptr, &program);
+        device.GetValue(VALUE_PROGRAM, nullptr, &program);
         return program;
     }
     bool Active() const { return g_deviceState.shaderState->active; }
-    // Without GLSL, op 12 only clears active, logs nothing and builds nothing; op 15 does
-    // nothing, and ops 16 and 17 find active false.
+    // Without GLSL, building only clears active, logs nothing and builds nothing; using a
+    // program does nothing, and the uniform and attribute ops find active false.
     void ExpectGlslOpsToDoNothing(const char* fragment)
     {
         g_deviceState.shaderState->active = true;
@@ -77,12 +66,11 @@ protected:
         EXPECT_EQ(log, "");
         EXPECT_FALSE(Active());
         int name = 3;
-        device.Command(15, 0, &name, 0);
+        device.Command(COMMAND_USE_PROGRAM, 0, &name, 0);
         EXPECT_FALSE(Active());
         const float value = 1;
-        int count = 1, type = 6;
-        void* uniform[4] = {const_cast<char*>("level"), const_cast<float*>(&value), &count, &type};
-        device.Command(16, 0, uniform, 0);
+        zorUniformData uniform = {"level", &value, 1, UNIFORM_FLOAT};
+        device.Command(COMMAND_SET_UNIFORM, 0, &uniform, 0);
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
 };
@@ -91,12 +79,12 @@ protected:
 
 TEST_F(GlslTest, TheDriverSettingDecidesGlsl)
 {
-    EXPECT_EQ(glCreateShader == nullptr, FixedFunctionSetting());
+    EXPECT_EQ(glCreateShader == nullptr, FixedFunctionDriver());
 }
 
 TEST_F(GlslTest, TheDeviceProgramDrawsWithItsUniformsAndAttribute)
 {
-    if (FixedFunctionSetting()) {
+    if (FixedFunctionDriver()) {
         ExpectGlslOpsToDoNothing(kFragmentSource);
         return;
     }
@@ -109,19 +97,15 @@ TEST_F(GlslTest, TheDeviceProgramDrawsWithItsUniformsAndAttribute)
     EXPECT_TRUE(Active());
 
     const float levels[2] = {0.25f, 1.0f};
-    int count = 2, type = 6;
-    void* levelUniform[4] = {const_cast<char*>("level"), const_cast<float*>(levels), &count, &type};
-    device.Command(16, 0, levelUniform, 0);
+    zorUniformData levelUniform = {"level", levels, 2, UNIFORM_FLOAT};
+    device.Command(COMMAND_SET_UNIFORM, 0, &levelUniform, 0);
     const int pick = 1;
-    int one = 1, intType = 5;
-    void* pickUniform[4] = {const_cast<char*>("pick"), const_cast<int*>(&pick), &one, &intType};
-    device.Command(16, 0, pickUniform, 0);
-    // Type 7 uploads one matrix whatever the count says.
+    zorUniformData pickUniform = {"pick", &pick, 1, UNIFORM_INT};
+    device.Command(COMMAND_SET_UNIFORM, 0, &pickUniform, 0);
+    // A matrix upload takes one matrix whatever the count says.
     const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    int five = 5, matrixType = 7;
-    void* extraUniform[4] = {const_cast<char*>("extra"), const_cast<float*>(identity), &five,
-                             &matrixType};
-    device.Command(16, 0, extraUniform, 0);
+    zorUniformData extraUniform = {"extra", identity, 5, UNIFORM_MATRIX4};
+    device.Command(COMMAND_SET_UNIFORM, 0, &extraUniform, 0);
     float gotLevels[2] = {};
     const GLuint id = GLuint(program);
     glGetUniformfv(id, glGetUniformLocation(id, "level[1]"), &gotLevels[1]);
@@ -134,8 +118,8 @@ TEST_F(GlslTest, TheDeviceProgramDrawsWithItsUniformsAndAttribute)
 
     // The attribute shifts the drawing 8 pixels right.
     const float shifts[12] = {8, 0, 0, 8, 0, 0, 8, 0, 0, 8, 0, 0};
-    void* attribute[2] = {const_cast<char*>("shift"), const_cast<float*>(shifts)};
-    device.Command(17, 0, attribute, 0);
+    zorAttributeData attribute = {"shift", shifts};
+    device.Command(COMMAND_SET_ATTRIBUTE, 0, &attribute, 0);
     const GLint location = glGetAttribLocation(GLuint(program), "shift");
     GLint enabled = 0;
     glGetVertexAttribiv(GLuint(location), GL_VERTEX_ATTRIB_ARRAY_ENABLED, &enabled);
@@ -143,7 +127,7 @@ TEST_F(GlslTest, TheDeviceProgramDrawsWithItsUniformsAndAttribute)
 
     device.Set2D(0, 0, nullptr);
     device.ClearColor(0, 0, 0, 1);
-    device.SetRenderState(0, 0);
+    device.SetRenderState(RENDER_BLEND, BLEND_REPLACE);
     device.FillRect(0, 0, 16, 16);
     glDisableVertexAttribArray(GLuint(location));
     const Frame frame(device, 64, 64);
@@ -151,46 +135,45 @@ TEST_F(GlslTest, TheDeviceProgramDrawsWithItsUniformsAndAttribute)
     EXPECT_EQ(frame.At(4, 4), (Rgb{0, 0, 0})) << "shifted right by 8";
     EXPECT_EQ(frame.Count({255, 0, 0}), 16 * 16);
 
-    // Op 15 with 0 stops the program and the uniform ops; with the name it resumes them.
+    // Using program 0 stops the program and the uniform ops; using the name resumes them.
     int zero = 0;
-    device.Command(15, 0, &zero, 0);
+    device.Command(COMMAND_USE_PROGRAM, 0, &zero, 0);
     EXPECT_EQ(CurrentProgram(), 0);
     EXPECT_FALSE(Active());
     const float other[2] = {0.5f, 0.5f};
-    levelUniform[1] = const_cast<float*>(other);
-    device.Command(16, 0, levelUniform, 0);
+    levelUniform.values = other;
+    device.Command(COMMAND_SET_UNIFORM, 0, &levelUniform, 0);
     glGetUniformfv(GLuint(program), glGetUniformLocation(GLuint(program), "level"), gotLevels);
     EXPECT_FLOAT_EQ(gotLevels[0], 0.25f) << "inactive: no upload";
     int name = program;
-    device.Command(15, 0, &name, 0);
+    device.Command(COMMAND_USE_PROGRAM, 0, &name, 0);
     EXPECT_EQ(CurrentProgram(), program);
     EXPECT_TRUE(Active());
-    device.Command(13, 0, nullptr, 0);
+    device.Command(COMMAND_DEACTIVATE_PROGRAM, 0, nullptr, 0);
     EXPECT_FALSE(Active());
-    EXPECT_EQ(CurrentProgram(), program) << "op 13 makes no GL call";
+    EXPECT_EQ(CurrentProgram(), program) << "deactivating makes no GL call";
 
     // Unknown types and names are skipped.
-    device.Command(15, 0, &name, 0);
-    int badType = 9;
-    void* unknown[4] = {const_cast<char*>("level"), const_cast<float*>(other), &count, &badType};
-    device.Command(16, 0, unknown, 0);
-    void* missing[2] = {const_cast<char*>("nothing"), const_cast<float*>(shifts)};
-    device.Command(17, 0, missing, 0);
+    device.Command(COMMAND_USE_PROGRAM, 0, &name, 0);
+    zorUniformData unknown = {"level", other, 2, 9};
+    device.Command(COMMAND_SET_UNIFORM, 0, &unknown, 0);
+    zorAttributeData missing = {"nothing", shifts};
+    device.Command(COMMAND_SET_ATTRIBUTE, 0, &missing, 0);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    device.Command(15, 0, &zero, 0);
+    device.Command(COMMAND_USE_PROGRAM, 0, &zero, 0);
 }
 
 TEST_F(GlslTest, BuildFailuresAreLoggedAndLeaveTheProgramActive)
 {
-    if (FixedFunctionSetting()) {
+    if (FixedFunctionDriver()) {
         ExpectGlslOpsToDoNothing(kBrokenFragmentSource);
         return;
     }
     const int first = Build(kVertexSource, kFragmentSource);
     std::string log;
     const int second = Build(kVertexSource, kBrokenFragmentSource, &log);
-    EXPECT_EQ(Occurrences(log, "GL_SHADER: "), 1u) << log;
-    EXPECT_LE(Occurrences(log, "GL_PROGRAM: "), 1u) << log;
+    EXPECT_EQ(CountOf(log, "GL_SHADER: "), 1) << log;
+    EXPECT_LE(CountOf(log, "GL_PROGRAM: "), 1) << log;
     EXPECT_EQ(log.rfind("[", 0), 0u) << "device lines carry no source name";
     EXPECT_NE(second, 0);
     EXPECT_NE(second, first);
@@ -202,9 +185,22 @@ TEST_F(GlslTest, BuildFailuresAreLoggedAndLeaveTheProgramActive)
     // The unlinked program is neither used nor asked for locations: no GL error is left.
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     const float value = 1;
-    int count = 1, type = 6;
-    void* uniform[4] = {const_cast<char*>("level"), const_cast<float*>(&value), &count, &type};
-    device.Command(16, 0, uniform, 0);
+    zorUniformData uniform = {"level", &value, 1, UNIFORM_FLOAT};
+    device.Command(COMMAND_SET_UNIFORM, 0, &uniform, 0);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     glUseProgram(0);
+}
+
+TEST_F(GlslTest, ShutdownDeletesTheDeviceProgram)
+{
+    const int program = Build(kVertexSource, kFragmentSource);
+    device.Shutdown();
+    ASSERT_EQ(device.Initialize(window, 0, 0), 0);  // the context current again, to ask GL
+    if (!FixedFunctionDriver()) {
+        ASSERT_NE(program, 0);
+        EXPECT_FALSE(glIsProgram(GLuint(program)));
+    }
+    int now = -1;
+    device.GetValue(VALUE_PROGRAM, nullptr, &now);
+    EXPECT_EQ(now, 0);
 }

@@ -28,7 +28,7 @@ protected:
     {
         device.Set2D(0, 0, nullptr);
         device.ClearColor(0, 0, 0, 1);
-        device.SetRenderState(0, 0);
+        device.SetRenderState(RENDER_BLEND, BLEND_REPLACE);
         device.SetColor(1, 1, 1, 1);
     }
     void ExpectArraysOff()
@@ -240,7 +240,7 @@ TEST_F(PrimitiveTest, LetterboxBandsAreBlackOutsideTheRectangle)
                   0)
             << "the picture area is left alone";
         float colour[4];
-        device.GetValue(2, nullptr, colour);
+        device.GetValue(VALUE_CURRENT_COLOR, nullptr, colour);
         EXPECT_EQ(colour[0], 0.0f) << "the colour is left black";
         EXPECT_EQ(colour[3], 1.0f);
     }
@@ -261,7 +261,7 @@ TEST_F(PrimitiveTest, TestTrianglesAndMemoryBuffers)
     EXPECT_EQ(CreateMemoryBuffer(4), 1000);
     FreeMemoryBuffers();
 
-    for (int op : {19, 20}) {
+    for (int op : {COMMAND_DRAW_INDEXED_TRIANGLE, COMMAND_DRAW_INDEXED_TRIANGLE_AGAIN}) {
         BlackView();
         device.SetColor(1, 0, 0, 1);
         device.Command(op, 0, nullptr, 0);
@@ -274,7 +274,7 @@ TEST_F(PrimitiveTest, TestTrianglesAndMemoryBuffers)
     const uint8_t white[4] = {255, 255, 255, 255};
     ASSERT_EQ(device.CreateTexture(10000, 1, 1, white, 0, 0, 0, PF_RGBA), 10000);
     BlackView();
-    device.Command(21, 0, nullptr, 0);
+    device.Command(COMMAND_DRAW_BUFFER_TRIANGLE, 0, nullptr, 0);
     ExpectArraysOff();
     EXPECT_TRUE(g_deviceState.memoryBuffers.empty());
     EXPECT_EQ(CreateMemoryBuffer(8), 1000);

@@ -31,7 +31,7 @@ protected:
     {
         const float point[3] = {x, y, z};
         float clip[2] = {NAN, NAN};
-        EXPECT_TRUE(device.GetValue(3, point, clip));
+        EXPECT_TRUE(device.GetValue(VALUE_PROJECTED_POINT, point, clip));
         return {clip[0], clip[1]};
     }
     void Identity()
@@ -46,7 +46,7 @@ protected:
     {
         device.Set2D(0, 0, nullptr);
         device.ClearColor(0, 0, 0, 1);
-        device.SetRenderState(0, 0);
+        device.SetRenderState(RENDER_BLEND, BLEND_REPLACE);
         device.SetColor(1, 1, 1, 1);
     }
 };
@@ -118,19 +118,19 @@ TEST_F(RenderStateTest, BlendModesGiveTheirColours)
         int mode;
         std::function<float(float s, float d)> blend;
     } rows[] = {
-        {0, [](float s, float) { return s; }},
-        {1, [&](float s, float d) { return s * src[3] + d; }},
-        {2, [](float s, float d) { return s * (1 - d); }},
-        {3, [](float s, float d) { return s * (1 - d) + d; }},
-        {4, [&](float s, float d) { return s * src[3] + d * (1 - src[3]); }},
-        {5, [](float s, float d) { return d * s; }},
+        {BLEND_REPLACE, [](float s, float) { return s; }},
+        {BLEND_ADD, [&](float s, float d) { return s * src[3] + d; }},
+        {BLEND_INVERSE_DESTINATION, [](float s, float d) { return s * (1 - d); }},
+        {BLEND_SCREEN, [](float s, float d) { return s * (1 - d) + d; }},
+        {BLEND_ALPHA, [&](float s, float d) { return s * src[3] + d * (1 - src[3]); }},
+        {BLEND_MULTIPLY, [](float s, float d) { return d * s; }},
         {6, [](float s, float) { return s; }},  // ignored: the replace set before stays
     };
     for (const Row& row : rows) {
         device.Set2D(0, 0, nullptr);
         device.ClearColor(dst[0], dst[1], dst[2], 1);
-        device.SetRenderState(0, 0);
-        device.SetRenderState(0, row.mode);
+        device.SetRenderState(RENDER_BLEND, BLEND_REPLACE);
+        device.SetRenderState(RENDER_BLEND, row.mode);
         device.SetColor(src[0], src[1], src[2], src[3]);
         device.FillRect(0, 0, 8, 8);
         const Rgb got = Frame(device, 640, 480).At(4, 4);
@@ -144,7 +144,7 @@ TEST_F(RenderStateTest, BlendModesGiveTheirColours)
             << "mode " << row.mode << " gave " << got;
     }
     // Unknown kinds change nothing.
-    device.SetRenderState(0, 4);
+    device.SetRenderState(RENDER_BLEND, BLEND_ALPHA);
     device.SetRenderState(4, 1);
     GLint source = 0;
     glGetIntegerv(GL_BLEND_SRC, &source);
@@ -215,27 +215,31 @@ TEST_F(RenderStateTest, PopStateRestoresWhatItsFlagsSelect)
         glGetIntegerv(GL_CULL_FACE_MODE, &s.cull[1]);
         glGetIntegerv(GL_VIEWPORT, s.viewport);
         glGetFloatv(GL_PROJECTION_MATRIX, s.projection);
-        device.GetValue(8, nullptr, &s.filter);
+        device.GetValue(VALUE_FILTER_MODE, nullptr, &s.filter);
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &s.textureFilter);
         return s;
     };
     auto setA = [&]() {
         device.SetColor(0.25f, 0.5f, 0.75f, 1);
-        device.SetRenderState(0, 1);
-        device.SetRenderState(5, 1);
+        device.SetRenderState(RENDER_BLEND, BLEND_ADD);
+        device.SetRenderState(RENDER_CULL, CULL_FRONT);
         device.Set2D(100, 50, nullptr);
-        device.SetRenderState(1, 0);
+        device.SetRenderState(RENDER_FILTER, FILTER_NEAREST);
     };
     auto setB = [&]() {
         device.SetColor(1, 0, 0, 0.5f);
-        device.SetRenderState(0, 5);
-        device.SetRenderState(5, 0);
+        device.SetRenderState(RENDER_BLEND, BLEND_MULTIPLY);
+        device.SetRenderState(RENDER_CULL, CULL_NONE);
         glCullFace(GL_BACK);
         const int rectangle[4] = {5, 6, 25, 46};
         device.Set2D(320, 200, rectangle);
-        device.SetRenderState(1, 1);
+        device.SetRenderState(RENDER_FILTER, FILTER_LINEAR);
     };
-    for (int flags : {0, 1, 2, 4, 8, 16, 32, 1 + 16, 63}) {
+    const int everything = STATE_COLOR | STATE_BLEND | STATE_CULL | STATE_PROJECTION |
+                           STATE_VIEWPORT | STATE_FILTER;
+    for (int flags : {0, int(STATE_COLOR), int(STATE_BLEND), int(STATE_CULL),
+                      int(STATE_PROJECTION), int(STATE_VIEWPORT), int(STATE_FILTER),
+                      STATE_COLOR | STATE_VIEWPORT, everything}) {
         setA();
         const Snapshot a = take();
         device.PushState(flags);
@@ -244,21 +248,21 @@ TEST_F(RenderStateTest, PopStateRestoresWhatItsFlagsSelect)
         device.PopState();
         const Snapshot got = take();
         auto pick = [&](int bit) { return (flags & bit) ? a : b; };
-        EXPECT_EQ(0, memcmp(got.colour, pick(1).colour, sizeof(got.colour))) << "flags " << flags;
-        EXPECT_EQ(0, memcmp(got.blend, pick(2).blend, sizeof(got.blend))) << "flags " << flags;
-        EXPECT_EQ(0, memcmp(got.cull, pick(4).cull, sizeof(got.cull))) << "flags " << flags;
-        EXPECT_EQ(0, memcmp(got.projection, pick(8).projection, sizeof(got.projection)))
+        EXPECT_EQ(0, memcmp(got.colour, pick(STATE_COLOR).colour, sizeof(got.colour))) << "flags " << flags;
+        EXPECT_EQ(0, memcmp(got.blend, pick(STATE_BLEND).blend, sizeof(got.blend))) << "flags " << flags;
+        EXPECT_EQ(0, memcmp(got.cull, pick(STATE_CULL).cull, sizeof(got.cull))) << "flags " << flags;
+        EXPECT_EQ(0, memcmp(got.projection, pick(STATE_PROJECTION).projection, sizeof(got.projection)))
             << "flags " << flags;
-        EXPECT_EQ(0, memcmp(got.viewport, pick(16).viewport, sizeof(got.viewport)))
+        EXPECT_EQ(0, memcmp(got.viewport, pick(STATE_VIEWPORT).viewport, sizeof(got.viewport)))
             << "flags " << flags;
-        EXPECT_EQ(got.filter, pick(32).filter) << "flags " << flags;
-        EXPECT_EQ(got.textureFilter, pick(32).textureFilter) << "flags " << flags;
+        EXPECT_EQ(got.filter, pick(STATE_FILTER).filter) << "flags " << flags;
+        EXPECT_EQ(got.textureFilter, pick(STATE_FILTER).textureFilter) << "flags " << flags;
     }
     EXPECT_TRUE(g_deviceState.stateStack->states.empty());
 
     // The projection comes back in whatever matrix mode is current.
     glMatrixMode(GL_MODELVIEW);
-    device.PushState(8);
+    device.PushState(STATE_PROJECTION);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glMatrixMode(GL_TEXTURE);
@@ -270,18 +274,18 @@ TEST_F(RenderStateTest, PopStateRestoresWhatItsFlagsSelect)
 
     // Records nest, and an empty stack pops nothing.
     device.SetColor(0, 0, 1, 1);
-    device.PushState(1);
+    device.PushState(STATE_COLOR);
     device.SetColor(0, 1, 0, 1);
-    device.PushState(1);
+    device.PushState(STATE_COLOR);
     device.SetColor(1, 1, 1, 1);
     device.PopState();
     float colour[4];
-    device.GetValue(2, nullptr, colour);
+    device.GetValue(VALUE_CURRENT_COLOR, nullptr, colour);
     EXPECT_EQ(colour[1], 1.0f);
     EXPECT_EQ(colour[2], 0.0f);
     device.PopState();
     device.PopState();
-    device.GetValue(2, nullptr, colour);
+    device.GetValue(VALUE_CURRENT_COLOR, nullptr, colour);
     EXPECT_EQ(colour[2], 1.0f);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
@@ -317,19 +321,19 @@ TEST_F(RenderStateTest, TransformsMoveProjectedPoints)
         {"op 4 (100, 50) is ortho(-50, 50, -25, 25)",
          [&] {
              float size[2] = {100, 50};
-             device.Command(4, 0, size, 0);
+             device.Command(COMMAND_MULTIPLY_ORTHO, 0, size, 0);
          },
          {50, 25}, {1, 1}},
         {"op 4 lower corner",
          [&] {
              float size[2] = {100, 50};
-             device.Command(4, 0, size, 0);
+             device.Command(COMMAND_MULTIPLY_ORTHO, 0, size, 0);
          },
          {-50, -25}, {-1, -1}},
         {"op 5 loads the identity",
          [&] {
              device.ApplyScale(4, 4, 4);
-             device.Command(5, 0, nullptr, 0);
+             device.Command(COMMAND_LOAD_IDENTITY, 0, nullptr, 0);
          },
          {0.2f, 0.5f}, {0.2f, 0.5f}},
     };
@@ -345,7 +349,7 @@ TEST_F(RenderStateTest, TransformsMoveProjectedPoints)
 TEST_F(RenderStateTest, CommandOpsSetTheirState)
 {
     int mask[4] = {1, 0, 1, 0};
-    device.Command(0, 0, mask, 0);
+    device.Command(COMMAND_COLOR_MASK, 0, mask, 0);
     GLboolean colourMask[4];
     glGetBooleanv(GL_COLOR_WRITEMASK, colourMask);
     EXPECT_TRUE(colourMask[0]);
@@ -353,22 +357,22 @@ TEST_F(RenderStateTest, CommandOpsSetTheirState)
     EXPECT_TRUE(colourMask[2]);
     EXPECT_FALSE(colourMask[3]);
     int all[4] = {1, 1, 1, 1};
-    device.Command(0, 0, all, 0);
+    device.Command(COMMAND_COLOR_MASK, 0, all, 0);
 
     float envColour[4] = {0.5f, 0.25f, 0, 1};
-    device.Command(1, 1, envColour, 0);
+    device.Command(COMMAND_TEXTURE_ENV, 1, envColour, 0);
     GLint envMode = 0;
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &envMode);
     EXPECT_EQ(envMode, GL_ADD);
     float gotColour[4];
     glGetTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, gotColour);
     EXPECT_FLOAT_EQ(gotColour[1], 0.25f);
-    device.Command(1, 0, nullptr, 0);
+    device.Command(COMMAND_TEXTURE_ENV, 0, nullptr, 0);
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &envMode);
     EXPECT_EQ(envMode, GL_MODULATE);
 
     float frustum[6] = {-1, 1, -2, 2, 1, 10};
-    device.Command(2, 0, frustum, 0);
+    device.Command(COMMAND_FRUSTUM, 0, frustum, 0);
     float projection[16];
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     EXPECT_FLOAT_EQ(projection[0], 1.0f);    // 2n / (r - l)
@@ -378,21 +382,21 @@ TEST_F(RenderStateTest, CommandOpsSetTheirState)
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     EXPECT_EQ(mode, GL_MODELVIEW);
     float badFrustum[6] = {-1, 1, -1, 1, 0, 10};  // near 0: GL would refuse it
-    device.Command(2, 0, badFrustum, 0);
+    device.Command(COMMAND_FRUSTUM, 0, badFrustum, 0);
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     EXPECT_FLOAT_EQ(projection[0], 1.0f);
     EXPECT_FLOAT_EQ(projection[11], 0.0f) << "identity";
 
     int viewport[4] = {3, 4, 50, 60};
-    device.Command(3, 0, viewport, 0);
+    device.Command(COMMAND_VIEWPORT, 0, viewport, 0);
     EXPECT_EQ(Viewport(), (std::vector<int>{3, 4, 50, 60}));
     int badViewport[4] = {0, 0, -5, 10};
-    device.Command(3, 0, badViewport, 0);
+    device.Command(COMMAND_VIEWPORT, 0, badViewport, 0);
     EXPECT_EQ(Viewport(), (std::vector<int>{3, 4, 50, 60}));
 
     float depth = 0.75f;
     device.ClearDepth(1.0f);
-    device.Command(8, 0, &depth, 0);
+    device.Command(COMMAND_SET_CLEAR_DEPTH, 0, &depth, 0);
     float clearValue = 0;
     glGetFloatv(GL_DEPTH_CLEAR_VALUE, &clearValue);
     EXPECT_FLOAT_EQ(clearValue, 0.75f);
@@ -400,16 +404,20 @@ TEST_F(RenderStateTest, CommandOpsSetTheirState)
     glReadPixels(1, 1, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &stored);
     EXPECT_NEAR(stored, 1.0f, 1e-4) << "op 8 clears nothing";
 
-    device.Command(10, 1, nullptr, 0);
+    device.Command(COMMAND_WIREFRAME, 1, nullptr, 0);
     GLint polygon[2];
     glGetIntegerv(GL_POLYGON_MODE, polygon);
     EXPECT_EQ(polygon[0], GL_LINE);
-    device.Command(10, 0, nullptr, 0);
+    device.Command(COMMAND_WIREFRAME, 0, nullptr, 0);
     glGetIntegerv(GL_POLYGON_MODE, polygon);
     EXPECT_EQ(polygon[0], GL_FILL);
 
     // Ops without an action, and ops whose data is missing, do nothing.
-    for (int op : {9, 11, 14, 18, 22, -1, 0, 2, 3, 4, 7, 8, 12, 15, 16, 17})
+    for (int op : {9, 11, 14, 18, 22, -1, int(COMMAND_COLOR_MASK), int(COMMAND_FRUSTUM),
+                   int(COMMAND_VIEWPORT), int(COMMAND_MULTIPLY_ORTHO), int(COMMAND_CREATE_TARGET),
+                   int(COMMAND_SET_CLEAR_DEPTH), int(COMMAND_BUILD_PROGRAM),
+                   int(COMMAND_USE_PROGRAM), int(COMMAND_SET_UNIFORM),
+                   int(COMMAND_SET_ATTRIBUTE)})
         EXPECT_EQ(device.Command(op, 1, nullptr, 0), 0) << "op " << op;
     EXPECT_EQ(Viewport(), (std::vector<int>{3, 4, 50, 60}));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
@@ -426,21 +434,21 @@ TEST_F(RenderStateTest, SetRenderStateSetsFilterWrapAndCulling)
         glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
         return value;
     };
-    device.SetRenderState(1, 1);
+    device.SetRenderState(RENDER_FILTER, FILTER_LINEAR);
     EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-    device.SetRenderState(1, 7);
+    device.SetRenderState(RENDER_FILTER, 7);
     int filter = 0;
-    device.GetValue(8, nullptr, &filter);
+    device.GetValue(VALUE_FILTER_MODE, nullptr, &filter);
     EXPECT_EQ(filter, 7) << "stored";
     EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR) << "but no filter set";
-    device.SetRenderState(1, 0);
+    device.SetRenderState(RENDER_FILTER, FILTER_NEAREST);
     EXPECT_EQ(parameter(GL_TEXTURE_MAG_FILTER), GL_NEAREST);
-    device.SetRenderState(2, 1);
-    device.SetRenderState(3, 1);
+    device.SetRenderState(RENDER_WRAP_S, WRAP_CLAMP);
+    device.SetRenderState(RENDER_WRAP_T, WRAP_CLAMP);
     EXPECT_EQ(parameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
     EXPECT_EQ(parameter(GL_TEXTURE_WRAP_T), GL_CLAMP);
-    device.SetRenderState(3, 0);
-    device.SetRenderState(2, 2);  // no such wrap value
+    device.SetRenderState(RENDER_WRAP_T, WRAP_REPEAT);
+    device.SetRenderState(RENDER_WRAP_S, 2);  // no such wrap value
     EXPECT_EQ(parameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
     EXPECT_EQ(parameter(GL_TEXTURE_WRAP_T), GL_REPEAT);
 
@@ -448,11 +456,16 @@ TEST_F(RenderStateTest, SetRenderStateSetsFilterWrapAndCulling)
     struct Row {
         int value;
         bool clockwiseDrawn, counterDrawn;
-    } rows[] = {{1, false, true}, {2, true, false}, {0, true, true}, {3, true, true}};
+    } rows[] = {
+        {CULL_FRONT, false, true},
+        {CULL_BACK, true, false},
+        {CULL_NONE, true, true},
+        {3, true, true},  // no such cull mode: culling stays off
+    };
     for (const Row& row : rows) {
         BlackView();
-        device.SetRenderState(5, 0);
-        device.SetRenderState(5, row.value);
+        device.SetRenderState(RENDER_CULL, CULL_NONE);
+        device.SetRenderState(RENDER_CULL, row.value);
         device.FillTriangle(0, 0, 10, 0, 0, 10);
         device.FillTriangle(20, 0, 20, 10, 30, 0);
         const Frame frame(device, 640, 480);

@@ -50,7 +50,7 @@ protected:
     {
         const int rectangle[4] = {0, 0, w, h};
         device.Set2D(w, h, rectangle);
-        device.SetRenderState(0, 0);
+        device.SetRenderState(RENDER_BLEND, BLEND_REPLACE);
         device.SetColor(1, 1, 1, 1);
     }
 };
@@ -69,7 +69,7 @@ TEST_F(TextureTest, CreateTextureStoresRecordsAtTheirIndexes)
 
     int name = 0;
     const int five = 5;
-    ASSERT_TRUE(device.GetValue(4, &five, &name));
+    ASSERT_TRUE(device.GetValue(VALUE_TEXTURE_NAME, &five, &name));
     EXPECT_NE(name, 0);
     EXPECT_TRUE(glIsTexture(GLuint(name)));
     int w = 0, h = 0, uw = 0, uh = 0;
@@ -131,7 +131,7 @@ TEST_F(TextureTest, UploadsEachFormatRowByRow)
         const std::vector<uint8_t> texels = ReadTexels(device, index);
         if (row.texels.empty()) {
             int name = 0;
-            device.GetValue(4, &index, &name);
+            device.GetValue(VALUE_TEXTURE_NAME, &index, &name);
             glBindTexture(GL_TEXTURE_2D, GLuint(name));
             GLint width = -1;
             glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
@@ -159,7 +159,7 @@ TEST_F(TextureTest, MissingIndexesUseTheCheckerboard)
     EXPECT_FALSE(device.HasTexture(9));
     int name = -1;
     const int nine = 9;
-    device.GetValue(4, &nine, &name);
+    device.GetValue(VALUE_TEXTURE_NAME, &nine, &name);
     EXPECT_EQ(name, 0) << "code 4 reports no fallback";
 
     std::vector<uint8_t> texels = ReadTexels(device, 9);
@@ -193,8 +193,8 @@ TEST_F(TextureTest, DeleteTextureDeletesOneOrAll)
     ASSERT_EQ(device.CreateTexture(2, 1, 1, pixel, 0, 0, 0, PF_RGBA), 2);
     int one = 0, two = 0;
     const int indexes[2] = {1, 2};
-    device.GetValue(4, &indexes[0], &one);
-    device.GetValue(4, &indexes[1], &two);
+    device.GetValue(VALUE_TEXTURE_NAME, &indexes[0], &one);
+    device.GetValue(VALUE_TEXTURE_NAME, &indexes[1], &two);
 
     device.BeginTextured(2);
     device.EndTextured();
@@ -229,8 +229,8 @@ TEST_F(TextureTest, BindForDrawingTrustsItsCacheOnlyWhileGlAgrees)
 
     int name = 0;
     const int two = 2;
-    device.GetValue(4, &two, &name);
-    device.SetRenderState(1, 1);
+    device.GetValue(VALUE_TEXTURE_NAME, &two, &name);
+    device.SetRenderState(RENDER_FILTER, FILTER_LINEAR);
     device.BeginTextured(2);
     device.EndTextured();
     EXPECT_TRUE(device.GetBoundTextureSize(&w, &h));
@@ -241,7 +241,7 @@ TEST_F(TextureTest, BindForDrawingTrustsItsCacheOnlyWhileGlAgrees)
     EXPECT_EQ(BoundTextureParameter(GL_TEXTURE_MAG_FILTER), GL_LINEAR) << "the device filter";
 
     // While GL still has it bound, a second bind changes nothing: a clamp set now stays.
-    device.SetRenderState(2, 1);
+    device.SetRenderState(RENDER_WRAP_S, WRAP_CLAMP);
     device.BeginTextured(2);
     device.EndTextured();
     EXPECT_EQ(BoundTextureParameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
@@ -253,8 +253,8 @@ TEST_F(TextureTest, BindForDrawingTrustsItsCacheOnlyWhileGlAgrees)
     EXPECT_EQ(BoundTextureParameter(GL_TEXTURE_WRAP_S), GL_REPEAT);
 
     // Op 6 forgets the cache, so a bind after it is real as well.
-    device.SetRenderState(2, 1);
-    device.Command(6, 0, nullptr, 0);
+    device.SetRenderState(RENDER_WRAP_S, WRAP_CLAMP);
+    device.Command(COMMAND_FORGET_TEXTURE, 0, nullptr, 0);
     EXPECT_FALSE(device.GetBoundTextureSize(nullptr, nullptr));
     device.BeginTextured(2);
     device.EndTextured();
@@ -271,11 +271,11 @@ TEST_F(TextureTest, BindForDrawingTrustsItsCacheOnlyWhileGlAgrees)
 TEST_F(TextureTest, FramebufferTargetsTakeDrawingAndCanBeDrawnAndRead)
 {
     int available = 0;
-    ASSERT_TRUE(device.GetValue(13, nullptr, &available));
+    ASSERT_TRUE(device.GetValue(VALUE_HAS_FRAMEBUFFERS, nullptr, &available));
     ASSERT_EQ(available, 1) << "Mesa offers framebuffer objects in every setting";
 
     int data[3] = {3, 16, 8};
-    EXPECT_EQ(device.Command(7, 0, data, 0), 3);
+    EXPECT_EQ(device.Command(COMMAND_CREATE_TARGET, 0, data, 0), 3);
     int w = 0, h = 0, uw = 0, uh = 0;
     EXPECT_TRUE(device.GetTextureInfo(3, &w, &h, &uw, &uh));
     EXPECT_EQ(w, 16);
@@ -291,7 +291,7 @@ TEST_F(TextureTest, FramebufferTargetsTakeDrawingAndCanBeDrawnAndRead)
     device.SetColor(1, 0, 0, 1);
     device.FillRect(0, 0, 4, 2);
     int open = -1;
-    device.GetValue(12, nullptr, &open);
+    device.GetValue(VALUE_TARGET_OPEN, nullptr, &open);
     EXPECT_EQ(open, 0) << "framebuffer targets use no stack";
     device.UnbindRenderTarget();
 
@@ -324,9 +324,9 @@ TEST_F(TextureTest, FramebufferTargetsTakeDrawingAndCanBeDrawnAndRead)
 
     // Refused: a negative index, an empty size.
     data[0] = -1;
-    EXPECT_EQ(device.Command(7, 0, data, 0), 0);
+    EXPECT_EQ(device.Command(COMMAND_CREATE_TARGET, 0, data, 0), 0);
     int empty[3] = {4, 0, 8};
-    EXPECT_EQ(device.Command(7, 0, empty, 0), 0);
+    EXPECT_EQ(device.Command(COMMAND_CREATE_TARGET, 0, empty, 0), 0);
     EXPECT_FALSE(device.HasTexture(4));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
@@ -361,10 +361,11 @@ TEST_F(TextureTest, CopyBackTargetsNestAndCopyInnermostFirst)
 {
     HideFramebufferObjects(true);
     int available = -1;
-    device.GetValue(13, nullptr, &available);
+    device.GetValue(VALUE_HAS_FRAMEBUFFERS, nullptr, &available);
     EXPECT_EQ(available, 0);
     int data[3] = {6, 8, 8};
-    EXPECT_EQ(device.Command(7, 0, data, 0), 0) << "no framebuffer targets without the objects";
+    EXPECT_EQ(device.Command(COMMAND_CREATE_TARGET, 0, data, 0), 0)
+        << "no framebuffer targets without the objects";
     EXPECT_FALSE(device.HasTexture(6));
 
     std::vector<uint8_t> pixels(8 * 8 * 4, 0);
@@ -373,18 +374,18 @@ TEST_F(TextureTest, CopyBackTargetsNestAndCopyInnermostFirst)
     View(64, 64);
     int open = -1;
     device.BindRenderTarget(3);
-    device.GetValue(12, nullptr, &open);
+    device.GetValue(VALUE_TARGET_OPEN, nullptr, &open);
     EXPECT_EQ(open, 1);
     device.ClearColor(1, 0, 0, 1);
     device.BindRenderTarget(4);
     device.ClearColor(0, 1, 0, 1);
     device.UnbindRenderTarget();  // into 4: green
-    device.GetValue(12, nullptr, &open);
+    device.GetValue(VALUE_TARGET_OPEN, nullptr, &open);
     EXPECT_EQ(open, 1);
     device.ClearColor(0, 0, 1, 1);
     device.FillRect(0, 0, 64, 64);
     device.UnbindRenderTarget();  // into 3: blue
-    device.GetValue(12, nullptr, &open);
+    device.GetValue(VALUE_TARGET_OPEN, nullptr, &open);
     EXPECT_EQ(open, 0);
     device.UnbindRenderTarget();  // empty stack: nothing
 

@@ -79,16 +79,15 @@ wait_for_size() {  # window, expected size; waits up to 5 s, else prints the siz
 title() { xdotool getwindowname "$id"; }
 
 # Keys act only while the window has the focus: focus it before each press.
-# Keys are polled once per frame. 1, 2, 3 and S sleep 200 ms after acting, so a
-# 100 ms press acts once; Left and Right sleep only 20 ms, so they get short
-# taps and the title is read back after each.
+# Keys are polled once per frame, and a key that two frames see down acts twice.
+# 1, 2, 3 and S sleep 200 ms after acting, so a 100 ms press acts once; Left and
+# Right sleep 20 ms, and frames are at least 36 ms apart, so a 30 ms tap acts at
+# most once. Down and up go in one xdotool run, so the hold is what is asked for,
+# without the start of a second xdotool process in between.
 focus() { timeout 2 xdotool windowfocus --sync "$id" >/dev/null 2>&1 || true; }
 focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$id" ]; }
-press() {
-  focus
-  xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; sleep 0.05
-}
-tap() { focus; xdotool keydown "$1"; sleep 0.03; xdotool keyup "$1"; }
+press() { focus; xdotool keydown "$1" sleep 0.1 keyup "$1"; }
+tap() { focus; xdotool keydown "$1" sleep 0.03 keyup "$1"; }
 
 wait_for_title_change() {  # previous title; up to 2 s
   for _ in $(seq 1 100); do
@@ -98,18 +97,20 @@ wait_for_title_change() {  # previous title; up to 2 s
   return 1
 }
 
-set_glow() {  # R G B LEVEL, through the keys, checked in the title
+# Sets the glow R G B LEVEL through the keys and returns once the title shows it. A key
+# that a slow machine holds across two frames acts twice; callers that must be sure
+# read the title again after their next step (as snap_and_check does).
+# With program_log set (the file the program's standard output goes to), it records
+# in key_log_before the number of log lines before the last key it pressed, and in
+# key_log_after the number when the title first showed that key's effect.
+set_glow() {  # R G B LEVEL
   local want="R$1 G$2 B$3 LEVEL=$4" t r g b level
   for _ in $(seq 1 200); do
     t="$(title)"
-    if [ "$t" = "$want" ]; then
-      # A tap seen by two frames acts twice: settle, then look again.
-      sleep 0.3
-      [ "$(title)" = "$want" ] && return 0
-      continue
-    fi
+    [ "$t" = "$want" ] && return 0
     [[ "$t" =~ ^R([01])\ G([01])\ B([01])\ LEVEL=([0-9]+)$ ]] || fail "title is '$t'"
     r="${BASH_REMATCH[1]}"; g="${BASH_REMATCH[2]}"; b="${BASH_REMATCH[3]}"; level="${BASH_REMATCH[4]}"
+    [ -n "${program_log:-}" ] && key_log_before="$(line_count "$program_log")"
     if [ "$r" != "$1" ]; then press 1
     elif [ "$g" != "$2" ]; then press 2
     elif [ "$b" != "$3" ]; then press 3
@@ -117,24 +118,64 @@ set_glow() {  # R G B LEVEL, through the keys, checked in the title
     else tap Right
     fi
     wait_for_title_change "$t" || true
+    [ -n "${program_log:-}" ] && key_log_after="$(line_count "$program_log")"
   done
   fail "could not set the glow to '$want' (title '$(title)')"
 }
 
-# Runs the command again every 50 ms until it succeeds; status 1 when it has
-# not after $1 seconds.
-wait_until() {
-  local tries=$(( $1 * 20 ))
+# ---- waiting for what the program shows: each wait has a deadline in seconds and
+# ---- returns 1 when it passes, so that the caller fails with its own message.
+
+# Runs command... every 50 ms until it succeeds; 1 when seconds have passed first.
+wait_until() {  # seconds, command...
+  local deadline=$((SECONDS + $1))
   shift
-  for _ in $(seq 1 "$tries"); do
-    "$@" && return 0
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
     sleep 0.05
   done
-  "$@"
+}
+
+line_count() {  # file; its number of lines (0 when it does not exist)
+  if [ -e "$1" ]; then wc -l < "$1"; else echo 0; fi
+}
+
+# Lines of file after its first `skip` lines that match the extended regular expression.
+count_matches_after() {  # file, skip, pattern
+  tail -n +"$(($2 + 1))" "$1" 2>/dev/null | grep -cE -- "$3" || true
+}
+
+has_matches_after() {  # file, skip, pattern, count
+  [ "$(count_matches_after "$1" "$2" "$3")" -ge "$4" ]
+}
+
+# Waits until the file holds a line that matches the pattern, after its first skip lines.
+wait_for_line() {  # file, pattern, seconds[, skip]
+  wait_until "$3" has_matches_after "$1" "${4:-0}" "$2" 1
+}
+
+# Waits until count lines after the first skip lines of the file match the pattern.
+wait_for_lines() {  # file, skip, pattern, count, seconds
+  wait_until "$5" has_matches_after "$1" "$2" "$3" "$4"
 }
 
 title_is() { [ "$(title)" = "$1" ]; }
-wait_for_title() { wait_until 5 title_is "$1"; }  # exact title; up to 5 s
+wait_for_title() {  # exact title[, seconds (default 5)]; acts on the window $id
+  wait_until "${2:-5}" title_is "$1"
+}
+
+# A complete file: a PNG once its closing IEND chunk is written, anything else once not empty.
+file_complete() {  # name
+  [ -s "$1" ] || return 1
+  case "$1" in
+    *.png) [ "$(tail -c 12 "$1" | head -c 8 | tail -c 4)" = IEND ] ;;
+    *) return 0 ;;
+  esac
+}
+
+wait_for_file() {  # name[, seconds (default 6)]
+  wait_until "${2:-6}" file_complete "$1"
+}
 
 # The file has more than $2 lines.
-more_lines_than() { [ "$(wc -l < "$1")" -gt "$2" ]; }
+more_lines_than() { [ "$(line_count "$1")" -gt "$2" ]; }

@@ -106,11 +106,11 @@ protected:
     // The lookup's result with the log lines it wrote.
     static int FindLogged(const std::string& path, const char* name, std::string* log)
     {
-        testing::internal::CaptureStdout();
-        OxHolder<OxFile> file(new OxAnsiFile(std::fopen(path.c_str(), "rb")));
-        const int result = FindArchiveMember(file.get(), name);
-        std::fflush(stdout);
-        *log = testing::internal::GetCapturedStdout();
+        int result = -1;
+        *log = StdoutOf([&] {
+            OxHolder<OxFile> file(new OxAnsiFile(std::fopen(path.c_str(), "rb")));
+            result = FindArchiveMember(file.get(), name);
+        });
         return result;
     }
 
@@ -337,6 +337,7 @@ TEST_F(ArchiveTest, EveryBitFlipEndsCleanly)
 
 TEST_F(ArchiveTest, ArchiveRootsResolveToMembersThatDoNotOpen)
 {
+    ScopedSearchRoots roots;
     ScopedCurrentDir cwd(dir.path());
     Write(Build({{"wall.png", "w"}, {"both.png", "b"}}), "pics.zip");
     Write(Build({{"sky.png", "s", kPackMemberSignature}, {"both.png", "b", kPackMemberSignature}}),

@@ -18,41 +18,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// An OxFile over bytes in memory; `size` may claim more bytes than it holds.
-class MemoryFile : public OxFile {
-public:
-    explicit MemoryFile(Bytes bytes, long size = -1)
-        : bytes_(std::move(bytes)), size_(size >= 0 ? size : long(bytes_.size()))
-    {
-    }
-
-    int Read(void* buffer, int byteCount) override
-    {
-        const long left = std::max(0L, long(bytes_.size()) - position_);
-        const long count = std::min(left, long(std::max(byteCount, 0)));
-        if (count > 0)
-            std::memcpy(buffer, bytes_.data() + position_, size_t(count));
-        position_ += count;
-        return int(count);
-    }
-    int Write(const void*, int) override { return 0; }
-    int Seek(int offset, int origin) override
-    {
-        const long base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? position_ : size_;
-        if (base + offset < 0)
-            return -1;
-        position_ = base + offset;
-        return 0;
-    }
-    int Tell() override { return position_ > INT_MAX ? -1 : int(position_); }
-    int GetSize() override { return int(size_); }
-
-private:
-    Bytes bytes_;
-    long size_;
-    long position_ = 0;
-};
-
 // A file that cannot tell its position, like a pipe.
 class UnseekableFile : public MemoryFile {
 public:
@@ -62,13 +27,8 @@ public:
 
 OxSurface* ReadJpegFile(const std::string& name)
 {
-    std::FILE* stream = std::fopen(TestdataPath("jpeg/" + name).c_str(), "rb");
-    if (stream == nullptr) {
-        ADD_FAILURE() << "cannot open " << name;
-        return nullptr;
-    }
-    OxHolder<OxFile> file(new OxAnsiFile(stream));
-    return ReadJpeg(file.get());
+    OxHolder<OxFile> file(OpenTestdataFile("jpeg/" + name));
+    return file ? ReadJpeg(file.get()) : nullptr;
 }
 
 OxSurface* Decode(const Bytes& bytes)
@@ -81,20 +41,6 @@ Bytes JpegBytes(const std::string& name)
     Bytes bytes = ReadWholeFile(TestdataPath("jpeg/" + name));
     EXPECT_FALSE(bytes.empty()) << name;
     return bytes;
-}
-
-uint64_t Fnv1a(const uint8_t* bytes, size_t count)
-{
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (size_t i = 0; i < count; ++i)
-        hash = (hash ^ bytes[i]) * 0x100000001b3ull;
-    return hash;
-}
-
-std::string FinishCapture()
-{
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
 }
 
 bool Contains(const std::string& text, const std::string& word)

@@ -17,38 +17,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// An OxFile over bytes in memory, for inputs built by the tests.
-class MemoryFile : public OxFile {
-public:
-    explicit MemoryFile(Bytes bytes) : bytes_(std::move(bytes)) {}
-
-    int Read(void* buffer, int byteCount) override
-    {
-        const size_t left = position_ < bytes_.size() ? bytes_.size() - position_ : 0;
-        const size_t count = std::min(left, size_t(std::max(byteCount, 0)));
-        if (count > 0)
-            std::memcpy(buffer, bytes_.data() + position_, count);
-        position_ += count;
-        return int(count);
-    }
-    int Write(const void*, int) override { return 0; }
-    int Seek(int offset, int origin) override
-    {
-        const long base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? long(position_)
-                                                                       : long(bytes_.size());
-        if (base + offset < 0)
-            return -1;
-        position_ = size_t(base + offset);
-        return 0;
-    }
-    int Tell() override { return int(position_); }
-    int GetSize() override { return int(bytes_.size()); }
-
-private:
-    Bytes bytes_;
-    size_t position_ = 0;
-};
-
 OxSurface* ReadPngBytes(const Bytes& bytes)
 {
     OxHolder<OxFile> file(new MemoryFile(bytes));
@@ -58,13 +26,8 @@ OxSurface* ReadPngBytes(const Bytes& bytes)
 // Reads a suite file through a real file stream.
 OxSurface* ReadSuiteFile(const std::string& name)
 {
-    std::FILE* stream = std::fopen(TestdataPath("pngsuite/" + name).c_str(), "rb");
-    if (stream == nullptr) {
-        ADD_FAILURE() << "cannot open " << name;
-        return nullptr;
-    }
-    OxHolder<OxFile> file(new OxAnsiFile(stream));
-    return ReadPng(file.get());
+    OxHolder<OxFile> file(OpenTestdataFile("pngsuite/" + name));
+    return file ? ReadPng(file.get()) : nullptr;
 }
 
 Bytes SuiteBytes(const std::string& name)
@@ -96,14 +59,6 @@ Bytes Colours(const OxSurface& surface)
         }
     }
     return out;
-}
-
-uint64_t Fnv1a(const Bytes& bytes)
-{
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (uint8_t b : bytes)
-        hash = (hash ^ b) * 0x100000001b3ull;
-    return hash;
 }
 
 void PutBe32(Bytes& out, uint32_t value)
@@ -181,26 +136,12 @@ size_t EndOfLastIdat(const Bytes& png)
     return end;
 }
 
-size_t Count(const std::string& text, const std::string& word)
-{
-    size_t count = 0;
-    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
-        ++count;
-    return count;
-}
-
 // A surface whose store matches its size and format.
 bool IsWhole(const OxSurface& surface)
 {
     return surface.width <= kMaxPictureSide && surface.height <= kMaxPictureSide &&
            surface.pitch == surface.width * BytesPerPixel(surface.format) &&
            surface.pixelStore.size() == size_t(surface.pitch) * size_t(surface.height);
-}
-
-std::string FinishCapture()
-{
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
 }
 
 }  // namespace
@@ -608,8 +549,8 @@ TEST(PngReadTest, TruncatedFilesGiveNullWithReadError)
         const std::string log = FinishCapture();
         EXPECT_EQ(wrong, std::vector<size_t>());
         // Every cut past the signature fails on the short read, one line each.
-        EXPECT_EQ(Count(log, "PNG_READ_ERROR"), end - 8);
-        EXPECT_EQ(Count(log, "\n"), end - 8);
+        EXPECT_EQ(CountOf(log, "PNG_READ_ERROR"), int(end - 8));
+        EXPECT_EQ(CountOf(log, "\n"), int(end - 8));
     }
 }
 
@@ -694,8 +635,8 @@ TEST(PngReadTest, OversizedPicturesAreRefused)
                 ReadPngBytes(MakePng(size.first, size.second, 8, colorType, {}, Bytes(64, 0))));
             const std::string log = FinishCapture();
             EXPECT_FALSE(surface);
-            EXPECT_EQ(Count(log, "PICTURE_TOO_LARGE"), 1u) << log;
-            EXPECT_EQ(Count(log, "\n"), 1u) << log;
+            EXPECT_EQ(CountOf(log, "PICTURE_TOO_LARGE"), 1) << log;
+            EXPECT_EQ(CountOf(log, "\n"), 1) << log;
         }
     }
     // libpng itself refuses sides past 2^31 - 1.

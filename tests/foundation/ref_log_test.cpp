@@ -6,6 +6,7 @@
 
 #include "foundation/log.h"
 #include "foundation/ref.h"
+#include "test_support.h"
 
 namespace {
 
@@ -45,14 +46,6 @@ TEST(OxRef, HolderReleasesOnEveryWayOut)
     EXPECT_EQ(3, destroyed);
 }
 
-std::string CaptureLog(void (*emit)())
-{
-    testing::internal::CaptureStdout();
-    emit();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
-
 TEST(LogMessage, LineFormat)
 {
     struct {
@@ -66,7 +59,7 @@ TEST(LogMessage, LineFormat)
         {[] { LogMessage(1, "src/glhelp", LOG_VERBOSE, "%s=%d", "x", -4); }, "src/glhelp[1]: x=-4\n"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.expected, CaptureLog(c.emit));
+        EXPECT_EQ(c.expected, StdoutOf(c.emit));
 }
 
 }  // namespace

@@ -2,9 +2,10 @@
  *
  * Usage: xdnd_drop [--timeout SECONDS] [--vanish] WINDOW_ID FILE...
  * Sends the files as one text/uri-list drop onto the window's centre and waits
- * for the target to finish. --vanish quits right after the drop without ever
- * answering, as a drag source that died would. Exit status 0 when the target
- * read the files, 1 on a refusal or timeout, 2 on bad usage.
+ * for the target to finish. --vanish destroys its window before the first
+ * message and quits right after the drop, as a drag source that died would.
+ * Exit status 0 when the target read the files, 1 on a refusal or timeout, 2 on
+ * bad usage.
  */
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -215,12 +216,15 @@ int main(int argc, char** argv)
                               attributes.height / 2, &x, &y, &child);
 
     if (vanish) {
+        /* The source window is gone before the target reads the first message, so every
+         * answer the target sends to it meets a window that no longer exists. */
         XSetSelectionOwner(s.display, s.selection, s.source, CurrentTime);
+        XDestroyWindow(s.display, s.source);
+        XSync(s.display, False);
         SendMessage(&s, s.enter, version << 24, (long)s.uriList, None, None);
         SendMessage(&s, s.position, 0, ((long)x << 16) | (y & 0xFFFF), CurrentTime,
                     (long)s.actionCopy);
         SendMessage(&s, s.drop, 0, CurrentTime, 0, 0);
-        XDestroyWindow(s.display, s.source);
         XCloseDisplay(s.display);
         free(list);
         return 0;
