@@ -19,6 +19,7 @@
 #include "foundation/ref.h"
 #include "foundation/surface.h"
 #include "src/glhelp.h"
+#include "src/snapshot.h"
 #include "src/wallpaper.h"
 
 std::recursive_mutex g_appLock;
@@ -61,7 +62,7 @@ void TellUser(const char* format, ...)
 
 // ---- the application object ----
 
-CLumaApp::CLumaApp(WindowHandle hwnd) : hwnd(hwnd)
+CLumaApp::CLumaApp(WindowHandle hwnd) : hwnd(hwnd), snapshots(new CSnapshotWriter())
 {
     LockGuard lock(g_appLock);
 }
@@ -185,6 +186,8 @@ bool CLumaApp::LoadPicture(const char* picturePath)
             OxReleaseAndClear(source);
             source = rgba;
             UploadWall(source);
+            if (std::strcmp(path, picturePath) != 0)
+                panX = panY = 0;  // a new picture starts at its top left corner
             // Reload passes path itself, so source and destination may be the same.
             std::memmove(path, picturePath, length + 1);
             pictureWidth = source->width;
@@ -213,8 +216,8 @@ void CLumaApp::Reload(int width, int height)
     ++g_reloadDepth;
     {
         LockGuard lock(g_appLock);
-        viewWidth = width / 2 * 2;
-        viewHeight = height / 2 * 2;
+        viewWidth = width;
+        viewHeight = height;
         // The wall stays until a new one is made: a read that fails keeps the picture shown.
         Invalidate();
         {
@@ -284,6 +287,8 @@ const Control kControls[] = {
     {0x32, false, [](CLumaApp*) { g_weightG = Toggled(g_weightG); }},
     {0x33, false, [](CLumaApp*) { g_weightB = Toggled(g_weightB); }},
     {0x53, false, [](CLumaApp*) { g_snapshotRequested = true; }},
+    // F: fit the whole picture to the window, or back to one texel per pixel.
+    {0x46, false, [](CLumaApp* app) { app->ToggleFit(); }},
 };
 
 const Control* FindControl(int virtualKey)
@@ -394,34 +399,29 @@ void CLumaApp::RunGlowPass()
 
 // ---- frame drawing and snapshots ----
 
-namespace {
-
-// The lowest "snapshot%d.png" that names nothing yet, a directory or a
-// dangling link included; false when every number is taken.
-bool FindFreeSnapshotName(char* name, size_t size)
-{
-    for (int n = 0; n < INT32_MAX; ++n) {
-        std::snprintf(name, size, "snapshot%d.png", n);
-        std::error_code error;
-        if (!std::filesystem::exists(std::filesystem::symlink_status(name, error)))
-            return true;
-    }
-    return false;
-}
-
-}  // namespace
-
 void CLumaApp::DrawFrame()
 {
     LockGuard lock(g_appLock);
     glFrontFace(GL_CW);
-    DrawScene();
+    // Drawn before the frame: the snapshot may need the back buffer on old drivers.
     if (g_snapshotRequested && path[0] != '\0') {
-        char name[kMaxPath];
-        if (FindFreeSnapshotName(name, sizeof(name)))
-            SavePicture(name);
+        SaveSnapshot();
         g_snapshotRequested = false;
     }
+    DrawScene();
+}
+
+void CLumaApp::SaveSnapshot()
+{
+    LockGuard lock(g_appLock);
+    // The whole picture at one texel per pixel, however it is panned or fitted now.
+    if (OxSurface* picture = RenderWholePicture(wall, pictureWidth, pictureHeight))
+        snapshots->Save(picture);
+    else
+        std::fprintf(stderr,
+                     "glowview: cannot save a snapshot: no memory or render target for %d x %d "
+                     "pixels\n",
+                     pictureWidth, pictureHeight);
 }
 
 void CLumaApp::DrawScene()
@@ -446,11 +446,66 @@ void CLumaApp::SetupView()
     else
         glLoadIdentity();
     glViewport(0, 0, viewWidth, viewHeight);
-    const int halfWidth = viewWidth / 2;
-    const int halfHeight = viewHeight / 2;
-    Ortho(float(-halfWidth), float(halfWidth), float(-halfHeight), float(halfHeight), -1000.0f,
-          1000.0f);
-    Translate(float(-halfWidth), float(-halfHeight), 0.0f);
+    Ortho(0.0f, float(viewWidth), 0.0f, float(viewHeight), -1000.0f, 1000.0f);
+    const PicturePlacement place =
+        PlacePicture(viewWidth, viewHeight, pictureWidth, pictureHeight, fitToWindow, &panX, &panY);
+    Translate(float(place.left), float(place.bottom), 0.0f);
+    g_smoothWall = place.scale != 1.0f;
+    if (g_smoothWall)
+        Scale(place.scale, place.scale, 1.0f);
+}
+
+void CLumaApp::PanBy(int dx, int dy)
+{
+    LockGuard lock(g_appLock);
+    if (fitToWindow)
+        return;
+    panX -= dx;
+    panY -= dy;
+    PlacePicture(viewWidth, viewHeight, pictureWidth, pictureHeight, false, &panX, &panY);
+    Invalidate();
+}
+
+void CLumaApp::ToggleFit()
+{
+    LockGuard lock(g_appLock);
+    fitToWindow = !fitToWindow;
+    Invalidate();
+}
+
+namespace {
+
+// The offset of a picture side in a view side (from the view's near edge), and the pan clamped.
+int PlaceSide(int view, int picture, int32_t* pan)
+{
+    if (picture <= view) {
+        *pan = 0;
+        return (view - picture) / 2;
+    }
+    *pan = std::clamp(*pan, 0, picture - view);
+    return -*pan;
+}
+
+}  // namespace
+
+PicturePlacement PlacePicture(int viewWidth, int viewHeight, int pictureWidth, int pictureHeight,
+                              bool fit, int32_t* panX, int32_t* panY)
+{
+    PicturePlacement place = {0, 0, 1.0f};
+    if (viewWidth <= 0 || viewHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0)
+        return place;
+    if (fit) {
+        place.scale = std::min({1.0f, float(viewWidth) / float(pictureWidth),
+                                float(viewHeight) / float(pictureHeight)});
+        place.left = int((viewWidth - pictureWidth * place.scale) / 2.0f);
+        place.bottom = int((viewHeight - pictureHeight * place.scale) / 2.0f);
+        return place;
+    }
+    place.left = PlaceSide(viewWidth, pictureWidth, panX);
+    // panY counts rows down from the picture's top; the view's y runs up.
+    const int top = PlaceSide(viewHeight, pictureHeight, panY);
+    place.bottom = viewHeight - top - pictureHeight;
+    return place;
 }
 
 // ---- the window object ----
@@ -463,7 +518,15 @@ namespace {
 // would still use the old size while the drawable already has the new one.
 void SizeClientArea(CWin* window, int width, int height)
 {
+    // Never larger than the work area: a larger picture is panned or fitted in it.
+    int largestWidth = 0, largestHeight = 0;
+    GetWorkAreaClientSize(window->handle, &largestWidth, &largestHeight);
+    if (largestWidth > 0 && largestHeight > 0) {
+        width = std::min(width, largestWidth);
+        height = std::min(height, largestHeight);
+    }
     SetClientSize(window->handle, width, height);
+    MoveIntoWorkArea(window->handle);
     SizeRecord record = {0, 0, 0, 0};
     GetClientSize(window->handle, &record.width, &record.height);
     if (record.width > 0 && record.height > 0)
@@ -560,8 +623,8 @@ void CWin::OnSize(SizeRecord* record)
     LockGuard lock(g_appLock);
     if (!g_ready)
         return;
-    g_app->viewWidth = record->width / 2 * 2;
-    g_app->viewHeight = record->height / 2 * 2;
+    g_app->viewWidth = record->width;
+    g_app->viewHeight = record->height;
     g_app->Invalidate();
     LockGuard deviceLock(g_deviceLock);
     g_device->SetDisplayMode(record->width, record->height, 0);
@@ -570,6 +633,50 @@ void CWin::OnSize(SizeRecord* record)
 void CWin::OnSizing(SizeRecord* record)
 {
     OnSize(record);
+}
+
+void CWin::OnButtonDown(MouseRecord* record)
+{
+    LockGuard lock(g_appLock);
+    if (g_reloadDepth != 0 || !g_ready || !(record->buttons & MK_LBUTTON))
+        return;
+    g_app->dragging = true;
+    g_app->dragX = record->x;
+    g_app->dragY = record->y;
+}
+
+void CWin::OnButtonUp(MouseRecord* record)
+{
+    LockGuard lock(g_appLock);
+    if (g_ready && !(record->buttons & MK_LBUTTON))
+        g_app->dragging = false;
+}
+
+void CWin::OnMouseMove(MouseRecord* record)
+{
+    LockGuard lock(g_appLock);
+    if (g_reloadDepth != 0 || !g_ready || !g_app->dragging)
+        return;
+    // A release outside the window may never have been reported.
+    if (!(record->buttons & MK_LBUTTON)) {
+        g_app->dragging = false;
+        return;
+    }
+    g_app->PanBy(record->x - g_app->dragX, record->y - g_app->dragY);
+    g_app->dragX = record->x;
+    g_app->dragY = record->y;
+}
+
+void CWin::OnMouseWheel(MouseRecord* record)
+{
+    LockGuard lock(g_appLock);
+    if (g_reloadDepth != 0 || !g_ready || record->wheel == 0)
+        return;
+    // An eighth of the view per notch; wheel up shows more of the top (or, with Shift, the left).
+    if (record->buttons & MK_SHIFT)
+        g_app->PanBy(record->wheel * std::max(16, g_app->viewWidth / 8), 0);
+    else
+        g_app->PanBy(0, record->wheel * std::max(16, g_app->viewHeight / 8));
 }
 
 // ---- start-up, loop and tear-down ----

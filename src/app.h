@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 
 #include "device/graphics.h"
@@ -10,6 +11,7 @@
 
 class OxSurface;
 class CWall;
+class CSnapshotWriter;
 class CWin;
 class CLumaApp;
 
@@ -59,11 +61,18 @@ public:
     bool CountdownRunning() const;
     // Something is to be drawn or updated: the loop must not wait for events.
     bool NeedsFrame() const;
-    // Clears, draws the wall and serves a pending snapshot request.
+    // Serves a pending snapshot request, then clears and draws the wall.
     void DrawFrame();
+    // Draws the whole picture off screen and queues it for writing as the next snapshot.
+    void SaveSnapshot();
     void DrawScene();
-    // One unit per pixel, the origin at the view's lower left corner.
+    // One unit per pixel, the origin at the view's lower left corner, then the
+    // picture placed by PlacePicture (one unit per picture pixel from there).
     void SetupView();
+    // Moves the picture right by dx and down by dy view pixels, within its edges.
+    void PanBy(int dx, int dy);
+    // Switches between one texel per pixel and the whole picture fitted to the view.
+    void ToggleFit();
     // Replaces the wall with one built from the PF_RGBA surface.
     void UploadWall(const OxSurface* surface);
     void UpdateTitle(WindowHandle hwnd);
@@ -81,7 +90,32 @@ public:
     int32_t pictureHeight = 256;
     bool needsRedraw = true;
     std::deque<KeyPress> pendingKeys;
+    // The picture pixel column and row at the view's top left corner while the picture
+    // is larger than the view; kept within the picture by PlacePicture.
+    int32_t panX = 0;
+    int32_t panY = 0;
+    bool fitToWindow = false;
+    // Mouse position of a drag that pans the picture; dragging while true.
+    bool dragging = false;
+    int32_t dragX = 0;
+    int32_t dragY = 0;
+    // Encodes and writes snapshots beside the frames; done with them when destroyed.
+    std::unique_ptr<CSnapshotWriter> snapshots;
 };
+
+// Where the picture lies in the view: its lower left corner at (left, bottom) in view
+// pixels (y up) and one picture pixel `scale` view pixels wide.
+struct PicturePlacement {
+    int left;
+    int bottom;
+    float scale;
+};
+
+// Places a picture in a view: centred where it fits, else shifted by the pan (which
+// is clamped into the picture and written back); with fit, scaled down to fit whole.
+// Offsets are whole pixels, so at scale 1 every texel lands on one pixel.
+PicturePlacement PlacePicture(int viewWidth, int viewHeight, int pictureWidth, int pictureHeight,
+                              bool fit, int32_t* panX, int32_t* panY);
 
 // The application window: frames, drops and size changes.
 class CWin : public OxWindow {
@@ -93,6 +127,11 @@ public:
     void OnSize(SizeRecord* record) override;
     void OnSizing(SizeRecord* record) override;
     void OnPaint() override;
+    // A left-button drag and the wheel (Shift: sideways) pan a picture larger than the view.
+    void OnButtonDown(MouseRecord* record) override;
+    void OnButtonUp(MouseRecord* record) override;
+    void OnMouseMove(MouseRecord* record) override;
+    void OnMouseWheel(MouseRecord* record) override;
 
 private:
     // Takes the window's key presses: quit keys, Space and Enter at once,

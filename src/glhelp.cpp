@@ -11,6 +11,7 @@
 
 bool g_hasShaders = false;
 uint32_t g_wallpaperProgram = 0;
+bool g_smoothWall = false;
 std::unique_ptr<MatrixStack> g_modelViewStack;
 Matrix4 g_projectionMatrix = {};
 
@@ -302,10 +303,12 @@ namespace {
 
 void SetTileTextureParameters()
 {
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    // Clamped: a scaled-down tile filtered at its edge must not take texels of its far side.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    const GLint filter = g_smoothWall ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
 }
 
 void DrawQuadThroughProgram(GLuint texture, const float* positions,

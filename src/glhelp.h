@@ -9,6 +9,9 @@
 extern bool g_hasShaders;
 // The linked PROGRAM_WALLPAPER, 0 when there is none.
 extern uint32_t g_wallpaperProgram;
+// Tiles are filtered linearly while the picture is scaled; at one texel per pixel they
+// are sampled nearest, which keeps every texel exact whatever the rounding of positions.
+extern bool g_smoothWall;
 
 // The two GLSL sources of PROGRAM_WALLPAPER, byte for byte.
 extern const char kWallpaperVertexSource[];

@@ -24,7 +24,9 @@ const char* const kUsage =
     "  1, 2, 3        switch the red, green, blue weight between 0 and 1\n"
     "  Left, Right    raise or lower LEVEL (1 to 100); they repeat while held\n"
     "  F5             read the picture again\n"
-    "  S              save the frame as the next free snapshotN.png\n"
+    "  S              save the whole picture as the next free snapshotN.png\n"
+    "  F              fit the picture to the window, or one texel per pixel\n"
+    "  mouse drag, wheel (Shift: sideways)  move a picture larger than the window\n"
     "  Space          pause; while paused, one step\n"
     "  Enter          resume\n"
     "  Escape, Q      quit (also Ctrl+Q)\n";

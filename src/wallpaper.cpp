@@ -3,6 +3,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -106,16 +107,22 @@ void DrawWall(const CWall* wall)
     if (!g_hasShaders)
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);  // the modulating texture environment passes texels
 
+    // Each tile is cut at the picture's edges, so that its margin texels are never drawn,
+    // and placed by its own corners: neighbours share exact edge coordinates, which
+    // leaves no crack between them at any scale.
     const float side = static_cast<float>(kWallTileSide);
-    const float positions[12] = {0, 0, 0, side, 0, 0, 0, side, 0, side, side, 0};
-    const float textureCoordinates[8] = {0, 0, 1, 0, 0, 1, 1, 1};
     for (int r = 0; r < wall->rows; ++r) {
+        const float y0 = side * r;
+        const float height = std::min(side, static_cast<float>(wall->height) - y0);
         for (int c = 0; c < wall->columns; ++c) {
-            PushMatrix();
-            Translate(side * c, side * r, 0.0f);
+            const float x0 = side * c;
+            const float width = std::min(side, static_cast<float>(wall->width) - x0);
+            const float positions[12] = {x0, y0, 0, x0 + width, y0, 0,
+                                         x0, y0 + height, 0, x0 + width, y0 + height, 0};
+            const float s = width / side, t = height / side;
+            const float textureCoordinates[8] = {0, 0, s, 0, 0, t, s, t};
             DrawTexturedQuad(wall->textures[static_cast<size_t>(r) * wall->columns + c],
                              positions, textureCoordinates);
-            PopMatrix();
             CHECK_GL_ERROR(kSource);
         }
     }

@@ -18,6 +18,7 @@ inline void ResetAppGlobals()
     g_hasShaders = false;
     g_modelViewStack.reset();
     g_projectionMatrix = {};
+    g_smoothWall = false;
     g_weightR = 1.0f;
     g_weightG = 1.0f;
     g_weightB = 0.0f;

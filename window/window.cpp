@@ -22,6 +22,11 @@ struct WindowSlot {
     int requestedHeight = -1;
     // Presses not taken yet; a stuck consumer cannot make it grow without end.
     std::deque<KeyPress> keys;
+    // The cursor where the last motion event put it. Events come in batches, so the
+    // pointer's position now may be several events further on.
+    bool cursorKnown = false;
+    double cursorX = 0.0;
+    double cursorY = 0.0;
 };
 
 constexpr size_t kMaxQueuedKeys = 1024;
@@ -71,7 +76,13 @@ int CurrentMouseFlags(GLFWwindow* window)
 MouseRecord CurrentMouseRecord(GLFWwindow* window, double scrollY)
 {
     double x = 0, y = 0;
-    glfwGetCursorPos(window, &x, &y);
+    WindowSlot* slot = SlotOf(window);
+    if (slot && slot->cursorKnown) {
+        x = slot->cursorX;
+        y = slot->cursorY;
+    } else {
+        glfwGetCursorPos(window, &x, &y);
+    }
     return MakeMouseRecord(x, y, scrollY, CurrentMouseFlags(window));
 }
 
@@ -165,8 +176,13 @@ void KeyCallback(GLFWwindow* window, int key, int scanCode, int action, int mods
     target->OnKeyDown(&record);
 }
 
-void CursorPosCallback(GLFWwindow* window, double, double)
+void CursorPosCallback(GLFWwindow* window, double x, double y)
 {
+    if (WindowSlot* slot = SlotOf(window)) {
+        slot->cursorKnown = true;
+        slot->cursorX = x;
+        slot->cursorY = y;
+    }
     if (OxWindow* target = TargetOf(window)) {
         MouseRecord record = CurrentMouseRecord(window, 0.0);
         target->OnMouseMove(&record);
@@ -363,6 +379,63 @@ void GetClientSize(WindowHandle handle, int* width, int* height)
         *width = w;
     if (height)
         *height = h;
+}
+
+namespace {
+
+// The primary monitor's work area in screen coordinates; false when there is none.
+bool WorkArea(int* x, int* y, int* width, int* height)
+{
+    GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+    if (!monitor)
+        return false;
+    glfwGetMonitorWorkarea(monitor, x, y, width, height);
+    return *width > 0 && *height > 0;
+}
+
+}  // namespace
+
+void GetWorkAreaClientSize(WindowHandle handle, int* width, int* height)
+{
+    int w = 0, h = 0;
+    int areaX = 0, areaY = 0, areaWidth = 0, areaHeight = 0;
+    if (handle && WorkArea(&areaX, &areaY, &areaWidth, &areaHeight)) {
+        int left = 0, top = 0, right = 0, bottom = 0;
+        glfwGetWindowFrameSize(handle, &left, &top, &right, &bottom);
+        // Screen coordinates to drawable pixels, as SetClientSize converts the other way.
+        int windowWidth = 0, windowHeight = 0, drawableWidth = 0, drawableHeight = 0;
+        glfwGetWindowSize(handle, &windowWidth, &windowHeight);
+        glfwGetFramebufferSize(handle, &drawableWidth, &drawableHeight);
+        const double scaleX = windowWidth > 0 && drawableWidth > 0
+                                  ? double(drawableWidth) / windowWidth : 1.0;
+        const double scaleY = windowHeight > 0 && drawableHeight > 0
+                                  ? double(drawableHeight) / windowHeight : 1.0;
+        w = std::max(1, int(std::floor((areaWidth - left - right) * scaleX)));
+        h = std::max(1, int(std::floor((areaHeight - top - bottom) * scaleY)));
+    }
+    if (width)
+        *width = w;
+    if (height)
+        *height = h;
+}
+
+void MoveIntoWorkArea(WindowHandle handle)
+{
+    int areaX = 0, areaY = 0, areaWidth = 0, areaHeight = 0;
+    if (!handle || !WorkArea(&areaX, &areaY, &areaWidth, &areaHeight))
+        return;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    glfwGetWindowFrameSize(handle, &left, &top, &right, &bottom);
+    int x = 0, y = 0, width = 0, height = 0;
+    glfwGetWindowPos(handle, &x, &y);
+    glfwGetWindowSize(handle, &width, &height);
+    // The frame's far edges first, then its near edges, so a window too large keeps its top left.
+    int newX = std::min(x, areaX + areaWidth - width - right);
+    int newY = std::min(y, areaY + areaHeight - height - bottom);
+    newX = std::max(newX, areaX + left);
+    newY = std::max(newY, areaY + top);
+    if (newX != x || newY != y)
+        glfwSetWindowPos(handle, newX, newY);
 }
 
 void SetWindowTitle(WindowHandle handle, const char* title)

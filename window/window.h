@@ -150,6 +150,11 @@ void RequestClose(WindowHandle handle);
 // Resizes the window, without moving it, so that its drawable is width x height pixels.
 void SetClientSize(WindowHandle handle, int width, int height);
 void GetClientSize(WindowHandle handle, int* width, int* height);
+// The largest client area, in drawable pixels, whose window (frame included) fits the
+// work area of the primary monitor (the screen less panels and docks); 0 x 0 when unknown.
+void GetWorkAreaClientSize(WindowHandle handle, int* width, int* height);
+// Moves the window, frame included, inside that work area as far as its size allows.
+void MoveIntoWorkArea(WindowHandle handle);
 void SetWindowTitle(WindowHandle handle, const char* title);
 
 // The key with the virtual-key code is down in this window.

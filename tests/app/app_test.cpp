@@ -54,17 +54,17 @@ TEST_F(AppTest, StartUpLogsTheDriverAndSizesViewAndDevice)
     EXPECT_EQ(g_app->countdown, -1);
 }
 
-TEST_F(AppTest, OddSizesGiveEvenViewsAndTheFullDrawableToTheDevice)
+TEST_F(AppTest, OddSizesGiveTheWholeDrawableToViewAndDevice)
 {
     ASSERT_NO_FATAL_FAILURE(StartUp());
     g_app->Reload(641, 481);
-    EXPECT_EQ(g_app->viewWidth, 640);
-    EXPECT_EQ(g_app->viewHeight, 480);
+    EXPECT_EQ(g_app->viewWidth, 641);
+    EXPECT_EQ(g_app->viewHeight, 481);
     SetClientSize(handle, 301, 199);
     ASSERT_TRUE(WaitForClientSize(handle, 301, 199));
     PumpMessages();
-    EXPECT_EQ(g_app->viewWidth, 300);
-    EXPECT_EQ(g_app->viewHeight, 198);
+    EXPECT_EQ(g_app->viewWidth, 301);
+    EXPECT_EQ(g_app->viewHeight, 199);
     EXPECT_EQ(DeviceSize(0), 301);
     EXPECT_EQ(DeviceSize(1), 199);
 }

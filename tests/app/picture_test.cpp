@@ -16,6 +16,7 @@
 #include "foundation/surface.h"
 #include "src/app.h"
 #include "src/glhelp.h"
+#include "src/snapshot.h"
 #include "src/wallpaper.h"
 #include "test_support.h"
 #include "app/app_fixture.h"
@@ -307,15 +308,17 @@ TEST_F(PictureTest, SnapshotsTakeTheLowestFreeNumberOnceAPictureIsLoaded)
     g_app->LoadPicture("pic.png");
     g_app->DrawFrame();
     EXPECT_FALSE(g_snapshotRequested);
+    g_app->snapshots->Finish();
     const std::vector<uint8_t> first = ReadWholeFile(dir.File("snapshot1.png"));
     ASSERT_GT(first.size(), 24u);
     EXPECT_EQ(first[1], 'P');
-    // The PNG header's size: the whole 640 x 480 drawable.
-    EXPECT_EQ((first[18] << 8) | first[19], 640);
-    EXPECT_EQ((first[22] << 8) | first[23], 480);
+    // The PNG header's size: the whole picture, not the 640 x 480 window.
+    EXPECT_EQ((first[18] << 8) | first[19], 64);
+    EXPECT_EQ((first[22] << 8) | first[23], 64);
 
     g_snapshotRequested = true;
     g_app->DrawFrame();
+    g_app->snapshots->Finish();
     EXPECT_TRUE(std::filesystem::exists(dir.File("snapshot4.png")))
         << "snapshot2.png and the directory snapshot3.png are taken";
     EXPECT_EQ(ReadWholeFile(dir.File("snapshot2.png")).size(), 1u);
@@ -386,8 +389,8 @@ TEST_F(PictureTest, ADropSizesTheViewAndTheDeviceBeforeTheNextFrame)
     ASSERT_TRUE(WritePicture(dir.File("odd.png"), 301, 199));
     ASSERT_NO_FATAL_FAILURE(StartUp());
     g_window->OnDropFile(dir.File("odd.png").c_str());  // no events pumped since
-    EXPECT_EQ(g_app->viewWidth, 300);
-    EXPECT_EQ(g_app->viewHeight, 198);
+    EXPECT_EQ(g_app->viewWidth, 301);
+    EXPECT_EQ(g_app->viewHeight, 199);
     int size[2] = {0, 0};
     {
         LockGuard lock(g_deviceLock);

@@ -179,3 +179,31 @@ wait_for_file() {  # name[, seconds (default 6)]
 
 # The file has more than $2 lines.
 more_lines_than() { [ "$(line_count "$1")" -gt "$2" ]; }
+
+# Prints the Nth line of a file that matches an extended regular expression, waiting
+# until it is there; gives up after the given tenths of a second (status 1).
+wait_for_output_line() {  # file, n, pattern, tenths
+  local line
+  for _ in $(seq 1 "$4"); do
+    line="$(grep -E -- "$3" "$1" 2>/dev/null | sed -n "$2p")"
+    [ -n "$line" ] && { echo "$line"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# Takes screenshots of the window (raised above other tests' windows) into the file
+# until the check command accepts one; up to 5 s. Prints the last check's output.
+wait_for_window_picture() {  # window, screenshot file, check command...
+  local window="$1" shot="$2" output=""
+  shift 2
+  for _ in $(seq 1 25); do
+    xdotool windowraise "$window" 2>/dev/null
+    if import -window "$window" "$shot" 2>/dev/null; then
+      output="$("$@" 2>&1)" && { echo "$output"; return 0; }
+    fi
+    sleep 0.2
+  done
+  echo "$output"
+  return 1
+}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -87,6 +88,9 @@ public:
         dropCounts.push_back(count);
         OxWindow::OnDropFiles(firstPath, count);
     }
+    void OnButtonDown(MouseRecord* record) override { mice.push_back({'D', *record}); }
+    void OnButtonUp(MouseRecord* record) override { mice.push_back({'U', *record}); }
+    void OnMouseMove(MouseRecord* record) override { mice.push_back({'M', *record}); }
 
     std::vector<SizeRecord> sizes;
     std::vector<SizeRecord> sizings;
@@ -94,6 +98,7 @@ public:
     std::vector<std::string> drops;
     std::vector<int> dropCounts;
     int paints = 0;
+    std::vector<std::pair<char, MouseRecord>> mice;  // D down, U up, M move
 };
 
 class WindowTest : public WindowTestBase {
@@ -290,4 +295,93 @@ TEST_F(WindowTest, WaitingEndsOnAWakeFromAnotherThreadOrAfterItsTime)
     EXPECT_FALSE(WaitMessages(-1.0));
     waker.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+namespace {
+
+// "X,Y" of the window on the screen, as xdotool reports it.
+std::string Position(const std::string& id)
+{
+    std::string text;
+    if (std::FILE* pipe = popen(("xdotool getwindowgeometry " + id).c_str(), "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof(line), pipe)) {
+            const std::string l = line;
+            const size_t at = l.find("Position: ");
+            if (at != std::string::npos)
+                text = l.substr(at + 10, l.find(' ', at + 10) - at - 10);
+        }
+        pclose(pipe);
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST_F(WindowTest, MouseEventsCarryThePositionOfTheirOwnEvent)
+{
+    RecordingWindow object(window);
+    AttachWindowObject(window, &object);
+    ShowAppWindow(window);
+    SetClientSize(window, 300, 200);
+    ASSERT_TRUE(WaitForClientSize(window, 300, 200));
+    const std::string id = std::to_string(NativeWindowId(window));
+    ASSERT_EQ(std::system(("xdotool windowmove --sync " + id + " 0 0 mousemove --window " + id +
+                           " 20 30").c_str()),
+              0);
+    for (int i = 0; i < 50 && (object.mice.empty() || object.mice.back().second.x != 20); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        PumpMessages();
+    }
+    object.mice.clear();
+    // A whole drag reaches the window before it pumps again: each event keeps its place.
+    ASSERT_EQ(std::system(("xdotool mousedown 1 mousemove --window " + id +
+                           " 80 60 mouseup 1").c_str()),
+              0);
+    std::string kinds;
+    for (int i = 0; i < 50 && kinds.find('U') == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        PumpMessages();
+        kinds.clear();
+        for (const auto& event : object.mice)
+            kinds += event.first;
+    }
+    ASSERT_EQ(kinds, "DMU");
+    EXPECT_EQ(object.mice[0].second.x, 20);
+    EXPECT_EQ(object.mice[0].second.y, 30);
+    EXPECT_TRUE(object.mice[0].second.buttons & MK_LBUTTON);
+    EXPECT_EQ(object.mice[1].second.x, 80);
+    EXPECT_EQ(object.mice[1].second.y, 60);
+    EXPECT_FALSE(object.mice[2].second.buttons & MK_LBUTTON);
+    AttachWindowObject(window, nullptr);
+}
+
+TEST_F(WindowTest, TheWorkAreaBoundsSizeAndPlace)
+{
+    ShowAppWindow(window);
+    int width = 0, height = 0;
+    GetWorkAreaClientSize(window, &width, &height);
+    // No window manager on the test display: no frame, no panels, the whole screen.
+    const GLFWvidmode* screen = glfwGetVideoMode(glfwGetPrimaryMonitor());
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(width, screen->width);
+    EXPECT_EQ(height, screen->height);
+    SetClientSize(window, 640, 480);
+    ASSERT_TRUE(WaitForClientSize(window, 640, 480));
+    const std::string id = std::to_string(NativeWindowId(window));
+    ASSERT_EQ(std::system(("xdotool windowmove --sync " + id + " 1000 900").c_str()), 0);
+    MoveIntoWorkArea(window);
+    std::string place;
+    for (int i = 0; i < 50 && place != std::to_string(screen->width - 640) + "," +
+                                          std::to_string(screen->height - 480);
+         ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        PumpMessages();
+        place = Position(id);
+    }
+    const std::string want =
+        std::to_string(screen->width - 640) + "," + std::to_string(screen->height - 480);
+    EXPECT_EQ(place, want) << "moved in by the part that stuck out";
+    GetWorkAreaClientSize(nullptr, &width, &height);
+    EXPECT_EQ(width, 0);
 }
