@@ -1,6 +1,7 @@
 // Log lines, the OpenGL error check and the libjpeg message callbacks.
 #include "foundation/log.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -12,23 +13,23 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#endif
 
 namespace {
+
+#ifdef _WIN32
 // The Windows C runtime writes "\r\n" for "\n" in text mode; the program's
 // output is the same bytes on every system, and consoles take a bare "\n".
 const bool s_binaryOutput =
     _setmode(_fileno(stdout), _O_BINARY) != -1 && _setmode(_fileno(stderr), _O_BINARY) != -1;
-}  // namespace
 #endif
 
-void LogMessage(int line, const char* sourceFile, int level, const char* format, ...)
+std::atomic<int> s_threshold{LOG_VERBOSE};
+
+void WriteLine(int line, const char* sourceFile, const char* format, va_list args)
 {
-    (void)level;
     std::printf("%s[%d]: ", sourceFile ? sourceFile : "", line);
-    va_list args;
-    va_start(args, format);
     std::vprintf(format, args);
-    va_end(args);
     std::putchar('\n');
 #ifdef _WIN32
     // The Windows C runtime has no line buffering (_IOLBF buffers fully), so a
@@ -37,13 +38,45 @@ void LogMessage(int line, const char* sourceFile, int level, const char* format,
 #endif
 }
 
+void WriteLineAlways(int line, const char* sourceFile, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    WriteLine(line, sourceFile, format, args);
+    va_end(args);
+}
+
+}  // namespace
+
+void LogMessage(int line, const char* sourceFile, int level, const char* format, ...)
+{
+    if (level < s_threshold.load(std::memory_order_relaxed))
+        return;
+    va_list args;
+    va_start(args, format);
+    WriteLine(line, sourceFile, format, args);
+    va_end(args);
+}
+
+void SetLogThreshold(int level)
+{
+    s_threshold.store(level, std::memory_order_relaxed);
+}
+
+int LogThreshold()
+{
+    return s_threshold.load(std::memory_order_relaxed);
+}
+
 void CheckGlError(const char* sourceFile, int line)
 {
     const GLenum error = glGetError();
     if (error == GL_NO_ERROR)
         return;
-    LogMessage(line, sourceFile, LOG_ERROR, "glGetError() returns: %d (0x%X)", int(error),
-               unsigned(error));
+    // The one line before the program ends is written even when the log is quiet.
+    WriteLineAlways(line, sourceFile, "glGetError() returns: %d (0x%X)", int(error),
+                    unsigned(error));
+    std::fflush(stdout);
     // A GL error is a failure of the program: report it as one.
     std::exit(1);
 }

@@ -8,6 +8,7 @@ enum LogLevel {
     LOG_WARNING = 3,
     LOG_ERROR = 4,
     LOG_ASSERT = 5,
+    LOG_NONE = 6,  // as a threshold: no line at all
 };
 
 #if defined(__GNUC__) || defined(__clang__)
@@ -16,13 +17,19 @@ enum LogLevel {
 #define OX_PRINTF_FORMAT(fmt, args)
 #endif
 
-// Writes "<sourceFile>[<line>]: <message>\n" to standard output. The level is
-// not written and filters nothing.
+// Writes "<sourceFile>[<line>]: <message>\n" to standard output when the level
+// is at least the threshold. The level itself is not written.
 void LogMessage(int line, const char* sourceFile, int level, const char* format, ...)
     OX_PRINTF_FORMAT(4, 5);
 
+// Lines below `level` are dropped from now on; LOG_NONE drops every line. The
+// threshold starts at LOG_VERBOSE: every line is written.
+void SetLogThreshold(int level);
+int LogThreshold();
+
 // Reads glGetError; on an error logs "glGetError() returns: %d (0x%X)" at
-// ERROR level and ends the process with status 1. Needs a current GL context.
+// ERROR level, whatever the threshold, and ends the process with status 1.
+// Needs a current GL context.
 void CheckGlError(const char* sourceFile, int line);
 #define CHECK_GL_ERROR(sourceFile) CheckGlError((sourceFile), __LINE__)
 

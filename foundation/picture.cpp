@@ -13,6 +13,8 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <jerror.h>
+
 #include "foundation/jpeg_recovery.h"
 #include "foundation/log.h"
 
@@ -27,10 +29,25 @@ constexpr long kMaxJpegDecoderMemory = 1L << 30;
 // whole picture; more than this is a hostile file, not a picture.
 constexpr int kMaxJpegScans = 500;
 
+thread_local PictureReport s_report = {PICTURE_FINE, 0, 0};
+
+void StartReport()
+{
+    s_report = PictureReport{PICTURE_FINE, 0, 0};
+}
+
+// Notes a problem unless an earlier one of this read is noted already.
+void Report(PictureProblem problem, uint32_t width = 0, uint32_t height = 0)
+{
+    if (s_report.problem == PICTURE_FINE)
+        s_report = PictureReport{problem, width, height};
+}
+
 bool SideTooLarge(uint32_t width, uint32_t height)
 {
     if (width <= uint32_t(kMaxPictureSide) && height <= uint32_t(kMaxPictureSide))
         return false;
+    Report(PICTURE_TOO_LARGE, width, height);
     LogMessage(__LINE__, "", LOG_ERROR, "PICTURE_TOO_LARGE: %u x %u", unsigned(width),
                unsigned(height));
     return true;
@@ -54,6 +71,7 @@ bool ResizeBuffer(std::vector<Entry>& buffer, size_t count)
         buffer.resize(count);
         return true;
     } catch (const std::bad_alloc&) {
+        Report(PICTURE_NO_MEMORY);
         LogMessage(__LINE__, "", LOG_ERROR, "OUT_OF_MEMORY");
         return false;
     }
@@ -64,6 +82,7 @@ bool ResizeBuffer(std::vector<Entry>& buffer, size_t count)
 // libpng's error callback: one log line, then back to the recovery point.
 void PngError(png_structp png, png_const_charp message)
 {
+    Report(PICTURE_DAMAGED);
     LogMessage(__LINE__, "", LOG_ERROR, "%s", message);
     png_longjmp(png, 1);
 }
@@ -76,8 +95,10 @@ void PngWarning(png_structp, png_const_charp message)
 void PngReadFromFile(png_structp png, png_bytep data, size_t length)
 {
     auto* file = static_cast<OxFile*>(png_get_io_ptr(png));
-    if (length > size_t(INT_MAX) || file->Read(data, int(length)) != int(length))
+    if (length > size_t(INT_MAX) || file->Read(data, int(length)) != int(length)) {
+        Report(PICTURE_TRUNCATED);
         png_error(png, "PNG_READ_ERROR");
+    }
 }
 
 // Everything one PNG read owns; released on every way out, the error jump included.
@@ -177,6 +198,7 @@ bool PngDataCanFit(png_structp png, png_infop info, OxFile* file)
                               (uint64_t(png_get_rowbytes(png, info)) + 1);
     if (rawBytes <= uint64_t(size - position + 1) * 1032)
         return true;
+    Report(PICTURE_TRUNCATED);
     LogMessage(__LINE__, "", LOG_ERROR, "PNG_DATA_TOO_SHORT");
     return false;
 }
@@ -208,20 +230,24 @@ bool DecodePng(PngReader& reader, OxFile* file)
     if (format == 0 || png_get_bit_depth(png, info) != 8 ||
         png_get_channels(png, info) != bytesPerPixel ||
         rowBytes < size_t(width) * size_t(bytesPerPixel) || rowBytes > size_t(INT_MAX)) {
+        Report(PICTURE_UNSUPPORTED);
         LogMessage(__LINE__, "", LOG_ERROR, "PNG_UNSUPPORTED_FORMAT");
         return false;
     }
     const int pitch = int(rowBytes);
     const int byteSize = StoreSize(height, pitch);
     if (byteSize < 0) {
+        Report(PICTURE_TOO_LARGE, width, height);
         LogMessage(__LINE__, "", LOG_ERROR, "PICTURE_TOO_LARGE: %u x %u", unsigned(width),
                    unsigned(height));
         return false;
     }
     reader.surface = CreateSurface(byteSize, int(width), int(height), format, pitch);
     if (reader.surface == nullptr || !ResizeBuffer(reader.rows, height)) {
-        if (reader.surface == nullptr)
+        if (reader.surface == nullptr) {
+            Report(PICTURE_NO_MEMORY);
             LogMessage(__LINE__, "", LOG_ERROR, "OUT_OF_MEMORY");
+        }
         return false;
     }
     if (format == PF_INDEXED && !CopyPalette(png, info, reader.surface))
@@ -300,6 +326,7 @@ void NoteJpegMessage(j_common_ptr context, int level)
         const auto* cinfo = reinterpret_cast<j_decompress_ptr>(context);
         reader->dataEnded = true;
         reader->endedScan = cinfo->input_scan_number;
+        Report(PICTURE_TRUNCATED);
     }
     reader->standardEmit(context, level);
 }
@@ -310,6 +337,7 @@ void LimitJpegScans(j_common_ptr context)
     auto* cinfo = reinterpret_cast<j_decompress_ptr>(context);
     const auto* reader = static_cast<const JpegReader*>(context->client_data);
     if (cinfo->input_scan_number > kMaxJpegScans) {
+        Report(PICTURE_DAMAGED);
         LogMessage(__LINE__, "", LOG_ERROR, "JPEG_TOO_MANY_SCANS");
     } else if (reader->dataEnded && reader->endedScan <= 1 && jpeg_has_multiple_scans(cinfo)) {
         // A file of several scans is read whole before any row comes out; when
@@ -336,6 +364,7 @@ bool JpegDataCanFit(const jpeg_decompress_struct& cinfo, int byteCount)
     }
     if (blocks <= uint64_t(byteCount) * 8)
         return true;
+    Report(PICTURE_TRUNCATED);
     LogMessage(__LINE__, "", LOG_ERROR, "JPEG_DATA_TOO_SHORT");
     return false;
 }
@@ -360,6 +389,7 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
         !JpegDataCanFit(*cinfo, byteCount))
         return false;
     if (cinfo->out_color_space != JCS_RGB && cinfo->out_color_space != JCS_GRAYSCALE) {
+        Report(PICTURE_UNSUPPORTED);
         LogMessage(__LINE__, "", LOG_ERROR, "JPEG_UNSUPPORTED_COLOR_SPACE: %d",
                    int(cinfo->jpeg_color_space));
         return false;
@@ -368,6 +398,7 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
 
     const int components = cinfo->output_components;
     if (components != 3 && components != 1) {
+        Report(PICTURE_UNSUPPORTED);
         LogMessage(__LINE__, "", LOG_ERROR, "JPEG_UNSUPPORTED_COLOR_SPACE: %d",
                    int(cinfo->jpeg_color_space));
         return false;
@@ -376,13 +407,17 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
     const int height = int(cinfo->output_height);
     const int pitch = width * components;
     const int byteSize = StoreSize(height, pitch);
-    if (byteSize < 0)
+    if (byteSize < 0) {
+        Report(PICTURE_TOO_LARGE, uint32_t(width), uint32_t(height));
         return false;
+    }
     reader.surface =
         CreateSurface(byteSize, width, height, components == 3 ? PF_RGB : PF_GREY, pitch);
     if (reader.surface == nullptr || !ResizeBuffer(reader.rows, size_t(height))) {
-        if (reader.surface == nullptr)
+        if (reader.surface == nullptr) {
+            Report(PICTURE_NO_MEMORY);
             LogMessage(__LINE__, "", LOG_ERROR, "OUT_OF_MEMORY");
+        }
         return false;
     }
     for (int i = 0; i < height; ++i)
@@ -610,27 +645,39 @@ void PutLe32(uint8_t* at, uint32_t value)
 
 }  // namespace
 
+PictureReport LastPictureReport()
+{
+    return s_report;
+}
+
 OxSurface* ReadPng(OxFile* file)
 {
-    if (file == nullptr)
+    StartReport();
+    const int start = file != nullptr ? file->Tell() : -1;
+    if (start < 0) {
+        Report(PICTURE_UNREADABLE);
         return nullptr;
-    const int start = file->Tell();
-    if (start < 0)
-        return nullptr;
+    }
     png_byte signature[8] = {};
     const int got = file->Read(signature, 8);
     file->Seek(start, SEEK_SET);
-    if (got != 8 || png_sig_cmp(signature, 0, 8) != 0)
+    if (got != 8 || png_sig_cmp(signature, 0, 8) != 0) {
+        Report(got < 0 ? PICTURE_UNREADABLE : PICTURE_NOT_RECOGNISED);
         return nullptr;
+    }
 
     PngReader reader;
     reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
-    if (reader.png == nullptr)
+    if (reader.png == nullptr) {
+        Report(PICTURE_NO_MEMORY);
         return nullptr;
+    }
     LimitPngReader(reader.png);
     reader.info = png_create_info_struct(reader.png);
-    if (reader.info == nullptr || !DecodePng(reader, file))
+    if (reader.info == nullptr || !DecodePng(reader, file)) {
+        Report(reader.info == nullptr ? PICTURE_NO_MEMORY : PICTURE_DAMAGED);
         return nullptr;
+    }
     OxSurface* surface = reader.surface;
     reader.surface = nullptr;
     return surface;
@@ -638,18 +685,23 @@ OxSurface* ReadPng(OxFile* file)
 
 OxSurface* ReadJpeg(OxFile* file)
 {
-    if (file == nullptr)
+    StartReport();
+    if (file == nullptr) {
+        Report(PICTURE_UNREADABLE);
         return nullptr;
+    }
     const int start = file->Tell();
     const int end = file->Seek(0, SEEK_END) == 0 ? file->Tell() : -1;
     if (start >= 0)
         file->Seek(start, SEEK_SET);
     if (start < 0 || end < start) {
+        Report(PICTURE_UNREADABLE);
         LogMessage(__LINE__, "", LOG_ERROR, "FILE_SIZE_UNKNOWN");
         return nullptr;
     }
     const int byteCount = end - start;
     if (byteCount > kMaxJpegFileBytes) {
+        Report(PICTURE_UNREADABLE);
         LogMessage(__LINE__, "", LOG_ERROR, "FILE_TOO_LARGE: %d", byteCount);
         return nullptr;
     }
@@ -657,17 +709,26 @@ OxSurface* ReadJpeg(OxFile* file)
     if (!ResizeBuffer(bytes, size_t(byteCount)))
         return nullptr;
     const int got = byteCount > 0 ? file->Read(bytes.data(), byteCount) : 0;
+    if (got < 0) {
+        Report(PICTURE_UNREADABLE);
+        return nullptr;
+    }
     // Only what arrived is decoded, never the unread tail of the block.
-    return DecodeJpegMemory(bytes.data(), got > 0 ? got : 0);
+    return DecodeJpegMemory(bytes.data(), got);
 }
 
 OxSurface* DecodeJpegMemory(const uint8_t* bytes, int byteCount)
 {
-    if (bytes == nullptr || byteCount < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+    StartReport();
+    if (bytes == nullptr || byteCount < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8) {
+        Report(PICTURE_NOT_RECOGNISED);
         return nullptr;
+    }
     JpegReader reader;
-    if (!DecodeJpeg(reader, bytes, byteCount))
+    if (!DecodeJpeg(reader, bytes, byteCount)) {
+        Report(PICTURE_DAMAGED);
         return nullptr;
+    }
     OxSurface* surface = reader.surface;
     reader.surface = nullptr;
     return surface;
@@ -675,6 +736,8 @@ OxSurface* DecodeJpegMemory(const uint8_t* bytes, int byteCount)
 
 OxSurface* ReadRgbaQuietly(OxFile* file)
 {
+    // A picture read here is read cleanly: no earlier read's problem may stand for it.
+    StartReport();
     if (file == nullptr)
         return nullptr;
     const int start = file->Tell();

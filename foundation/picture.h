@@ -26,6 +26,29 @@ OxSurface* DecodeJpegMemory(const uint8_t* bytes, int byteCount);
 // report. The file's position is then unspecified.
 OxSurface* ReadRgbaQuietly(OxFile* file);
 
+// What went wrong in a read: why it gave no picture or, for PICTURE_TRUNCATED
+// after a JPEG that was read all the same, what is missing from the picture.
+enum PictureProblem {
+    PICTURE_FINE = 0,
+    PICTURE_NOT_RECOGNISED,  // not of the reader's kind (an empty file included)
+    PICTURE_TRUNCATED,       // the data ends early
+    PICTURE_TOO_LARGE,       // a side past kMaxPictureSide: see width and height
+    PICTURE_DAMAGED,         // the codec found an error in the data
+    PICTURE_UNSUPPORTED,     // a kind of picture the reader does not give (CMYK JPEG)
+    PICTURE_NO_MEMORY,
+    PICTURE_UNREADABLE,      // the file could not be read or its size told
+};
+
+struct PictureReport {
+    PictureProblem problem;
+    uint32_t width;   // the sizes of a PICTURE_TOO_LARGE picture, else 0
+    uint32_t height;
+};
+
+// The report of the last ReadPng, ReadJpeg, ReadRgbaQuietly or DecodeJpegMemory of the calling
+// thread; the first problem met is the one reported.
+PictureReport LastPictureReport();
+
 // pixels: RGB rows, top row first; WritePng takes packed rows, the others rows
 // `pitch` bytes apart (<= 0: packed). 0 on success, -1 on failure (null
 // stream, null pixels of a non-empty picture, sizes past 32 bits, a write or

@@ -9,7 +9,7 @@ bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh" plain
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-  exec "$root/build/src/glowview"
+  exec "$root/build/src/glowview" "$@"
 fi
 echo "run.sh: no display is set; running glowview on a virtual display with samples/sample.png."
 exec bash "$root/scripts/with-display.sh" \

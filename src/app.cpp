@@ -5,11 +5,11 @@
 #include <cctype>
 #include <chrono>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <thread>
 
 #include <GL/glew.h>
 
@@ -42,9 +42,20 @@ namespace {
 
 const char* const kSource = "src/app";
 
-void SleepMilliseconds(int milliseconds)
+// Frames while the countdown runs come at most this often.
+constexpr auto kFrameInterval = std::chrono::milliseconds(16);
+
+// One line for the user on standard error: "glowview: " and the message.
+void TellUser(const char* format, ...) OX_PRINTF_FORMAT(1, 2);
+void TellUser(const char* format, ...)
 {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    std::fflush(stdout);
+    std::fputs("glowview: ", stderr);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
 }
 
 }  // namespace
@@ -117,21 +128,73 @@ OxSurface* CreateRgbaCopy(OxSurface* picture)
     return copy.Detach();
 }
 
+// Plain words for a problem the readers reported.
+std::string DescribeProblem(const PictureReport& report)
+{
+    switch (report.problem) {
+    case PICTURE_NOT_RECOGNISED: return "not a PNG or JPEG picture";
+    case PICTURE_TRUNCATED: return "truncated";
+    case PICTURE_TOO_LARGE: {
+        char text[96];
+        std::snprintf(text, sizeof(text), "%u x %u is larger than %d x %d",
+                      unsigned(report.width), unsigned(report.height), kMaxPictureSide,
+                      kMaxPictureSide);
+        return text;
+    }
+    case PICTURE_DAMAGED: return "damaged";
+    case PICTURE_UNSUPPORTED: return "a kind of PNG or JPEG that cannot be shown";
+    case PICTURE_NO_MEMORY: return "not enough memory";
+    case PICTURE_UNREADABLE: return "cannot be read";
+    case PICTURE_FINE: break;
+    }
+    return "cannot be shown";
+}
+
+// Why the picture at the path did not load; called right after the failed
+// read, whose report is still the readers' last one.
+std::string LoadFailureReason(const char* picturePath)
+{
+    PictureReport report = LastPictureReport();
+    std::error_code error;
+    if (std::filesystem::is_directory(picturePath, error))
+        return "is a directory";
+    OxHolder<OxFile> file{OpenAssetFile(picturePath)};
+    if (!file) {
+        if (std::filesystem::exists(std::filesystem::symlink_status(picturePath, error)))
+            return "cannot be opened";
+        return "no such file";
+    }
+    // The JPEG reader tries a PNG last; the PNG reader knows what is wrong with it.
+    if (report.problem == PICTURE_NOT_RECOGNISED) {
+        OxHolder<OxSurface> again{ReadPng(file.get())};
+        const PictureReport png = LastPictureReport();
+        if (png.problem != PICTURE_NOT_RECOGNISED && png.problem != PICTURE_FINE)
+            report = png;
+    }
+    return DescribeProblem(report);
+}
+
 }  // namespace
 
-void CLumaApp::LoadPicture(const char* picturePath)
+bool CLumaApp::LoadPicture(const char* picturePath)
 {
     LockGuard lock(g_appLock);
     CHECK_GL_ERROR(kSource);
     if (!picturePath)
         picturePath = "";
     const size_t length = std::strlen(picturePath);
+    bool loaded = false;
     if (length >= sizeof(path)) {
         LogMessage(__LINE__, kSource, LOG_ERROR,
                    "Path of %d characters is longer than %d, not loaded", int(length),
                    int(sizeof(path) - 1));
+        TellUser("%s: the path of %d characters is longer than %d", picturePath, int(length),
+                 int(sizeof(path) - 1));
     } else if (OxHolder<OxSurface> picture{ReadPicture(picturePath)}) {
+        const PictureReport report = LastPictureReport();
         if (OxSurface* rgba = CreateRgbaCopy(picture.get())) {
+            if (report.problem == PICTURE_TRUNCATED)
+                TellUser("%s: truncated, shown as far as it goes", picturePath);
             OxReleaseAndClear(source);
             source = rgba;
             UploadWall(source);
@@ -141,12 +204,23 @@ void CLumaApp::LoadPicture(const char* picturePath)
             std::memmove(path, picturePath, length + 1);
             pictureWidth = source->width;
             pictureHeight = source->height;
+            loaded = true;
             CHECK_GL_ERROR(kSource);
+        } else {
+            TellUser("%s: a picture of %d x %d cannot be shown", picturePath, picture->width,
+                     picture->height);
         }
+    } else if (length > 0) {
+        TellUser("%s: %s", picturePath, LoadFailureReason(picturePath).c_str());
     }
     UpdateTitle(hwnd);
-    countdown = g_hasShaders ? -1 : 0;
+    // A failed load changes nothing, a pending pass included.
+    if (loaded) {
+        countdown = g_hasShaders ? -1 : 0;
+        Invalidate();
+    }
     CHECK_GL_ERROR(kSource);
+    return loaded;
 }
 
 void CLumaApp::Reload(int width, int height)
@@ -156,8 +230,8 @@ void CLumaApp::Reload(int width, int height)
         LockGuard lock(g_appLock);
         viewWidth = width;
         viewHeight = height;
-        delete wall;
-        wall = nullptr;
+        // The wall stays until a new one is made: a read that fails keeps the picture shown.
+        Invalidate();
         {
             LockGuard deviceLock(g_deviceLock);
             if (g_device)
@@ -183,8 +257,8 @@ void CLumaApp::UploadWall(const OxSurface* surface)
 void CLumaApp::UpdateTitle(WindowHandle window)
 {
     char title[256];
-    std::snprintf(title, sizeof(title), "R%d G%d B%d LEVEL=%d", int(g_weightR), int(g_weightG),
-                  int(g_weightB), int(g_power));
+    std::snprintf(title, sizeof(title), "R%d G%d B%d LEVEL=%d%s", int(g_weightR), int(g_weightG),
+                  int(g_weightB), int(g_power), g_paused ? " (paused)" : "");
     SetWindowTitle(window, title);
 }
 
@@ -197,44 +271,89 @@ float Toggled(float weight)
     return weight == 0.0f ? 1.0f : 0.0f;
 }
 
+void SizeClientArea(CWin* window, int width, int height);
+
+// F5: the picture is read again; a picture that now has another size gets a
+// window of that size.
+void ReloadPicture(CLumaApp* app)
+{
+    const int width = app->pictureWidth;
+    const int height = app->pictureHeight;
+    app->Reload(app->viewWidth, app->viewHeight);
+    if (g_window && (app->pictureWidth != width || app->pictureHeight != height))
+        SizeClientArea(g_window, app->pictureWidth, app->pictureHeight);
+}
+
 struct Control {
     int virtualKey;
-    int sleepMilliseconds;
+    bool repeats;  // a held key acts again at the system's key-repeat pace
     void (*act)(CLumaApp* app);
 };
 
-// Tested in this order, each on its own; a held key acts again after its sleep.
+// The keys of the update step, by virtual-key code; each press acts once.
 const Control kControls[] = {
-    {VK_F5, 200, [](CLumaApp* app) { app->Reload(app->viewWidth, app->viewHeight); }},
-    {VK_LEFT, 20, [](CLumaApp*) { g_power = std::min(g_power + 1.0f, 100.0f); }},
-    {VK_RIGHT, 20, [](CLumaApp*) { g_power = std::max(g_power - 1.0f, 1.0f); }},
-    {0x31, 200, [](CLumaApp*) { g_weightR = Toggled(g_weightR); }},
-    {0x32, 200, [](CLumaApp*) { g_weightG = Toggled(g_weightG); }},
-    {0x33, 200, [](CLumaApp*) { g_weightB = Toggled(g_weightB); }},
-    {0x53, 200, [](CLumaApp*) { g_snapshotRequested = true; }},
+    {VK_F5, false, ReloadPicture},
+    {VK_LEFT, true, [](CLumaApp*) { g_power = std::min(g_power + 1.0f, 100.0f); }},
+    {VK_RIGHT, true, [](CLumaApp*) { g_power = std::max(g_power - 1.0f, 1.0f); }},
+    {0x31, false, [](CLumaApp*) { g_weightR = Toggled(g_weightR); }},
+    {0x32, false, [](CLumaApp*) { g_weightG = Toggled(g_weightG); }},
+    {0x33, false, [](CLumaApp*) { g_weightB = Toggled(g_weightB); }},
+    {0x53, false, [](CLumaApp*) { g_snapshotRequested = true; }},
     // F: fit the whole picture to the window, or back to one texel per pixel.
-    {0x46, 200, [](CLumaApp* app) { app->ToggleFit(); }},
+    {0x46, false, [](CLumaApp* app) { app->ToggleFit(); }},
 };
 
+const Control* FindControl(int virtualKey)
+{
+    for (const Control& control : kControls) {
+        if (control.virtualKey == virtualKey)
+            return &control;
+    }
+    return nullptr;
+}
+
 }  // namespace
+
+void CLumaApp::QueueKey(const KeyPress& press)
+{
+    LockGuard lock(g_appLock);
+    const Control* control = FindControl(press.virtualKey);
+    if (!control || (press.repeat && !control->repeats))
+        return;
+    pendingKeys.push_back(press);
+}
+
+bool CLumaApp::ApplyKeys()
+{
+    LockGuard lock(g_appLock);
+    if (pendingKeys.empty())
+        return false;
+    while (!pendingKeys.empty()) {
+        const KeyPress press = pendingKeys.front();
+        pendingKeys.pop_front();
+        if (const Control* control = FindControl(press.virtualKey))
+            control->act(this);
+    }
+    countdown = g_hasShaders ? -1 : 20;
+    UpdateTitle(hwnd);
+    Invalidate();
+    return true;
+}
+
+bool CLumaApp::CountdownRunning() const
+{
+    return countdown > 0 || (countdown == 0 && source);
+}
+
+bool CLumaApp::NeedsFrame() const
+{
+    return needsRedraw || (!g_paused && (!pendingKeys.empty() || CountdownRunning()));
+}
 
 void CLumaApp::Update()
 {
     LockGuard lock(g_appLock);
-    if (IsForeground(hwnd)) {
-        bool anyKey = false;
-        for (const Control& control : kControls) {
-            if (!IsKeyDown(hwnd, control.virtualKey))
-                continue;
-            anyKey = true;
-            control.act(this);
-            SleepMilliseconds(control.sleepMilliseconds);
-        }
-        if (anyKey) {
-            countdown = g_hasShaders ? -1 : 20;
-            UpdateTitle(hwnd);
-        }
-    }
+    ApplyKeys();
     if (countdown > 0) {
         --countdown;
     } else if (countdown == 0 && source) {
@@ -249,6 +368,7 @@ void CLumaApp::RunGlowPass()
     OxHolder<OxSurface> copy(CreateGlowCopy(source));
     if (copy)
         UploadWall(copy.get());
+    Invalidate();
 }
 
 // ---- frame drawing and snapshots ----
@@ -321,12 +441,14 @@ void CLumaApp::PanBy(int dx, int dy)
     panX -= dx;
     panY -= dy;
     PlacePicture(viewWidth, viewHeight, pictureWidth, pictureHeight, false, &panX, &panY);
+    Invalidate();
 }
 
 void CLumaApp::ToggleFit()
 {
     LockGuard lock(g_appLock);
     fitToWindow = !fitToWindow;
+    Invalidate();
 }
 
 namespace {
@@ -399,6 +521,36 @@ CWin::CWin(WindowHandle handle) : OxWindow(handle)
     AcceptDroppedFiles(handle, true);
 }
 
+bool IsQuitKey(const KeyPress& press)
+{
+    return press.virtualKey == VK_ESCAPE || press.virtualKey == 0x51;
+}
+
+void CWin::TakeKeys()
+{
+    KeyPress press;
+    while (TakeKeyPress(handle, &press)) {
+        if (IsQuitKey(press)) {
+            RequestClose(handle);
+        } else if (press.virtualKey == VK_SPACE) {
+            if (g_paused) {
+                g_app->Update();  // one step; a held Space steps at the key-repeat pace
+            } else if (!press.repeat) {
+                g_app->ApplyKeys();  // the keys pressed before the pause still act
+                g_paused = true;
+                g_app->UpdateTitle(handle);
+            }
+        } else if (press.virtualKey == VK_RETURN) {
+            if (g_paused) {
+                g_paused = false;
+                g_app->UpdateTitle(handle);
+            }
+        } else {
+            g_app->QueueKey(press);
+        }
+    }
+}
+
 void CWin::OnPaint()
 {
     if (g_reloadDepth != 0)
@@ -406,26 +558,11 @@ void CWin::OnPaint()
     LockGuard lock(g_appLock);
     if (!g_ready)
         return;
-    bool step = false;
-    bool runUpdate = false;
-    if (g_paused) {
-        if (IsKeyDown(handle, VK_SPACE)) {
-            SleepMilliseconds(100);
-            step = true;
-        }
-        if (IsKeyDown(handle, VK_RETURN)) {
-            g_paused = false;
-            runUpdate = true;
-        } else {
-            runUpdate = step;
-        }
-    } else if (IsKeyDown(handle, VK_SPACE)) {
-        g_paused = true;
-    } else {
-        runUpdate = true;
-    }
-    if (runUpdate)
+    // While paused the update step waits, and the keys for it wait in its queue.
+    TakeKeys();
+    if (!g_paused)
         g_app->Update();
+    g_app->needsRedraw = false;
     {
         LockGuard deviceLock(g_deviceLock);
         g_device->BeginFrame();
@@ -444,8 +581,17 @@ void CWin::OnDropFile(const char* path)
     LockGuard lock(g_appLock);
     if (!g_ready)
         return;
-    g_app->LoadPicture(path);
-    SizeClientArea(this, g_app->pictureWidth, g_app->pictureHeight);
+    if (g_app->LoadPicture(path))
+        SizeClientArea(this, g_app->pictureWidth, g_app->pictureHeight);
+}
+
+void CWin::OnDropFiles(const char* firstPath, int count)
+{
+    if (g_reloadDepth != 0 || !g_ready)
+        return;
+    if (count > 1)
+        TellUser("%d files dropped: showing the first, %d ignored", count, count - 1);
+    OnDropFile(firstPath);
 }
 
 void CWin::OnSize(SizeRecord* record)
@@ -457,6 +603,7 @@ void CWin::OnSize(SizeRecord* record)
         return;
     g_app->viewWidth = record->width;
     g_app->viewHeight = record->height;
+    g_app->Invalidate();
     LockGuard deviceLock(g_deviceLock);
     g_device->SetDisplayMode(record->width, record->height, 0);
 }
@@ -519,7 +666,41 @@ int CreateDevice(WindowHandle handle)
     return g_device->Initialize(handle, 0, 0);
 }
 
-int RunApplication()
+namespace {
+
+// Runs frames until the window is closed or a stop signal comes: a frame when
+// something changed, one every kFrameInterval while the countdown runs, and
+// otherwise a wait for events that takes no processor time.
+void RunFrameLoop(CWin* window)
+{
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point lastFrame = Clock::now();
+    for (;;) {
+        double waitSeconds = -1.0;
+        {
+            LockGuard lock(g_appLock);
+            if (g_app->needsRedraw || QueuedKeyPresses(window->handle) > 0) {
+                waitSeconds = 0.0;
+            } else if (g_app->NeedsFrame()) {
+                const auto left = kFrameInterval - (Clock::now() - lastFrame);
+                waitSeconds = std::max(0.0, std::chrono::duration<double>(left).count());
+            }
+        }
+        if (WaitMessages(waitSeconds) || StopRequested())
+            return;
+        LockGuard lock(g_appLock);
+        const bool due = g_app->needsRedraw || QueuedKeyPresses(window->handle) > 0 ||
+                         (g_app->NeedsFrame() && Clock::now() - lastFrame >= kFrameInterval);
+        if (due) {
+            window->OnPaint();
+            lastFrame = Clock::now();
+        }
+    }
+}
+
+}  // namespace
+
+int RunApplication(const RunOptions& options)
 {
     WindowHandle handle = CreateAppWindow();
     if (!handle) {
@@ -541,19 +722,30 @@ int RunApplication()
         TerminateWindowSystem();
         return 1;
     }
+    // From here on a stop signal is served by the loop, however long the start takes.
+    InstallStopSignals();
     g_app = new CLumaApp(handle);
     g_app->Reload(640, 480);
     g_ready = true;
     SizeClientArea(g_window, 640, 480);
+    if (options.startFile)
+        g_window->OnDropFiles(options.startFile, std::max(1, options.fileCount));
 
-    while (!PumpMessages()) {
-        SleepMilliseconds(16);
-        g_window->OnPaint();
-    }
+    RunFrameLoop(g_window);
+    RemoveStopSignals();
 
-    DestroyAppWindow(handle);
+    // GL objects go while their context lives: the application (whose wall deletes
+    // its textures) and the device first, the window and its context after them.
     delete g_app;
     g_app = nullptr;
+    {
+        LockGuard deviceLock(g_deviceLock);
+        g_device->Shutdown();
+        delete static_cast<zorOpenGL*>(g_device);
+        g_device = nullptr;
+    }
+    AttachWindowObject(handle, nullptr);
+    DestroyAppWindow(handle);
     delete g_window;
     g_window = nullptr;
     TerminateWindowSystem();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 
@@ -40,13 +41,26 @@ public:
     CLumaApp(const CLumaApp&) = delete;
     CLumaApp& operator=(const CLumaApp&) = delete;
 
-    // Reads a PNG or JPEG and makes it the picture. A failure, or a path longer
-    // than `path` holds, leaves the current picture, path and sizes as they were.
-    void LoadPicture(const char* path);
-    // Sets the view, rebuilds the device state and the renderer, reads the picture again.
+    // Reads a PNG or JPEG and makes it the picture; true when it did. A failure,
+    // or a path longer than `path` holds, leaves the picture, path, sizes and
+    // countdown as they were and says why on standard error.
+    bool LoadPicture(const char* path);
+    // Sets the view, rebuilds the device state and the renderer, reads the
+    // picture again; the picture shown stays when the read fails.
     void Reload(int width, int height);
-    // Once per frame: the keys (while focused), the countdown and the processor-side pass.
+    // Holds a key press for the next update; presses of keys that do nothing,
+    // and repeats of keys that do not repeat, are dropped.
+    void QueueKey(const KeyPress& press);
+    // Acts on the queued key presses in the order they came; true when any acted.
+    bool ApplyKeys();
+    // Once per update: the queued keys, the countdown and the processor-side pass.
     void Update();
+    // The next turn of the loop draws a frame.
+    void Invalidate() { needsRedraw = true; }
+    // The countdown still runs, so updates (and frames) must go on.
+    bool CountdownRunning() const;
+    // Something is to be drawn or updated: the loop must not wait for events.
+    bool NeedsFrame() const;
     // Serves a pending snapshot request, then clears and draws the wall.
     void DrawFrame();
     // Draws the whole picture off screen and queues it for writing as the next snapshot.
@@ -74,6 +88,8 @@ public:
     int32_t viewHeight = 0;
     int32_t pictureWidth = 256;
     int32_t pictureHeight = 256;
+    bool needsRedraw = true;
+    std::deque<KeyPress> pendingKeys;
     // The picture pixel column and row at the view's top left corner while the picture
     // is larger than the view; kept within the picture by PlacePicture.
     int32_t panX = 0;
@@ -107,6 +123,7 @@ public:
     explicit CWin(WindowHandle handle);
 
     void OnDropFile(const char* path) override;
+    void OnDropFiles(const char* firstPath, int count) override;
     void OnSize(SizeRecord* record) override;
     void OnSizing(SizeRecord* record) override;
     void OnPaint() override;
@@ -115,7 +132,15 @@ public:
     void OnButtonUp(MouseRecord* record) override;
     void OnMouseMove(MouseRecord* record) override;
     void OnMouseWheel(MouseRecord* record) override;
+
+private:
+    // Takes the window's key presses: quit keys, Space and Enter at once,
+    // the others queued for the update step.
+    void TakeKeys();
 };
+
+// The key closes the program: Escape, Q, Ctrl+Q.
+bool IsQuitKey(const KeyPress& press);
 
 // A new PF_RGBA copy of the picture with the current glow settings applied on
 // the processor; null when it cannot be made. The picture is not changed.
@@ -133,5 +158,16 @@ OxSurface* CaptureWindow();
 // Writes the window's current frame to the file, always as PNG.
 void SavePicture(const char* fileName);
 
+// What the command line asks of the program.
+struct RunOptions {
+    const char* startFile = nullptr;  // opened at start as if dropped
+    int fileCount = 0;                // files named; all but the first are ignored
+};
+
 // The program: start-up, the frame loop and tear-down. Returns the exit status.
-int RunApplication();
+int RunApplication(const RunOptions& options = RunOptions());
+
+// SIGTERM and SIGINT end the frame loop as closing the window does.
+void InstallStopSignals();
+void RemoveStopSignals();
+bool StopRequested();

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -19,12 +20,16 @@ struct WindowSlot {
     // Window size asked for by SetClientSize; its size event is not a user resize.
     int requestedWidth = -1;
     int requestedHeight = -1;
+    // Presses not taken yet; a stuck consumer cannot make it grow without end.
+    std::deque<KeyPress> keys;
     // The cursor where the last motion event put it. Events come in batches, so the
     // pointer's position now may be several events further on.
     bool cursorKnown = false;
     double cursorX = 0.0;
     double cursorY = 0.0;
 };
+
+constexpr size_t kMaxQueuedKeys = 1024;
 
 std::string s_lastError;
 std::vector<GLFWwindow*> s_windows;
@@ -86,10 +91,31 @@ void DropCallback(GLFWwindow* window, int count, const char** paths)
     OxWindow* target = TargetOf(window);
     if (!target || count < 1 || !paths[0])
         return;
-    // Only the first file of a drop counts; paths are cut to 259 bytes.
-    char path[260];
-    NativeDropPath(paths[0], path, sizeof(path));
-    target->OnDropFile(path);
+    // The whole path goes on: a path cut short would name another file. The native
+    // spelling is never longer than the UTF-8 one GLFW gives, so this store holds it.
+    std::vector<char> path(std::strlen(paths[0]) * 2 + 16);
+    NativeDropPath(paths[0], path.data(), path.size());
+    target->OnDropFiles(path.data(), count);
+}
+
+int KeyModifiers(int mods)
+{
+    int flags = 0;
+    if (mods & GLFW_MOD_SHIFT)
+        flags |= KEY_MOD_SHIFT;
+    if (mods & GLFW_MOD_CONTROL)
+        flags |= KEY_MOD_CONTROL;
+    if (mods & GLFW_MOD_ALT)
+        flags |= KEY_MOD_ALT;
+    return flags;
+}
+
+void QueueKeyPress(GLFWwindow* window, int virtualKey, int mods, bool repeat)
+{
+    WindowSlot* slot = SlotOf(window);
+    if (!slot || virtualKey == 0 || slot->keys.size() >= kMaxQueuedKeys)
+        return;
+    slot->keys.push_back(KeyPress{virtualKey, KeyModifiers(mods), repeat});
 }
 
 void FramebufferSizeCallback(GLFWwindow* window, int width, int height)
@@ -131,10 +157,12 @@ void RefreshCallback(GLFWwindow* window)
 
 void KeyCallback(GLFWwindow* window, int key, int scanCode, int action, int mods)
 {
+    const int virtualKey = VirtualKeyFromGlfwKey(key);
+    if (action != GLFW_RELEASE)
+        QueueKeyPress(window, virtualKey, mods, action == GLFW_REPEAT);
     OxWindow* target = TargetOf(window);
     if (!target)
         return;
-    const int virtualKey = VirtualKeyFromGlfwKey(key);
     const bool release = action == GLFW_RELEASE;
     KeyRecord record = {virtualKey, virtualKey, KeyLParam(scanCode, action == GLFW_REPEAT, release),
                         false};
@@ -198,6 +226,8 @@ bool InitWindowSystem()
     if (s_initialised)
         return true;
     glfwSetErrorCallback(ErrorCallback);
+    // Before the display is opened: a display lost at any later moment gets our handler.
+    InstallXErrorHandlers();
     if (!glfwInit())
         return false;
     s_initialised = true;
@@ -294,6 +324,24 @@ bool PumpMessages()
             return true;
     }
     return false;
+}
+
+bool WaitMessages(double seconds)
+{
+    if (!s_initialised)
+        return false;
+    InstallXErrorHandlers();
+    if (seconds < 0)
+        glfwWaitEvents();
+    else if (seconds > 0)
+        glfwWaitEventsTimeout(seconds);
+    return PumpMessages();
+}
+
+void WakeMessageWait()
+{
+    if (s_initialised)
+        glfwPostEmptyEvent();
 }
 
 void RequestClose(WindowHandle handle)
@@ -410,6 +458,23 @@ bool IsKeyDown(WindowHandle handle, int virtualKey)
             return true;
     }
     return false;
+}
+
+bool TakeKeyPress(WindowHandle handle, KeyPress* press)
+{
+    WindowSlot* slot = handle ? SlotOf(handle) : nullptr;
+    if (!slot || slot->keys.empty())
+        return false;
+    if (press)
+        *press = slot->keys.front();
+    slot->keys.pop_front();
+    return true;
+}
+
+int QueuedKeyPresses(WindowHandle handle)
+{
+    WindowSlot* slot = handle ? SlotOf(handle) : nullptr;
+    return slot ? int(slot->keys.size()) : 0;
 }
 
 bool IsForeground(WindowHandle handle)

@@ -98,6 +98,12 @@ public:
     OxWindow& operator=(const OxWindow&) = delete;
 
     virtual void OnDropFile(const char* path) { (void)path; }
+    // A drop of `count` files (at least one); only the first is handed on.
+    virtual void OnDropFiles(const char* firstPath, int count)
+    {
+        (void)count;
+        OnDropFile(firstPath);
+    }
     virtual void OnMouseWheel(MouseRecord* record) { (void)record; }
     virtual void OnNcMouseMove(MouseRecord* record) { (void)record; }
     virtual void OnMouseMove(MouseRecord* record) { (void)record; }
@@ -134,6 +140,11 @@ void TerminateWindowSystem();
 // Dispatches every pending event without blocking; true once a window was
 // asked to close.
 bool PumpMessages();
+// As PumpMessages, but first waits until an event comes or `seconds` pass
+// (seconds < 0: no time limit).
+bool WaitMessages(double seconds);
+// Ends a wait of WaitMessages at once; may be called from any thread.
+void WakeMessageWait();
 // Asks the window to close, as its close box does.
 void RequestClose(WindowHandle handle);
 
@@ -149,6 +160,27 @@ void SetWindowTitle(WindowHandle handle, const char* title);
 
 // The key with the virtual-key code is down in this window.
 bool IsKeyDown(WindowHandle handle, int virtualKey);
+
+// KeyPress modifier flags.
+enum KeyModifier {
+    KEY_MOD_SHIFT = 0x1,
+    KEY_MOD_CONTROL = 0x2,
+    KEY_MOD_ALT = 0x4,
+};
+
+// One press of a key, or one repeat of a held key at the system's repeat pace.
+struct KeyPress {
+    int32_t virtualKey;
+    int32_t modifiers;  // KEY_MOD_ flags
+    bool repeat;
+};
+
+// Takes the oldest key press of the window that nobody took yet; false when
+// there is none. Every press and repeat is queued as it arrives, so none is
+// lost however long a frame takes.
+bool TakeKeyPress(WindowHandle handle, KeyPress* press);
+// How many key presses wait to be taken.
+int QueuedKeyPresses(WindowHandle handle);
 // The window has the input focus.
 bool IsForeground(WindowHandle handle);
 

@@ -39,7 +39,9 @@ int HandleXIOError(Display*)
 {
     std::fflush(stdout);
     std::fprintf(stderr, "glowview: lost the connection to the display\n");
-    std::exit(1);
+    // Nothing may run on the way out: destructors and exit handlers would talk
+    // to the display that is gone, or find threads still running.
+    std::_Exit(1);
 }
 
 }  // namespace

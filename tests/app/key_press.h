@@ -54,3 +54,24 @@ inline bool ReleaseKeys(WindowHandle window, const std::string& names, const std
     return RunCommand("xdotool keyup" + target + names) == 0 &&
            PumpUntilKeys(window, virtualKeys, false);
 }
+
+// Types the keys (xdotool names, `count` presses in all) on the window once it
+// has the focus, and pumps until the window has queued them.
+inline bool TypeKeys(WindowHandle window, const std::string& names, int count)
+{
+    const std::string id = std::to_string(NativeWindowId(window));
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const int before = QueuedKeyPresses(window);
+        RunCommand("timeout 2 xdotool windowfocus --sync " + id);
+        PumpMessages();
+        if (RunCommand("xdotool key " + names) != 0)
+            return false;
+        for (int i = 0; i < 100; ++i) {
+            PumpMessages();
+            if (QueuedKeyPresses(window) >= before + count)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    return false;
+}

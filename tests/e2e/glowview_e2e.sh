@@ -62,9 +62,12 @@ hold_key "$id" space
 hold_key "$id" Return
 kill -0 "$pid" 2>/dev/null || fail "glowview ended after the pause keys"
 
-# A drop of a file that is no picture, before any picture: 256 x 256.
+# A drop of a file that is no picture changes nothing, the client area included.
 "$drop" --timeout 10 "$id" "$work/notes.txt" || fail "the drop was not finished"
-size="$(wait_for_size "$id" 256x256)" || fail "client area after the drop is $size, not 256x256"
+wait_until 5 grep -q "^glowview: $work/notes.txt: not a PNG or JPEG picture\$" stderr.txt ||
+  fail "no message after the drop: $(cat stderr.txt)"
+size="$(client_size "$id")"
+[ "$size" = 640x480 ] || fail "client area after the drop is $size, not 640x480"
 
 # A drag source that quits before its drop is answered must not end the program: the
 # answers to its window raise an X error, which is logged and ignored.
@@ -81,9 +84,12 @@ fi
 kill -0 "$pid" 2>/dev/null || fail "glowview ended after a drag source vanished"
 "$drop" --timeout 10 "$id" "$work/notes.txt" "$work/other.txt" || fail "no drop after the vanished one"
 
-# A path longer than the program's buffers is cut, never overrun.
+# A path longer than the program's buffers is refused whole, never cut or overrun.
 long_name="$(printf 'n%.0s' $(seq 1 300))"
-"$drop" --timeout 10 "$id" "$work/$long_name/picture.png" || fail "the long-path drop was not finished"
+long_path="$work/$long_name/picture.png"
+"$drop" --timeout 10 "$id" "$long_path" || fail "the long-path drop was not finished"
+wait_until 5 grep -qF "glowview: $long_path: the path of ${#long_path} characters is longer than 255" stderr.txt ||
+  fail "no refusal of the long path with its length: $(tail -n 1 stderr.txt)"
 kill -0 "$pid" 2>/dev/null || fail "glowview ended after a long-path drop"
 
 # Closing the window ends the process with status 0.
@@ -96,7 +102,9 @@ pid=""
 for head in GLEW_VERSION GL_SHADING_LANGUAGE_VERSION GL_VENDOR GL_RENDERER GL_VERSION GL_EXTENSIONS; do
   grep -q "^\[[0-9]*\]: $head: " stdout.txt || fail "no '$head' line on standard output"
 done
-[ ! -s stderr.txt ] || fail "unexpected standard error: $(cat stderr.txt)"
+# Standard error holds only the messages about the dropped files.
+grep -vE "^glowview: ($work/|2 files dropped: showing the first, 1 ignored\$)" stderr.txt | grep -q . &&
+  fail "unexpected standard error: $(cat stderr.txt)"
 
 # Without a display: one line on standard error and status 1.
 DISPLAY= "${run_env[@]}" "$glowview" >nodisplay.out 2>nodisplay.err

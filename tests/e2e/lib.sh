@@ -187,6 +187,9 @@ wait_for_file() {  # name[, seconds (default 6)]
   wait_until "${2:-6}" file_complete "$1"
 }
 
+# The file has more than $2 lines.
+more_lines_than() { [ "$(line_count "$1")" -gt "$2" ]; }
+
 # Prints the Nth line of a file that matches an extended regular expression, waiting
 # until it is there; gives up after the given tenths of a second (status 1).
 wait_for_output_line() {  # file, n, pattern, tenths

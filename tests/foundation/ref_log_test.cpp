@@ -63,3 +63,26 @@ TEST(LogMessage, LineFormat)
 }
 
 }  // namespace
+
+TEST(LogMessage, LinesBelowTheThresholdAreDropped)
+{
+    ASSERT_EQ(LogThreshold(), LOG_VERBOSE) << "every line is written unless asked otherwise";
+    const struct {
+        int threshold;
+        const char* expected;
+    } cases[] = {
+        {LOG_VERBOSE, "[1]: verbose\n[2]: warning\n[3]: assert\n"},
+        {LOG_WARNING, "[2]: warning\n[3]: assert\n"},
+        {LOG_NONE, ""},
+    };
+    for (const auto& c : cases) {
+        SetLogThreshold(c.threshold);
+        testing::internal::CaptureStdout();
+        LogMessage(1, "", LOG_VERBOSE, "verbose");
+        LogMessage(2, "", LOG_WARNING, "warning");
+        LogMessage(3, "", LOG_ASSERT, "assert");
+        std::fflush(stdout);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.expected) << c.threshold;
+    }
+    SetLogThreshold(LOG_VERBOSE);
+}

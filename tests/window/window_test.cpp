@@ -120,6 +120,11 @@ public:
     }
     void OnPaint() override { ++paints; }
     void OnDropFile(const char* path) override { drops.push_back(path); }
+    void OnDropFiles(const char* firstPath, int count) override
+    {
+        dropCounts.push_back(count);
+        OxWindow::OnDropFiles(firstPath, count);
+    }
     void OnButtonDown(MouseRecord* record) override { mice.push_back({'D', *record}); }
     void OnButtonUp(MouseRecord* record) override { mice.push_back({'U', *record}); }
     void OnMouseMove(MouseRecord* record) override { mice.push_back({'M', *record}); }
@@ -128,6 +133,7 @@ public:
     std::vector<SizeRecord> sizings;
     std::string order;  // S for OnSize, G for OnSizing
     std::vector<std::string> drops;
+    std::vector<int> dropCounts;
     int paints = 0;
     std::vector<std::pair<char, MouseRecord>> mice;  // D down, U up, M move
 };
@@ -227,7 +233,7 @@ static std::string Dropped(const std::string& unixPath)
 #endif
 }
 
-TEST_F(WindowTest, DropsDeliverOnlyTheFirstFileCutTo259Bytes)
+TEST_F(WindowTest, DropsDeliverTheWholeFirstPathAndTheCount)
 {
     RecordingWindow object(window);
     ShowAppWindow(window);
@@ -241,16 +247,18 @@ TEST_F(WindowTest, DropsDeliverOnlyTheFirstFileCutTo259Bytes)
         std::string files;
         bool accepted;
         std::string expected;
+        int count;
     } rows[] = {
-        {"not accepted yet", "/tmp/a.png", false, ""},
-        {"three files", "/tmp/first.png /tmp/second.png /tmp/third.png", true, Dropped("/tmp/first.png")},
-        {"a long path", longPath, true, Dropped(longPath).substr(0, 259)},
-        {"accepted no more", "/tmp/b.png", false, ""},
+        {"not accepted yet", "/tmp/a.png", false, "", 0},
+        {"three files", "/tmp/first.png /tmp/second.png /tmp/third.png", true, Dropped("/tmp/first.png"), 3},
+        {"a long path, never cut to another file's name", longPath, true, Dropped(longPath), 1},
+        {"accepted no more", "/tmp/b.png", false, "", 0},
     };
     AttachWindowObject(window, &object);
     for (const Row& row : rows) {
         AcceptDroppedFiles(window, row.accepted);
         object.drops.clear();
+        object.dropCounts.clear();
         const std::string command = tool + " --timeout 5 " + id + " " + row.files + " &";
         ASSERT_EQ(RunHostCommand(command.c_str()), 0);
         for (int i = 0; i < 100 && object.drops.empty(); ++i) {
@@ -263,8 +271,81 @@ TEST_F(WindowTest, DropsDeliverOnlyTheFirstFileCutTo259Bytes)
         }
         ASSERT_EQ(object.drops.size(), 1u) << row.what;
         EXPECT_EQ(object.drops[0], row.expected) << row.what;
+        ASSERT_EQ(object.dropCounts.size(), 1u) << row.what;
+        EXPECT_EQ(object.dropCounts[0], row.count) << row.what;
     }
     AttachWindowObject(window, nullptr);
+}
+
+TEST_F(WindowTest, KeyPressesQueueInOrderWithModifiersAndRepeats)
+{
+    ShowAppWindow(window);
+    SetClientSize(window, 100, 100);
+    ASSERT_TRUE(WaitForClientSize(window, 100, 100));
+    const std::string id = std::to_string(NativeWindowId(window));
+    // Another test's window may take the focus for a moment: try again then.
+    std::vector<KeyPress> presses;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        while (TakeKeyPress(window, nullptr)) {
+        }
+        std::system(("timeout 2 xdotool windowfocus --sync " + id).c_str());
+        PumpMessages();
+        // Held past the key-repeat delay, Left repeats while 1 and Ctrl+Q are taps.
+        ASSERT_EQ(std::system("xdotool key 1 ctrl+q keydown Left sleep 1 keyup Left"), 0);
+        int queued = 0;
+        for (int i = 0; i < 50; ++i) {
+            PumpMessages();
+            if (QueuedKeyPresses(window) == queued && queued >= 3)
+                break;
+            queued = QueuedKeyPresses(window);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        presses.clear();
+        KeyPress press;
+        while (TakeKeyPress(window, &press))
+            presses.push_back(press);
+        if (IsForeground(window) && presses.size() >= 4)
+            break;
+    }
+    EXPECT_EQ(QueuedKeyPresses(window), 0);
+    // Ctrl itself is a key too; the letters carry it as a modifier.
+    std::vector<KeyPress> keys;
+    for (const KeyPress& press : presses) {
+        if (press.virtualKey != VK_CONTROL)
+            keys.push_back(press);
+    }
+    ASSERT_GE(keys.size(), 4u) << "Left held 1 s repeats";
+    EXPECT_EQ(keys[0].virtualKey, 0x31);
+    EXPECT_EQ(keys[0].modifiers, 0);
+    EXPECT_FALSE(keys[0].repeat);
+    EXPECT_EQ(keys[1].virtualKey, 0x51);
+    EXPECT_EQ(keys[1].modifiers, int(KEY_MOD_CONTROL));
+    EXPECT_EQ(keys[2].virtualKey, int(VK_LEFT));
+    EXPECT_FALSE(keys[2].repeat) << "the press itself";
+    for (size_t i = 3; i < keys.size(); ++i) {
+        EXPECT_EQ(keys[i].virtualKey, int(VK_LEFT)) << i;
+        EXPECT_TRUE(keys[i].repeat) << i;
+    }
+    EXPECT_FALSE(TakeKeyPress(nullptr, nullptr));
+}
+
+TEST_F(WindowTest, WaitingEndsOnAWakeFromAnotherThreadOrAfterItsTime)
+{
+    PumpMessages();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(WaitMessages(0.2));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(150));
+    EXPECT_LT(waited, std::chrono::seconds(5));
+
+    start = std::chrono::steady_clock::now();
+    std::thread waker([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        WakeMessageWait();
+    });
+    EXPECT_FALSE(WaitMessages(-1.0));
+    waker.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 namespace {

@@ -1,0 +1,254 @@
+#!/usr/bin/env bash
+# Runs the real glowview as a user would and checks what it does with the
+# command line, keys (one action per press, repeats, pause, quit), failed loads,
+# F5, idle time, stop signals and a display that goes away.
+# Usage: viewer_input_e2e.sh GLOWVIEW XDND_DROP GLOW_CHECK
+set -uo pipefail
+
+glowview="$1"
+drop="$2"
+check="$3"
+source "$(dirname "$0")/lib.sh"
+
+need_display_and_tools xdotool xwininfo convert Xvfb
+set_run_env "$glowview"
+
+work="$(mktemp -d)"
+trap 'stop_program; rm -rf "$work"' EXIT
+cd "$work"
+
+stop_program() {
+  if [ -n "${pid:-}" ] && kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid" 2>/dev/null; fi
+  pid=""
+}
+
+# Starts glowview with the arguments in the work folder and waits for its window.
+start() {
+  "${run_env[@]}" "$glowview" "$@" >stdout.txt 2>stderr.txt &
+  pid=$!
+  find_window "$pid" || case $? in
+    1) fail "glowview $* ended at start-up" ;;
+    *) fail "glowview $*: no window of class glowView appeared" ;;
+  esac
+}
+
+# Ends the running glowview with Escape and checks status 0. Another test's window
+# may take the focus just then, so a press that went elsewhere is sent again.
+quit() {
+  for _ in 1 2 3; do
+    focus
+    xdotool key Escape
+    wait_for_exit "$pid" 50
+    [ -n "$status" ] && break
+  done
+  [ -n "$status" ] || fail "glowview still runs after Escape: $(ps -L -o tid,stat,wchan:32,comm -p "$pid" | tr '\n' ';')"
+  [ "$status" = 0 ] || fail "glowview did not end with status 0 after Escape (status '$status')"
+  pid=""
+}
+
+"$check" make wide.png 301 199 1 || fail "cannot make wide.png"
+"$check" make small.png 120 90 2 || fail "cannot make small.png"
+printf 'not a picture\n' > notes.txt
+mkdir folder.png
+head -c 300 wide.png > cut.png
+# A JPEG whose header claims 30000 x 30000 pixels.
+convert -size 16x16 xc:red big.jpg || fail "cannot make big.jpg"
+sof="$(LC_ALL=C grep -obUaP '\xff\xc0' big.jpg | head -n 1 | cut -d: -f1)"
+[ -n "$sof" ] || fail "no SOF0 marker in big.jpg"
+printf '\x75\x30\x75\x30' | dd of=big.jpg bs=1 seek=$((sof + 5)) conv=notrunc status=none
+
+# ---- the command line, without a display: nothing of it opens a window
+DISPLAY= "$glowview" --help >help.out 2>help.err; status=$?
+[ "$status" -eq 0 ] || fail "--help: status $status"
+grep -q '^Usage: glowview' help.out && grep -q 'Escape' help.out || fail "--help: $(cat help.out)"
+[ ! -s help.err ] || fail "--help wrote to standard error: $(cat help.err)"
+DISPLAY= "$glowview" --version >version.out 2>&1; status=$?
+[ "$status" -eq 0 ] && grep -qE '^glowview [0-9]' version.out || fail "--version: status $status, $(cat version.out)"
+for option in --frobnicate -x; do
+  DISPLAY= "$glowview" "$option" wide.png >bad.out 2>bad.err; status=$?
+  [ "$status" -eq 2 ] || fail "$option: status $status, not 2"
+  grep -q "unknown option '$option'" bad.err && grep -q '^Usage: glowview' bad.err || fail "$option: $(cat bad.err)"
+  [ ! -s bad.out ] || fail "$option wrote to standard output"
+done
+
+# ---- FILE at start is shown as if dropped; standard output stays quiet
+start wide.png
+size="$(wait_for_size "$id" 301x199)" || fail "glowview wide.png: client area $size, not 301x199"
+[ "$(title)" = "R1 G1 B0 LEVEL=10" ] || fail "start title '$(title)'"
+
+# ---- keys: one action per press however long it is held; Left/Right repeat
+key_hold() {  # key, seconds: held well past the key-repeat delay
+  focus
+  xdotool keydown "$1"; sleep "$2"; xdotool keyup "$1"
+}
+settled_title() {  # the title once it stops changing
+  local before after
+  after="$(title)"
+  for _ in $(seq 1 40); do
+    sleep 0.1
+    before="$after"; after="$(title)"
+    [ "$before" = "$after" ] && { echo "$after"; return 0; }
+  done
+  echo "$after"
+}
+key_hold 1 1.5
+t="$(settled_title)"
+[ "$t" = "R0 G1 B0 LEVEL=10" ] || fail "1 held 1.5 s: title '$t', not one toggle"
+key_hold Left 1.5
+t="$(settled_title)"
+[[ "$t" =~ LEVEL=([0-9]+)$ ]] || fail "title '$t'"
+[ "${BASH_REMATCH[1]}" -ge 13 ] || fail "Left held 1.5 s raised LEVEL to ${BASH_REMATCH[1]} only: no repeat"
+level="${BASH_REMATCH[1]}"
+focus
+xdotool key --delay 15 Right Right Right Right Right
+t="$(settled_title)"
+[ "$t" = "R0 G1 B0 LEVEL=$((level - 5))" ] || fail "five quick taps of Right from $level: title '$t'"
+
+# Pause: the title says so; keys wait for a step or the resume.
+focus; xdotool key space
+wait_for_title "R0 G1 B0 LEVEL=$((level - 5)) (paused)" || fail "Space: title '$(title)'"
+focus; xdotool key 2
+sleep 0.3
+[ "$(title)" = "R0 G1 B0 LEVEL=$((level - 5)) (paused)" ] || fail "2 acted while paused: '$(title)'"
+focus; xdotool key Return
+wait_for_title "R0 G0 B0 LEVEL=$((level - 5))" || fail "Enter after 2: title '$(title)'"
+
+# S held: exactly one snapshot.
+key_hold s 1.2
+wait_until 5 test -s snapshot0.png || fail "no snapshot0.png after S"
+sleep 0.5
+[ "$(ls snapshot*.png | wc -l)" -eq 1 ] || fail "S held wrote $(ls snapshot*.png | tr '\n' ' ')"
+rm -f snapshot*.png
+
+# ---- failed loads change nothing: picture, size the user set, title, path
+xdotool windowsize "$id" 400 300
+wait_for_size "$id" 400x300 >/dev/null || fail "the window was not resized to 400x300"
+t="$(title)"
+long="$work/$(printf 'l%.0s' $(seq 1 $((266 - ${#work} - 1))))"
+cases=(
+  "notes.txt|not a PNG or JPEG picture"
+  "cut.png|truncated"
+  "big.jpg|30000 x 30000 is larger than 16384 x 16384"
+  "missing.png|no such file"
+  "folder.png|is a directory"
+  "$long|the path of 266 characters is longer than 255"
+)
+for row in "${cases[@]}"; do
+  file="${row%%|*}"; reason="${row#*|}"
+  path="$file"; [ "${file:0:1}" = / ] || path="$work/$file"
+  lines="$(wc -l < stderr.txt)"
+  "$drop" --timeout 20 "$id" "$path" || fail "the drop of $file was not finished"
+  wait_until 5 more_lines_than stderr.txt "$lines" || fail "no message after dropping $file"
+  line="$(tail -n 1 stderr.txt)"
+  [ "$line" = "glowview: $path: $reason" ] || fail "dropping $file said '$line', not '$reason'"
+  sleep 0.2
+  [ "$(client_size "$id")" = 400x300 ] || fail "dropping $file resized the window to $(client_size "$id")"
+  [ "$(title)" = "$t" ] || fail "dropping $file changed the title to '$(title)'"
+done
+
+# Several files at once: the first is shown, the others are named as ignored.
+"$drop" --timeout 20 "$id" "$work/small.png" "$work/wide.png" "$work/notes.txt" || fail "three-file drop not finished"
+size="$(wait_for_size "$id" 120x90)" || fail "three-file drop: client area $size, not 120x90"
+grep -q '^glowview: 3 files dropped: showing the first, 2 ignored$' stderr.txt || fail "three-file drop: $(tail -n 1 stderr.txt)"
+
+# ---- F5: a file that changed size sizes the window to it; a deleted file keeps the picture
+cp wide.png shown.png
+"$drop" --timeout 20 "$id" "$work/shown.png" || fail "the drop of shown.png was not finished"
+wait_for_size "$id" 301x199 >/dev/null || fail "shown.png: no 301x199 client area"
+cp small.png shown.png
+focus; xdotool key F5
+size="$(wait_for_size "$id" 120x90)" || fail "F5 on a file now 120x90: client area $size"
+rm shown.png
+lines="$(wc -l < stderr.txt)"
+focus; xdotool key F5
+wait_until 5 more_lines_than stderr.txt "$lines" || fail "no message after F5 on a deleted file"
+[ "$(tail -n 1 stderr.txt)" = "glowview: shown.png: no such file" ] ||
+  [ "$(tail -n 1 stderr.txt)" = "glowview: $work/shown.png: no such file" ] || fail "F5 on a deleted file: $(tail -n 1 stderr.txt)"
+[ "$(client_size "$id")" = 120x90 ] || fail "F5 on a deleted file resized the window to $(client_size "$id")"
+focus; xdotool key s
+wait_until 5 test -s snapshot0.png || fail "no snapshot after F5 on a deleted file"
+sleep 0.3
+! "$check" grey snapshot0.png >/dev/null || fail "after F5 on a deleted file only the clear colour is shown"
+
+quit
+# Without -v standard output holds only the lines of the snapshots saved.
+grep -v '^glowview: saved snapshot[0-9]*\.png ' stdout.txt | grep -q . &&
+  fail "standard output without -v: $(head -n 3 stdout.txt)"
+
+# ---- -v keeps the full log
+start -v small.png
+wait_for_size "$id" 120x90 >/dev/null || fail "glowview -v small.png: no 120x90 client area"
+quit
+for head in 'GL_VENDOR: ' 'GL_EXTENSIONS: ' 'Create texture for wall: '; do
+  grep -q "]: $head" stdout.txt || fail "-v: no '$head' line on standard output"
+done
+
+# ---- quiet when idle: a 12 MP picture shown, nothing changing
+"$check" make huge.png 4000 3000 4 || fail "cannot make huge.png"
+start huge.png
+wait_for_size "$id" 4000x3000 >/dev/null ||
+  echo "note: the 12 MP window is $(client_size "$id") (the screen may limit it)"
+ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+# The load and its first frames take seconds of processor time on a loaded
+# machine: wait until half a second passes without any.
+quiet=""
+for _ in $(seq 1 120); do
+  t0="$(ticks)"; sleep 0.5
+  [ "$(ticks)" = "$t0" ] && { quiet=1; break; }
+done
+[ -n "$quiet" ] || { t0="$(ticks)"; sleep 1; fail "glowview never went quiet after loading huge.png: $(( $(ticks) - t0 )) ticks in 1 s, title '$(title)'"; }
+hz="$(getconf CLK_TCK)"
+t0="$(ticks)"; sleep 5; t1="$(ticks)"
+percent=$(( (t1 - t0) * 100 * 100 / (hz * 5) ))  # hundredths of a percent
+echo "idle CPU with a 12 MP picture: $((percent / 100)).$(printf '%02d' $((percent % 100))) % over 5 s"
+[ "$percent" -lt 200 ] || fail "idle CPU is $((percent / 100)) % (2 % at most)"
+# Taps that come while slow 12 MP frames are drawn are all served, one step each.
+focus
+xdotool key --delay 10 Right Right Right Right Right Right Right
+wait_until 20 title_is "R1 G1 B0 LEVEL=3" && sleep 0.5 && title_is "R1 G1 B0 LEVEL=3" ||
+  fail "seven quick taps of Right during slow frames: title '$(title)'"
+quit
+
+# ---- quit keys and stop signals end the program with status 0
+for how in Escape q ctrl+q Q SIGTERM SIGINT; do
+  start small.png
+  wait_for_size "$id" 120x90 >/dev/null || fail "$how: no 120x90 client area"
+  case "$how" in
+    SIG*) kill "-${how#SIG}" "$pid"; wait_for_exit "$pid" 100 ;;
+    *)
+      # A key that met another test's window (which took the focus) is pressed again.
+      for _ in 1 2 3; do
+        focus; xdotool key "$how"
+        wait_for_exit "$pid" 50
+        [ -n "$status" ] && break
+      done ;;
+  esac
+  [ -n "$status" ] || fail "$how did not end glowview"
+  [ "$status" -eq 0 ] || fail "$how: exit status $status"
+  [ ! -s stderr.txt ] || fail "$how: standard error: $(cat stderr.txt)"
+  pid=""
+done
+
+# ---- the display goes away: one line on standard error, status 1
+display=""
+for n in $(seq 150 199); do
+  [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ] && { display=":$n"; break; }
+done
+[ -n "$display" ] || fail "no free display number"
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >xvfb.log 2>&1 &
+xvfb=$!
+wait_until 10 test -e "/tmp/.X11-unix/X${display#:}" || { kill "$xvfb"; fail "private Xvfb did not start"; }
+# The display's fall is part of the test: nothing of it may stay behind.
+trap 'stop_program; kill "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
+DISPLAY="$display" "${run_env[@]}" "$glowview" small.png >stdout.txt 2>stderr.txt &
+pid=$!
+wait_until 10 eval 'DISPLAY="$display" xdotool search --pid "$pid" --classname "^glowView\$" >/dev/null 2>&1' ||
+  { kill "$xvfb"; fail "no window on the private display"; }
+kill -TERM "$xvfb"; wait "$xvfb" 2>/dev/null
+wait_for_exit "$pid" 100
+[ "$status" = 1 ] || fail "after the display went away: status '$status', not 1"
+pid=""
+[ "$(wc -l < stderr.txt)" -eq 1 ] && grep -q '^glowview: lost the connection to the display$' stderr.txt ||
+  fail "after the display went away: $(cat stderr.txt)"
+
+echo "PASS"
