@@ -15,3 +15,10 @@ foreach(mode glsl cpu)
     set_tests_properties(e2e_viewer_view_${mode} PROPERTIES DISABLED TRUE)
   endif()
 endforeach()
+
+# The input end-to-end check runs the program as a Unix process: it reads its processor time
+# from /proc, stops it with POSIX signals and kills its display. Under Wine those reach the
+# Wine loader, not the Windows program; shown as not run until the check has a Windows variant.
+if(TEST e2e_viewer_input)
+  set_tests_properties(e2e_viewer_input PROPERTIES DISABLED TRUE)
+endif()
