@@ -188,7 +188,7 @@ void LimitPngReader(png_structp png)
 
 // Deflate turns one byte into at most 1032; image data that the rest of the
 // file cannot hold is refused before its pixel store is made.
-bool PngDataCanFit(png_structp png, png_infop info, OxFile* file)
+bool PngDataFits(png_structp png, png_infop info, OxFile* file)
 {
     const int64_t size = file->GetSize();
     const int64_t position = file->Tell();
@@ -196,7 +196,12 @@ bool PngDataCanFit(png_structp png, png_infop info, OxFile* file)
         return true;  // nothing to tell; the read itself fails on a short file
     const uint64_t rawBytes = uint64_t(png_get_image_height(png, info)) *
                               (uint64_t(png_get_rowbytes(png, info)) + 1);
-    if (rawBytes <= uint64_t(size - position + 1) * 1032)
+    return rawBytes <= uint64_t(size - position + 1) * 1032;
+}
+
+bool PngDataCanFit(png_structp png, png_infop info, OxFile* file)
+{
+    if (PngDataFits(png, info, file))
         return true;
     Report(PICTURE_TRUNCATED);
     LogMessage(__LINE__, "", LOG_ERROR, "PNG_DATA_TOO_SHORT");
@@ -353,7 +358,7 @@ void LimitJpegScans(j_common_ptr context)
 // Huffman coding spends at least one bit on every block of a component, so a
 // whole picture needs that many bits of file; a file far shorter is mostly
 // missing, and its picture is refused before it is made and filled in.
-bool JpegDataCanFit(const jpeg_decompress_struct& cinfo, int byteCount)
+bool JpegDataFits(const jpeg_decompress_struct& cinfo, int byteCount)
 {
     if (cinfo.arith_code)
         return true;
@@ -362,7 +367,12 @@ bool JpegDataCanFit(const jpeg_decompress_struct& cinfo, int byteCount)
         const jpeg_component_info& component = cinfo.comp_info[c];
         blocks = std::max(blocks, uint64_t(component.width_in_blocks) * component.height_in_blocks);
     }
-    if (blocks <= uint64_t(byteCount) * 8)
+    return blocks <= uint64_t(byteCount) * 8;
+}
+
+bool JpegDataCanFit(const jpeg_decompress_struct& cinfo, int byteCount)
+{
+    if (JpegDataFits(cinfo, byteCount))
         return true;
     Report(PICTURE_TRUNCATED);
     LogMessage(__LINE__, "", LOG_ERROR, "JPEG_DATA_TOO_SHORT");
@@ -529,7 +539,8 @@ bool DecodePngRgba(PngReader& reader, OxFile* file, const int* warnings)
     int colorType = 0;
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, nullptr, nullptr, nullptr);
     if (width == 0 || height == 0 || width > uint32_t(kMaxPictureSide) ||
-        height > uint32_t(kMaxPictureSide) || !RequestRgbaTransforms(png, colorType, bitDepth))
+        height > uint32_t(kMaxPictureSide) || !PngDataFits(png, info, file) ||
+        !RequestRgbaTransforms(png, colorType, bitDepth))
         return false;
     png_read_update_info(png, info);
     const int pitch = int(width) * 4;
@@ -554,6 +565,14 @@ void QuietJpegError(j_common_ptr context)
 
 void QuietJpegOutput(j_common_ptr) {}
 
+// A warning ends a quiet decode at once: such a file goes to ReadJpeg, which reports
+// it, and libjpeg would otherwise go on making up what is missing.
+void QuietJpegWarning(j_common_ptr context, int level)
+{
+    if (level < 0)
+        QuietJpegError(context);
+}
+
 void QuietJpegScanLimit(j_common_ptr context)
 {
     if (reinterpret_cast<j_decompress_ptr>(context)->input_scan_number > kMaxJpegScans)
@@ -566,6 +585,7 @@ bool DecodeJpegRgba(JpegReader& reader, const uint8_t* bytes, int byteCount)
     cinfo->err = jpeg_std_error(&reader.errors.standard);
     reader.errors.standard.error_exit = QuietJpegError;
     reader.errors.standard.output_message = QuietJpegOutput;
+    reader.errors.standard.emit_message = QuietJpegWarning;
     if (setjmp(reader.errors.recovery))
         return false;
 
@@ -577,7 +597,8 @@ bool DecodeJpegRgba(JpegReader& reader, const uint8_t* bytes, int byteCount)
     jpeg_read_header(cinfo, TRUE);
     if (cinfo->image_width > uint32_t(kMaxPictureSide) ||
         cinfo->image_height > uint32_t(kMaxPictureSide) ||
-        (cinfo->out_color_space != JCS_RGB && cinfo->out_color_space != JCS_GRAYSCALE))
+        (cinfo->out_color_space != JCS_RGB && cinfo->out_color_space != JCS_GRAYSCALE) ||
+        !JpegDataFits(*cinfo, byteCount))
         return false;
     // libjpeg-turbo converts to RGB with a fourth byte of 0xFF itself.
     cinfo->out_color_space = JCS_EXT_RGBA;
@@ -754,6 +775,7 @@ OxSurface* ReadRgbaQuietly(OxFile* file)
                                         QuietPngWarning);
     if (reader.png == nullptr)
         return nullptr;
+    LimitPngReader(reader.png);
     reader.info = png_create_info_struct(reader.png);
     if (reader.info == nullptr || !DecodePngRgba(reader, file, &warnings))
         return nullptr;

@@ -1,4 +1,4 @@
-// Fuzz target: ReadJpeg over bytes in memory, then the conversion of its picture to RGBA.
+// Fuzz target: ReadJpeg and ReadRgbaQuietly over bytes in memory, then the conversion to RGBA.
 #include "memory_file.h"
 #include "picture_check.h"
 
@@ -8,5 +8,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     OxHolder<OxFile> file(new MemoryFile(data, size));
     CheckDecodedSurface(ReadJpeg(file.get()));
+    // The program's own load path tries the quiet RGBA reader first.
+    OxHolder<OxFile> again(new MemoryFile(data, size));
+    CheckDecodedSurface(ReadRgbaQuietly(again.get()));
     return 0;
 }
