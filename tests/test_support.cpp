@@ -1,6 +1,8 @@
 // Helpers shared by the tests.
 #include "test_support.h"
 
+#include "foundation/picture.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -214,6 +216,22 @@ OxFile* OpenTestdataFile(const std::string& relative)
         return nullptr;
     }
     return new OxAnsiFile(stream);
+}
+
+bool WriteTestPng(const std::string& file, int width, int height,
+                  const std::function<void(int x, int y, uint8_t* rgb)>& pixel)
+{
+    std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3, 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            pixel(x, y, &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3]);
+    }
+    std::FILE* stream = std::fopen(file.c_str(), "wb");
+    if (!stream)
+        return false;
+    const int result = WritePng(width, height, rgb.data(), stream);
+    std::fclose(stream);
+    return result == 0;
 }
 
 uint64_t Fnv1a(const uint8_t* bytes, size_t count)

@@ -85,6 +85,11 @@ private:
 // A file below the shared test data folder opened for reading, or null (a test failure).
 OxFile* OpenTestdataFile(const std::string& relative);
 
+// Writes a width x height RGB PNG (WritePng) whose pixel (x, y) pixel() fills in;
+// false when the file cannot be written.
+bool WriteTestPng(const std::string& file, int width, int height,
+                  const std::function<void(int x, int y, uint8_t* rgb)>& pixel);
+
 // 64-bit FNV-1a hash of bytes, to compare decoded pictures against recorded values.
 uint64_t Fnv1a(const uint8_t* bytes, size_t count);
 inline uint64_t Fnv1a(const std::vector<uint8_t>& bytes)

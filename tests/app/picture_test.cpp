@@ -96,19 +96,10 @@ namespace {
 // Writes a width x height PNG whose pixel (x, y) is (x, y, 0) in bytes.
 bool WritePicture(const std::string& file, int width, int height)
 {
-    std::vector<uint8_t> rgb(size_t(width) * height * 3, 0);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            rgb[(size_t(y) * width + x) * 3] = uint8_t(x);
-            rgb[(size_t(y) * width + x) * 3 + 1] = uint8_t(y);
-        }
-    }
-    std::FILE* stream = std::fopen(file.c_str(), "wb");
-    if (!stream)
-        return false;
-    const int result = WritePng(width, height, rgb.data(), stream);
-    std::fclose(stream);
-    return result == 0;
+    return WriteTestPng(file, width, height, [](int x, int y, uint8_t* rgb) {
+        rgb[0] = uint8_t(x);
+        rgb[1] = uint8_t(y);
+    });
 }
 
 // The program's start-up in a fresh working directory.

@@ -26,21 +26,11 @@ namespace {
 // A width x height PNG of gradients and a pattern that differs in every neighbour.
 bool WritePicture(const std::string& file, int width, int height)
 {
-    std::vector<uint8_t> rgb(size_t(width) * height * 3, 0);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
-            p[0] = uint8_t(x * 255 / std::max(1, width - 1));
-            p[1] = uint8_t(y * 255 / std::max(1, height - 1));
-            p[2] = uint8_t((x * 37 + y * 91) & 0xFF);
-        }
-    }
-    std::FILE* stream = std::fopen(file.c_str(), "wb");
-    if (!stream)
-        return false;
-    const int result = WritePng(width, height, rgb.data(), stream);
-    std::fclose(stream);
-    return result == 0;
+    return WriteTestPng(file, width, height, [width, height](int x, int y, uint8_t* p) {
+        p[0] = uint8_t(x * 255 / std::max(1, width - 1));
+        p[1] = uint8_t(y * 255 / std::max(1, height - 1));
+        p[2] = uint8_t((x * 37 + y * 91) & 0xFF);
+    });
 }
 
 // The PF_RGB picture of a PNG file, or null.
