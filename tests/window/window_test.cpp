@@ -288,10 +288,10 @@ TEST_F(WindowTest, KeyPressesQueueInOrderWithModifiersAndRepeats)
     for (int attempt = 0; attempt < 5; ++attempt) {
         while (TakeKeyPress(window, nullptr)) {
         }
-        std::system(("timeout 2 xdotool windowfocus --sync " + id).c_str());
+        RunHostCommand("timeout 2 xdotool windowfocus --sync " + id);
         PumpMessages();
         // Held past the key-repeat delay, Left repeats while 1 and Ctrl+Q are taps.
-        ASSERT_EQ(std::system("xdotool key 1 ctrl+q keydown Left sleep 1 keyup Left"), 0);
+        ASSERT_EQ(RunHostCommand("xdotool key 1 ctrl+q keydown Left sleep 1 keyup Left"), 0);
         int queued = 0;
         for (int i = 0; i < 50; ++i) {
             PumpMessages();
