@@ -54,12 +54,18 @@ def main():
         for size in ("1920x1080", "4000x3000"):
             wall = runs.get(f"BM_FrameWall/{path}/{size}")
             floor = runs.get(f"BM_FrameTileFloor/{path}/{size}")
+            one_texture = runs.get(f"BM_FrameTileOneTexture/{path}/{size}")
             quad = runs.get(f"BM_FrameOneQuad/{path}/{size}")
             if wall and quad:
                 line(f"{size} wall", wall["real_time"] / quad["real_time"], 1.2, False)
             if floor and quad:
                 print(f"  {size + ' floor: bare tile draws / one quad':<58} "
-                      f"{floor['real_time'] / quad['real_time']:6.2f}")
+                      f"{floor['real_time'] / quad['real_time']:6.2f}"
+                      f"  ({int(floor.get('tiles', 0))} tiles in a "
+                      f"{int(floor.get('view_width', 0))} x {int(floor.get('view_height', 0))} view)")
+            if one_texture and quad:
+                print(f"  {size + ' same draws, one texture for all / one quad':<58} "
+                      f"{one_texture['real_time'] / quad['real_time']:6.2f}")
         print(f"Loading on the {path} path (drop to wall ready / bare decode, wall clock):")
         for kind, limit in (("jpeg", 2), ("png", 1.35)):
             drop = runs.get(f"BM_LoadDrop/{path}/{kind}")

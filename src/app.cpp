@@ -13,6 +13,10 @@
 
 #include <GL/glew.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "foundation/file.h"
 #include "foundation/log.h"
 #include "foundation/picture.h"
@@ -94,6 +98,15 @@ OxSurface* ReadPicture(const char* picturePath)
             picture = ReadJpeg(file.get());
     }
     return picture;
+}
+
+// Gives the memory the heap holds free back to the system: the many small blocks of a
+// picture's textures stay resident after they are freed otherwise.
+void HandBackFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 // A new PF_RGBA copy of the picture, rows width * 4 bytes apart; null when it
@@ -190,14 +203,16 @@ bool CLumaApp::LoadPicture(const char* picturePath)
                    int(sizeof(path) - 1));
         TellUser("%s: the path of %d characters is longer than %d", picturePath, int(length),
                  int(sizeof(path) - 1));
-    } else if (OxHolder<OxSurface> picture{ReadPicture(picturePath)}) {
+    } else if (OxHolder<OxSurface> picture{ReadPictureInPlaceOfWall(picturePath)}) {
         const PictureReport report = LastPictureReport();
         if (OxSurface* rgba = CreateRgbaCopy(picture.get())) {
             if (report.problem == PICTURE_TRUNCATED)
                 TellUser("%s: truncated, shown as far as it goes", picturePath);
             OxReleaseAndClear(source);
+            picture.Reset();
             source = rgba;
             UploadWall(source);
+            wallShowsGlow = false;
             if (std::strcmp(path, picturePath) != 0)
                 panX = panY = 0;  // a new picture starts at its top left corner
             // Reload passes path itself, so source and destination may be the same.
@@ -209,10 +224,16 @@ bool CLumaApp::LoadPicture(const char* picturePath)
         } else {
             TellUser("%s: a picture of %d x %d cannot be shown", picturePath, picture->width,
                      picture->height);
+            picture.Reset();
+            RestoreWall();
         }
-    } else if (length > 0) {
-        TellUser("%s: %s", picturePath, LoadFailureReason(picturePath).c_str());
+    } else {
+        if (length > 0)
+            TellUser("%s: %s", picturePath, LoadFailureReason(picturePath).c_str());
+        RestoreWall();
     }
+    // What the decoders used is free now.
+    HandBackFreedMemory();
     UpdateTitle(hwnd);
     // A failed load changes nothing, a pending pass included.
     if (loaded) {
@@ -221,6 +242,59 @@ bool CLumaApp::LoadPicture(const char* picturePath)
     }
     CHECK_GL_ERROR(kSource);
     return loaded;
+}
+
+namespace {
+
+// The file at the path opens and begins as a PNG or a JPEG does.
+bool LooksLikePicture(const char* picturePath)
+{
+    OxHolder<OxFile> file{OpenAssetFile(picturePath)};
+    uint8_t start[8] = {};
+    if (!file || file->Read(start, sizeof(start)) != int(sizeof(start)))
+        return false;
+    static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    return std::memcmp(start, kPng, sizeof(kPng)) == 0 || (start[0] == 0xFF && start[1] == 0xD8);
+}
+
+}  // namespace
+
+OxSurface* CLumaApp::ReadPictureInPlaceOfWall(const char* picturePath)
+{
+    // The tiles are as large as the picture: let them go before a picture file is decoded,
+    // so that the old and the new picture are never both on the card as well as in memory.
+    // A missing file or one that is no picture at all fails without that.
+    if (LooksLikePicture(picturePath))
+        ReleaseWall();
+    return ReadPicture(picturePath);
+}
+
+void CLumaApp::ReleaseWall()
+{
+    LockGuard lock(g_appLock);
+    if (!wall)
+        return;
+    // The driver frees a texture once the frames that use it are drawn, and its memory goes
+    // back to the system only when handed back.
+    glFinish();
+    UploadWall(nullptr);
+    HandBackFreedMemory();
+}
+
+void CLumaApp::RestoreWall()
+{
+    LockGuard lock(g_appLock);
+    if (wall || !source)
+        return;
+    // The processor-side pass gives the glowing wall again; its settings are those of the
+    // last pass unless a newer pass is pending, which is then only shown sooner.
+    if (wallShowsGlow)
+        RunGlowPass();
+    if (!wall) {
+        UploadWall(source);
+        wallShowsGlow = false;
+    }
+    Invalidate();
 }
 
 void CLumaApp::Reload(int width, int height)
@@ -362,12 +436,64 @@ void CLumaApp::Update()
     }
 }
 
+namespace {
+
+// The glow pass goes through a large picture this many rows at a time: only one band of
+// the glowing copy exists at once beside the picture and the wall.
+constexpr int kGlowBandRows = 16 * kWallTileSide;
+
+// The picture's rows [first, first + count) as a surface that reads them where they are.
+OxSurface* CreateBandView(OxSurface* picture, int first, int count)
+{
+    if (first == 0 && count == picture->height) {
+        ++picture->refCount;
+        return picture;
+    }
+    OxSurface* band = CreateSurface(0, picture->width, count, picture->format, picture->pitch);
+    if (band)
+        band->readPixels = picture->readPixels + ptrdiff_t(first) * picture->pitch;
+    return band;
+}
+
+// The wall of the picture with the glow applied on the processor, made band by band;
+// null when a band cannot be made.
+CWall* CreateGlowWall(OxSurface* picture)
+{
+    // Only packed rows can be cut into bands; a picture in another format goes whole.
+    const int bandRows = picture->format == PF_RGBA && picture->readPixels
+                             ? kGlowBandRows
+                             : std::max(picture->height, 1);
+    std::unique_ptr<CWall> glowing(CWall::CreateUnfilled(picture->width, picture->height));
+    for (int first = 0; first < picture->height; first += bandRows) {
+        const int count = std::min(bandRows, picture->height - first);
+        OxHolder<OxSurface> band(CreateBandView(picture, first, count));
+        OxHolder<OxSurface> copy(band ? CreateGlowCopy(band.get()) : nullptr);
+        if (!copy)
+            return nullptr;
+        glowing->MakeTiles(first, count, copy->readPixels, copy->pitch);
+    }
+    return glowing.release();
+}
+
+}  // namespace
+
 void CLumaApp::RunGlowPass()
 {
     LockGuard lock(g_appLock);
-    OxHolder<OxSurface> copy(CreateGlowCopy(source));
-    if (copy)
-        UploadWall(copy.get());
+    if (!source) {
+        Invalidate();
+        return;
+    }
+    // The old wall goes first, so that a large picture is not held three times over.
+    ReleaseWall();
+    wall = CreateGlowWall(source);
+    wallShowsGlow = wall != nullptr;
+    if (!wall) {
+        LogMessage(__LINE__, kSource, LOG_ERROR, "No memory for the glow of a %d x %d picture",
+                   source->width, source->height);
+        UploadWall(source);
+    }
+    CHECK_GL_ERROR(kSource);
     Invalidate();
 }
 

@@ -45,6 +45,13 @@ public:
     // or a path longer than `path` holds, leaves the picture, path, sizes and
     // countdown as they were and says why on standard error.
     bool LoadPicture(const char* path);
+    // Reads the picture at the path for LoadPicture, the wall's textures let go first;
+    // null when it cannot be read, and then RestoreWall brings the wall back.
+    OxSurface* ReadPictureInPlaceOfWall(const char* path);
+    // Deletes the wall's textures and hands their memory back to the system.
+    void ReleaseWall();
+    // Makes the wall again from source, as the last load or pass made it, when there is none.
+    void RestoreWall();
     // Sets the view, rebuilds the device state and the renderer, reads the
     // picture again; the picture shown stays when the read fails.
     void Reload(int width, int height);
@@ -82,6 +89,8 @@ public:
     char path[256] = {};
     CWall* wall = nullptr;
     OxSurface* source = nullptr;
+    // The wall was made by the processor-side pass, not from source itself.
+    bool wallShowsGlow = false;
     WindowHandle hwnd;
     int32_t countdown = -1;
     int32_t viewWidth = 0;

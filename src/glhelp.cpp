@@ -297,6 +297,20 @@ void GetModelViewMatrix(Matrix4* out)
                                                           : IdentityMatrix();
 }
 
+Matrix4 GetClipMatrix()
+{
+    if (g_hasShaders) {
+        Matrix4 modelView;
+        GetModelViewMatrix(&modelView);
+        return MultiplyMatrices(g_projectionMatrix, modelView);
+    }
+    Matrix4 projection = IdentityMatrix();
+    Matrix4 modelView = IdentityMatrix();
+    glGetFloatv(GL_PROJECTION_MATRIX, projection.m);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelView.m);
+    return MultiplyMatrices(projection, modelView);
+}
+
 // ---- one textured quad ----
 
 void SetTileTextureParameters()
@@ -410,14 +424,13 @@ void CTileBatch::SetVertices(const float* positions, const float* textureCoordin
     }
 }
 
-void CTileBatch::Draw(uint32_t texture, const float* positions, const float* textureCoordinates)
+void CTileBatch::Draw(uint32_t texture, int firstVertex)
 {
-    SetVertices(positions, textureCoordinates);
     glBindTexture(GL_TEXTURE_2D, texture);
     // The filter follows g_smoothWall, which may have changed since the tile was made;
     // setting a parameter to the value it has costs the driver next to nothing.
     SetTileTextureParameters();
-    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glDrawArrays(GL_TRIANGLE_STRIP, firstVertex, 4);
 }
 
 void CTileBatch::Finish()

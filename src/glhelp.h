@@ -81,19 +81,24 @@ void Ortho(float left, float right, float bottom, float top, float zNear, float 
 // The top of the model-view stack; the identity when there is no stack or it is empty.
 void GetModelViewMatrix(Matrix4* out);
 
+// Model units to clip coordinates as the next draw takes them: the projection times the
+// model-view matrix, on either path.
+Matrix4 GetClipMatrix();
+
 // The texture parameters of every wall tile: repeat, linear filtering; on the bound texture.
 void SetTileTextureParameters();
 
 // DrawTexturedQuad for many quads in a row under one transform: the shared state (program,
-// uniforms, model-view matrix, enabled arrays) is set when the batch is made, each Draw
-// changes only the arrays, the texture and its parameters, and Finish leaves the state as
-// DrawTexturedQuad does.
+// uniforms, model-view matrix, enabled arrays) is set when the batch is made, the quads'
+// vertices are given once, each Draw changes only the texture and its parameters, and
+// Finish leaves the state as DrawTexturedQuad does.
 class CTileBatch {
 public:
     CTileBatch();
     // Points the vertex arrays at positions (3 floats a vertex) and coordinates (2 floats).
     void SetVertices(const float* positions, const float* textureCoordinates);
-    void Draw(uint32_t texture, const float* positions, const float* textureCoordinates);
+    // The quad of vertices firstVertex to firstVertex + 3 with the texture.
+    void Draw(uint32_t texture, int firstVertex);
     void Finish();
 
 private:

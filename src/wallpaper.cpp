@@ -40,18 +40,62 @@ CWall::CWall(int pictureWidth, int pictureHeight, const uint8_t* pixels)
 {
     if (!pixels)
         return;
+    LayOutTiles();
+    MakeTiles(0, height, pixels, width * 4);
+}
+
+CWall* CWall::CreateUnfilled(int pictureWidth, int pictureHeight)
+{
+    CWall* wall = new CWall(pictureWidth, pictureHeight, nullptr);
+    wall->LayOutTiles();
+    return wall;
+}
+
+void CWall::LayOutTiles()
+{
     columns = TileCount(width);
     rows = TileCount(height);
     if (columns == 0 || rows == 0) {
         columns = rows = 0;
         return;
     }
-    textures.resize(static_cast<size_t>(rows) * static_cast<size_t>(columns));
+    const size_t tileCount = static_cast<size_t>(rows) * static_cast<size_t>(columns);
+    textures.assign(tileCount, 0);
+    positions.reserve(tileCount * 12);
+    textureCoordinates.reserve(tileCount * 8);
+    // Each tile is cut at the picture's edges, so that its margin texels are never drawn,
+    // and placed by its own corners: neighbours share exact edge coordinates, which
+    // leaves no crack between them at any scale.
+    const float side = static_cast<float>(kWallTileSide);
     for (int r = 0; r < rows; ++r) {
+        const float y0 = side * r;
+        const float tileHeight = std::min(side, static_cast<float>(height) - y0);
         for (int c = 0; c < columns; ++c) {
-            textures[static_cast<size_t>(r) * columns + c] =
-                CreateWallTexture(pixels, width * 4, width, height, kWallTileSide * c,
-                                  kWallTileSide * r);
+            const float x0 = side * c;
+            const float tileWidth = std::min(side, static_cast<float>(width) - x0);
+            positions.insert(positions.end(),
+                             {x0, y0, 0.0f, x0 + tileWidth, y0, 0.0f, x0, y0 + tileHeight, 0.0f,
+                              x0 + tileWidth, y0 + tileHeight, 0.0f});
+            const float s = tileWidth / side, t = tileHeight / side;
+            textureCoordinates.insert(textureCoordinates.end(),
+                                      {0.0f, 0.0f, s, 0.0f, 0.0f, t, s, t});
+        }
+    }
+}
+
+void CWall::MakeTiles(int firstRow, int rowCount, const uint8_t* pixels, int pitch)
+{
+    if (!pixels || firstRow < 0 || firstRow % kWallTileSide != 0 || rowCount <= 0)
+        return;
+    const int lastRow = std::min(height, firstRow + rowCount);
+    for (int y0 = firstRow; y0 < lastRow; y0 += kWallTileSide) {
+        const int r = y0 / kWallTileSide;
+        for (int c = 0; c < columns; ++c) {
+            uint32_t& texture = textures[static_cast<size_t>(r) * columns + c];
+            if (texture != 0)
+                continue;
+            texture = CreateWallTexture(pixels, pitch, width, lastRow - firstRow,
+                                        kWallTileSide * c, y0 - firstRow);
         }
     }
 }
@@ -108,9 +152,29 @@ uint32_t UploadTileTexture(const uint8_t* texels)
     return name;
 }
 
+void VisibleTileSpan(float scale, float offset, float reach, int count, int* first, int* last)
+{
+    *first = 0;
+    *last = std::max(count, 0);
+    if (!(reach > 0.0f) || scale == 0.0f || !std::isfinite(scale) || !std::isfinite(offset) ||
+        !std::isfinite(reach))
+        return;
+    float low = (-reach - offset) / scale;
+    float high = (reach - offset) / scale;
+    if (low > high)
+        std::swap(low, high);
+    // A unit of slack either way: a tile that only touches the view's edge costs a draw,
+    // never a pixel.
+    const double side = kWallTileSide;
+    const double from = std::floor((double(low) - 1.0) / side);
+    const double to = std::floor((double(high) + 1.0) / side) + 1.0;
+    *first = static_cast<int>(std::clamp(from, 0.0, double(*last)));
+    *last = static_cast<int>(std::clamp(to, double(*first), double(*last)));
+}
+
 void DrawWall(const CWall* wall)
 {
-    if (!wall)
+    if (!wall || wall->textures.empty())
         return;
     PushMatrix();
     // From here on one unit is one picture pixel, y counted down from the picture's top.
@@ -119,25 +183,25 @@ void DrawWall(const CWall* wall)
     if (!g_hasShaders)
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);  // the modulating texture environment passes texels
 
-    // Each tile is cut at the picture's edges, so that its margin texels are never drawn,
-    // and placed by its own corners: neighbours share exact edge coordinates, which
-    // leaves no crack between them at any scale.
-    const float side = static_cast<float>(kWallTileSide);
-    // The state every tile shares is set once; each tile then changes only its arrays and
-    // its texture.
+    // Only the tiles the view shows: a photo larger than the window has most of its tiles
+    // outside, and each draw costs the driver the same whether it gives pixels or not.
+    // The view takes clip coordinates x and y within [-w, w]; a transform that turns or
+    // shears the picture is not looked into, and every tile is drawn.
+    const Matrix4 clip = GetClipMatrix();
+    const float* m = clip.m;
+    int firstColumn = 0, lastColumn = wall->columns, firstRow = 0, lastRow = wall->rows;
+    if (m[1] == 0.0f && m[3] == 0.0f && m[4] == 0.0f && m[7] == 0.0f) {
+        VisibleTileSpan(m[0], m[12], m[15], wall->columns, &firstColumn, &lastColumn);
+        VisibleTileSpan(m[5], m[13], m[15], wall->rows, &firstRow, &lastRow);
+    }
+    // The state every tile shares is set once, the vertices of all tiles among it; each
+    // tile then changes only its texture.
     CTileBatch batch;
-    for (int r = 0; r < wall->rows; ++r) {
-        const float y0 = side * r;
-        const float height = std::min(side, static_cast<float>(wall->height) - y0);
-        for (int c = 0; c < wall->columns; ++c) {
-            const float x0 = side * c;
-            const float width = std::min(side, static_cast<float>(wall->width) - x0);
-            const float positions[12] = {x0, y0, 0, x0 + width, y0, 0,
-                                         x0, y0 + height, 0, x0 + width, y0 + height, 0};
-            const float s = width / side, t = height / side;
-            const float textureCoordinates[8] = {0, 0, s, 0, 0, t, s, t};
-            batch.Draw(wall->textures[static_cast<size_t>(r) * wall->columns + c], positions,
-                       textureCoordinates);
+    batch.SetVertices(wall->positions.data(), wall->textureCoordinates.data());
+    for (int r = firstRow; r < lastRow; ++r) {
+        for (int c = firstColumn; c < lastColumn; ++c) {
+            const size_t tile = static_cast<size_t>(r) * wall->columns + c;
+            batch.Draw(wall->textures[tile], static_cast<int>(tile * 4));
         }
     }
     batch.Finish();

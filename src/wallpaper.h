@@ -13,6 +13,9 @@ public:
     // pixels: 4 bytes per pixel (red, green, blue first), top row first,
     // rows width * 4 bytes apart. No tiles for an empty picture or null pixels.
     CWall(int width, int height, const uint8_t* pixels);
+    // A wall with its tiles laid out and no textures yet (names 0): MakeTiles makes them
+    // a band of rows at a time, so that the whole picture need not exist at once.
+    static CWall* CreateUnfilled(int width, int height);
     ~CWall();
     CWall(const CWall&) = delete;
     CWall& operator=(const CWall&) = delete;
@@ -22,6 +25,19 @@ public:
     int32_t width = 0;
     int32_t height = 0;
     std::vector<uint32_t> textures;
+    // Tile i's triangle strip is vertices 4 * i to 4 * i + 3: its corners (3 floats each),
+    // cut at the picture's edges, one unit per texel and y counted down from the picture's
+    // top, and their texture coordinates (2 floats each).
+    std::vector<float> positions;
+    std::vector<float> textureCoordinates;
+
+    // Makes the textures of the tiles holding picture rows [firstRow, firstRow + rowCount),
+    // the rows at pixels, pitch bytes apart. firstRow is a multiple of the tile side, and so
+    // is rowCount unless the rows reach the picture's bottom. Tiles made before stay.
+    void MakeTiles(int firstRow, int rowCount, const uint8_t* pixels, int pitch);
+
+private:
+    void LayOutTiles();
 };
 
 // The 64 x 64 RGBA texture of the tile whose top left pixel is (x0, y0): picture
@@ -32,5 +48,11 @@ uint32_t CreateWallTexture(const uint8_t* pixels, int pitch, int width, int heig
 // A new 64 x 64 RGBA tile texture with the tile parameters from packed texels; its GL name.
 uint32_t UploadTileTexture(const uint8_t* texels);
 
-// Draws every tile, one texel per unit, the picture's top edge `height` units up.
+// The tiles [first, last) along one side of `count` tiles that a transform taking a picture
+// unit u to scale * u + offset puts anywhere within [-reach, reach]; all of them when the
+// transform is not one to go by (no scale, no reach, not a number).
+void VisibleTileSpan(float scale, float offset, float reach, int count, int* first, int* last);
+
+// Draws the tiles the current transform puts in the view, one texel per unit, the picture's
+// top edge `height` units up; the others would give no pixel and are skipped.
 void DrawWall(const CWall* wall);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -266,6 +267,90 @@ TEST_F(PictureFixedFunctionTest, WithoutGlslThePassRunsAfterALoadAndTwentyUpdate
     EXPECT_EQ(g_app->countdown, -1);
     log = StdoutOf([] { g_app->Update(); });
     EXPECT_EQ(log, "") << "idle";
+}
+
+namespace {
+
+// Every tile of the wall holds the picture's pixels (alpha 255) and clear margin texels.
+void ExpectWallShows(const CWall* wall, const OxSurface* pixels)
+{
+    ASSERT_NE(wall, nullptr);
+    ASSERT_EQ(wall->width, pixels->width);
+    ASSERT_EQ(wall->height, pixels->height);
+    std::vector<uint8_t> texels(64 * 64 * 4);
+    int wrongTiles = 0;
+    for (int r = 0; r < wall->rows; ++r) {
+        for (int c = 0; c < wall->columns; ++c) {
+            glBindTexture(GL_TEXTURE_2D, wall->textures[size_t(r) * wall->columns + c]);
+            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+            bool same = true;
+            for (int k = 0; k < 64 && same; ++k) {
+                for (int m = 0; m < 64 && same; ++m) {
+                    const int x = c * 64 + m, y = r * 64 + k;
+                    uint8_t want[4] = {0, 0, 0, 0};
+                    if (x < pixels->width && y < pixels->height) {
+                        std::memcpy(want, pixels->readPixels + size_t(y) * pixels->pitch + x * 4, 3);
+                        want[3] = 255;
+                    }
+                    same = std::memcmp(texels.data() + (k * 64 + m) * 4, want, 4) == 0;
+                }
+            }
+            wrongTiles += same ? 0 : 1;
+        }
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(wrongTiles, 0);
+}
+
+// A file that starts as a PNG and goes on as nothing at all.
+bool WriteBrokenPng(const std::string& file)
+{
+    const uint8_t bytes[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 1, 2, 3, 4, 5, 6, 7};
+    std::FILE* out = std::fopen(file.c_str(), "wb");
+    if (!out)
+        return false;
+    const bool written = std::fwrite(bytes, 1, sizeof(bytes), out) == sizeof(bytes);
+    return std::fclose(out) == 0 && written;
+}
+
+}  // namespace
+
+TEST_F(PictureFixedFunctionTest, TheGlowingWallIsMadeBandByBandAndComesBackAfterAFailedDrop)
+{
+    // Taller than one band of the pass, its last tile row cut short.
+    ASSERT_TRUE(WritePicture(dir.File("tall.png"), 70, 2100));
+    ASSERT_TRUE(WriteBrokenPng(dir.File("broken.png")));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    ASSERT_TRUE(g_app->LoadPicture("tall.png"));
+    g_weightB = 1.0f;
+    g_power = 3.0f;
+    g_app->Update();
+    OxHolder<OxSurface> glowing(CreateGlowCopy(g_app->source));
+    ASSERT_TRUE(glowing);
+    {
+        SCOPED_TRACE("after the pass");
+        ExpectWallShows(g_app->wall, glowing.get());
+    }
+
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(g_app->LoadPicture("broken.png"));
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+    EXPECT_STREQ(g_app->path, "tall.png");
+    EXPECT_EQ(g_app->countdown, -1) << "no pass is due";
+    SCOPED_TRACE("after the failed drop");
+    ExpectWallShows(g_app->wall, glowing.get());
+}
+
+TEST_F(PictureTest, AFailedDropBringsTheWallBackAsItWas)
+{
+    ASSERT_TRUE(WritePicture(dir.File("pic.png"), 130, 70));
+    ASSERT_TRUE(WriteBrokenPng(dir.File("broken.png")));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    ASSERT_TRUE(g_app->LoadPicture("pic.png"));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(g_app->LoadPicture("broken.png"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "glowview: broken.png: truncated\n");
+    ExpectWallShows(g_app->wall, g_app->source);
 }
 
 TEST_F(PictureTest, WithGlslThePassNeverRuns)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -393,6 +395,36 @@ TEST_F(SceneGlTest, WallTilesCoverThePictureWithMarginTexels)
             EXPECT_FALSE(glIsTexture(name)) << "texture " << name << " deleted";
     }
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST(VisibleTileSpanTest, OnlyTilesTheTransformPutsWithinReach)
+{
+    struct Case {
+        const char* name;
+        float scale, offset, reach;
+        int count, first, last;
+    };
+    // A 1280-pixel view maps picture units u to 2 u / 1280 + offset, reach 1.
+    const float perPixel = 2.0f / 1280.0f;
+    const Case cases[] = {
+        {"the whole view from the left edge", perPixel, -1.0f, 1.0f, 63, 0, 21},
+        {"flipped, as the wall's rows run down", -perPixel, 1.0f, 1.0f, 63, 0, 21},
+        {"panned 1000 pixels", perPixel, -1.0f - 1000 * perPixel, 1.0f, 63, 15, 36},
+        {"a tile touching the view's edge is kept", perPixel, -1.0f - 64 * perPixel, 1.0f, 63, 0,
+         22},
+        {"a picture smaller than the view", perPixel, -0.5f, 1.0f, 3, 0, 3},
+        {"wholly outside", perPixel, 3.0f, 1.0f, 63, 0, 0},
+        {"no scale: every tile", 0.0f, 0.0f, 1.0f, 7, 0, 7},
+        {"no reach: every tile", perPixel, 0.0f, 0.0f, 7, 0, 7},
+        {"not a number: every tile", std::nanf(""), 0.0f, 1.0f, 7, 0, 7},
+        {"no tiles", perPixel, -1.0f, 1.0f, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        int first = -1, last = -1;
+        VisibleTileSpan(c.scale, c.offset, c.reach, c.count, &first, &last);
+        EXPECT_EQ(first, c.first) << c.name;
+        EXPECT_EQ(last, c.last) << c.name;
+    }
 }
 
 TEST_F(SceneGlTest, AnEmptyPictureMakesNoTexturesAndDrawsNothing)
