@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command on a fresh virtual display (Xvfb) and stops the display after it.
 # Usage: scripts/with-display.sh COMMAND [ARGS...]
+# The screen is 1280 x 1024 unless GLOWVIEW_SCREEN says otherwise (WIDTHxHEIGHT).
 set -euo pipefail
 
 display=""
@@ -17,7 +18,7 @@ fi
 
 # -noreset: without it the server resets whenever its last client leaves, and a
 # program connecting at that moment fails at random.
-Xvfb "$display" -screen 0 1280x1024x24 -noreset -nolisten tcp >/tmp/xvfb-${display#:}.log 2>&1 &
+Xvfb "$display" -screen 0 "${GLOWVIEW_SCREEN:-1280x1024}x24" -noreset -nolisten tcp >/tmp/xvfb-${display#:}.log 2>&1 &
 xvfb_pid=$!
 trap 'kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true' EXIT
 
