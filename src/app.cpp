@@ -203,7 +203,7 @@ bool CLumaApp::LoadPicture(const char* picturePath)
                    int(sizeof(path) - 1));
         TellUser("%s: the path of %d characters is longer than %d", picturePath, int(length),
                  int(sizeof(path) - 1));
-    } else if (OxHolder<OxSurface> picture{ReadPictureInPlaceOfWall(picturePath)}) {
+    } else if (OxHolder<OxSurface> picture{ReadPictureMakingRoom(picturePath)}) {
         const PictureReport report = LastPictureReport();
         if (OxSurface* rgba = CreateRgbaCopy(picture.get())) {
             if (report.problem == PICTURE_TRUNCATED)
@@ -213,6 +213,8 @@ bool CLumaApp::LoadPicture(const char* picturePath)
             source = rgba;
             UploadWall(source);
             wallShowsGlow = false;
+            // The new tiles do not fill the old ones' places exactly; what is left is given back.
+            HandBackFreedMemory();
             if (std::strcmp(path, picturePath) != 0)
                 panX = panY = 0;  // a new picture starts at its top left corner
             // Reload passes path itself, so source and destination may be the same.
@@ -225,15 +227,13 @@ bool CLumaApp::LoadPicture(const char* picturePath)
             TellUser("%s: a picture of %d x %d cannot be shown", picturePath, picture->width,
                      picture->height);
             picture.Reset();
-            RestoreWall();
+            RestorePicture();
         }
     } else {
         if (length > 0)
             TellUser("%s: %s", picturePath, LoadFailureReason(picturePath).c_str());
-        RestoreWall();
+        RestorePicture();
     }
-    // What the decoders used is free now.
-    HandBackFreedMemory();
     UpdateTitle(hwnd);
     // A failed load changes nothing, a pending pass included.
     if (loaded) {
@@ -259,13 +259,19 @@ bool LooksLikePicture(const char* picturePath)
 
 }  // namespace
 
-OxSurface* CLumaApp::ReadPictureInPlaceOfWall(const char* picturePath)
+OxSurface* CLumaApp::ReadPictureMakingRoom(const char* picturePath)
 {
-    // The tiles are as large as the picture: let them go before a picture file is decoded,
-    // so that the old and the new picture are never both on the card as well as in memory.
-    // A missing file or one that is no picture at all fails without that.
-    if (LooksLikePicture(picturePath))
-        ReleaseWall();
+    // The old picture and its wall are each as large as the new picture: one of them goes
+    // before a picture file is decoded, and comes back if the read fails. With GLSL the
+    // wall holds the picture's colours exactly, so the picture goes and the wall stays
+    // shown; without, the picture is kept for the processor-side pass and the wall goes.
+    // A missing file, or one that is no picture at all, fails without either.
+    if (LooksLikePicture(picturePath)) {
+        if (g_hasShaders)
+            OxReleaseAndClear(source);
+        else
+            ReleaseWall();
+    }
     return ReadPicture(picturePath);
 }
 
@@ -281,9 +287,15 @@ void CLumaApp::ReleaseWall()
     HandBackFreedMemory();
 }
 
-void CLumaApp::RestoreWall()
+void CLumaApp::RestorePicture()
 {
     LockGuard lock(g_appLock);
+    if (!source && wall && !wallShowsGlow) {
+        source = CreateSurfaceFromWall(wall);
+        if (!source)
+            LogMessage(__LINE__, kSource, LOG_ERROR, "No memory for a %d x %d picture",
+                       wall->width, wall->height);
+    }
     if (wall || !source)
         return;
     // The processor-side pass gives the glowing wall again; its settings are those of the

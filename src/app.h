@@ -45,13 +45,15 @@ public:
     // or a path longer than `path` holds, leaves the picture, path, sizes and
     // countdown as they were and says why on standard error.
     bool LoadPicture(const char* path);
-    // Reads the picture at the path for LoadPicture, the wall's textures let go first;
-    // null when it cannot be read, and then RestoreWall brings the wall back.
-    OxSurface* ReadPictureInPlaceOfWall(const char* path);
+    // Reads the picture at the path for LoadPicture, room made for it first (the old
+    // picture or its wall let go); null when it cannot be read, and then RestorePicture
+    // brings back what went.
+    OxSurface* ReadPictureMakingRoom(const char* path);
     // Deletes the wall's textures and hands their memory back to the system.
     void ReleaseWall();
-    // Makes the wall again from source, as the last load or pass made it, when there is none.
-    void RestoreWall();
+    // After a failed read: source again from the wall, or the wall again from source, as
+    // the last load or pass made them.
+    void RestorePicture();
     // Sets the view, rebuilds the device state and the renderer, reads the
     // picture again; the picture shown stays when the read fails.
     void Reload(int width, int height);

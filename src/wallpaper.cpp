@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "foundation/log.h"
+#include "foundation/ref.h"
+#include "foundation/surface.h"
 #include "src/glhelp.h"
 
 namespace {
@@ -150,6 +152,38 @@ uint32_t UploadTileTexture(const uint8_t* texels)
     CHECK_GL_ERROR(kSource);
     LogMessage(__LINE__, kSource, LOG_DEBUG, "Create texture for wall: %d", int(name));
     return name;
+}
+
+OxSurface* CreateSurfaceFromWall(const CWall* wall)
+{
+    if (!wall || wall->textures.empty() ||
+        int64_t(wall->width) * wall->height * 4 > INT32_MAX)
+        return nullptr;
+    const int pitch = wall->width * 4;
+    OxHolder<OxSurface> picture(CreateSurfaceForOverwrite(pitch * wall->height, wall->width,
+                                                          wall->height, PF_RGBA, pitch));
+    if (!picture)
+        return nullptr;
+    alignas(16) uint8_t texels[kWallTileSide * kWallTileSide * 4];
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    for (int r = 0; r < wall->rows; ++r) {
+        for (int c = 0; c < wall->columns; ++c) {
+            glBindTexture(GL_TEXTURE_2D, wall->textures[static_cast<size_t>(r) * wall->columns + c]);
+            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+            const int x0 = c * kWallTileSide, y0 = r * kWallTileSide;
+            const int columns = std::min(kWallTileSide, wall->width - x0);
+            const int rows = std::min(kWallTileSide, wall->height - y0);
+            for (int k = 0; k < rows; ++k) {
+                std::memcpy(picture->writePixels + static_cast<ptrdiff_t>(y0 + k) * pitch +
+                                static_cast<ptrdiff_t>(x0) * 4,
+                            texels + static_cast<size_t>(k) * kWallTileSide * 4,
+                            static_cast<size_t>(columns) * 4);
+            }
+        }
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    CHECK_GL_ERROR(kSource);
+    return picture.Detach();
 }
 
 void VisibleTileSpan(float scale, float offset, float reach, int count, int* first, int* last)

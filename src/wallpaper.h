@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+class OxSurface;
+
 constexpr int kWallTileSide = 64;
 
 // The picture as tiles of GL textures, tile (row, column) at row * columns + column,
@@ -47,6 +49,10 @@ uint32_t CreateWallTexture(const uint8_t* pixels, int pitch, int width, int heig
 
 // A new 64 x 64 RGBA tile texture with the tile parameters from packed texels; its GL name.
 uint32_t UploadTileTexture(const uint8_t* texels);
+
+// The wall's picture read back from its tiles as a new PF_RGBA surface, rows width * 4 bytes
+// apart (alpha 255, as the tiles hold it); null when it cannot be made.
+OxSurface* CreateSurfaceFromWall(const CWall* wall);
 
 // The tiles [first, last) along one side of `count` tiles that a transform taking a picture
 // unit u to scale * u + offset puts anywhere within [-reach, reach]; all of them when the

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -347,9 +348,19 @@ TEST_F(PictureTest, AFailedDropBringsTheWallBackAsItWas)
     ASSERT_TRUE(WriteBrokenPng(dir.File("broken.png")));
     ASSERT_NO_FATAL_FAILURE(StartUp());
     ASSERT_TRUE(g_app->LoadPicture("pic.png"));
+    ASSERT_TRUE(g_hasShaders);
+    const OxSurface* picture = g_app->source;
+    const std::vector<uint8_t> pixels(picture->readPixels,
+                                      picture->readPixels + picture->pitch * picture->height);
     testing::internal::CaptureStderr();
     EXPECT_FALSE(g_app->LoadPicture("broken.png"));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "glowview: broken.png: truncated\n");
+    ASSERT_NE(g_app->source, nullptr);
+    EXPECT_EQ(g_app->source->width, 130);
+    EXPECT_EQ(g_app->source->height, 70);
+    EXPECT_EQ(g_app->source->format, PF_RGBA);
+    EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), g_app->source->readPixels))
+        << "the picture is the same, pixel for pixel";
     ExpectWallShows(g_app->wall, g_app->source);
 }
 
