@@ -198,10 +198,15 @@ for _ in $(seq 1 120); do
 done
 [ -n "$quiet" ] || { t0="$(ticks)"; sleep 1; fail "glowview never went quiet after loading huge.png: $(( $(ticks) - t0 )) ticks in 1 s, title '$(title)'"; }
 hz="$(getconf CLK_TCK)"
-t0="$(ticks)"; sleep 5; t1="$(ticks)"
-percent=$(( (t1 - t0) * 100 * 100 / (hz * 5) ))  # hundredths of a percent
-echo "idle CPU with a 12 MP picture: $((percent / 100)).$(printf '%02d' $((percent % 100))) % over 5 s"
-[ "$percent" -lt 200 ] || fail "idle CPU is $((percent / 100)) % (2 % at most)"
+# Other tests' windows on the same display may cover this one for a moment, and each
+# exposure is a frame to draw: a program that never rests fails all three tries.
+for try in 1 2 3; do
+  t0="$(ticks)"; sleep 5; t1="$(ticks)"
+  percent=$(( (t1 - t0) * 100 * 100 / (hz * 5) ))  # hundredths of a percent
+  echo "idle CPU with a 12 MP picture: $((percent / 100)).$(printf '%02d' $((percent % 100))) % over 5 s"
+  [ "$percent" -lt 200 ] && break
+  [ "$try" -lt 3 ] || fail "idle CPU is $((percent / 100)) % (2 % at most) in three tries"
+done
 # Taps that come while slow 12 MP frames are drawn are all served, one step each.
 focus
 xdotool key --delay 10 Right Right Right Right Right Right Right
