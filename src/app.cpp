@@ -287,6 +287,14 @@ void CLumaApp::ReleaseWall()
     HandBackFreedMemory();
 }
 
+void CLumaApp::Rest()
+{
+    LockGuard lock(g_appLock);
+    // The driver frees a frame's commands once the frame is drawn.
+    glFinish();
+    HandBackFreedMemory();
+}
+
 void CLumaApp::RestorePicture()
 {
     LockGuard lock(g_appLock);
@@ -813,6 +821,7 @@ void RunFrameLoop(CWin* window)
 {
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastFrame = Clock::now();
+    bool drewSinceRest = false;
     for (;;) {
         double waitSeconds = -1.0;
         {
@@ -822,6 +831,9 @@ void RunFrameLoop(CWin* window)
             } else if (g_app->NeedsFrame()) {
                 const auto left = kFrameInterval - (Clock::now() - lastFrame);
                 waitSeconds = std::max(0.0, std::chrono::duration<double>(left).count());
+            } else if (drewSinceRest) {
+                g_app->Rest();
+                drewSinceRest = false;
             }
         }
         if (WaitMessages(waitSeconds) || StopRequested())
@@ -832,6 +844,7 @@ void RunFrameLoop(CWin* window)
         if (due) {
             window->OnPaint();
             lastFrame = Clock::now();
+            drewSinceRest = true;
         }
     }
 }

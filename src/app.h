@@ -70,6 +70,9 @@ public:
     bool CountdownRunning() const;
     // Something is to be drawn or updated: the loop must not wait for events.
     bool NeedsFrame() const;
+    // Nothing is left to draw until the next event: the memory the frames used and freed
+    // is handed back to the system.
+    void Rest();
     // Serves a pending snapshot request, then clears and draws the wall.
     void DrawFrame();
     // Draws the whole picture off screen and queues it for writing as the next snapshot.
