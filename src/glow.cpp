@@ -3,6 +3,7 @@
 #include "src/glow.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -38,6 +39,8 @@ constexpr int kMaxWholePower = 1024;
 constexpr int64_t kPixelsPerTableEntry = 4;
 // Fewer rows than this per thread are not worth a thread.
 constexpr int kMinRowsPerThread = 32;
+// Rows a thread of the pass takes at a time.
+constexpr int kRowsPerSlice = 32;
 // Pixels whose glows are found before their bytes are written, a row piece at a time.
 constexpr int kChunkPixels = 256;
 
@@ -128,28 +131,30 @@ GlowPass* PreparePass(GlowPass* pass)
     return pass;
 }
 
-// Runs work(begin, end) over [0, count) in up to threadCount slices, the last on this thread.
+// Runs work(begin, end) over [0, count) on up to threadCount threads, this one among them.
+// The threads take slices of `grain` in turn until none is left, so a thread the system
+// holds back for a moment leaves its share to the others instead of keeping them waiting.
 template <class Work>
-void RunSliced(int count, int threadCount, const Work& work)
+void RunSliced(int count, int threadCount, int grain, const Work& work)
 {
     threadCount = std::max(1, std::min(threadCount, count));
+    grain = std::max(1, grain);
+    std::atomic<int> next{0};
+    const auto takeSlices = [&next, count, grain, &work] {
+        for (int begin = next.fetch_add(grain); begin < count; begin = next.fetch_add(grain))
+            work(begin, std::min(count, begin + grain));
+    };
     std::vector<std::thread> threads;
-    int begin = 0;
-    for (int i = 0; i < threadCount; ++i) {
-        const int end = int(int64_t(count) * (i + 1) / threadCount);
-        if (i + 1 < threadCount) {
-            try {
-                threads.emplace_back(work, begin, end);
-            } catch (const std::system_error&) {
-                work(begin, end);  // no thread to be had: this one does the slice
-            } catch (const std::bad_alloc&) {
-                work(begin, end);
-            }
-        } else {
-            work(begin, end);
+    for (int i = 1; i < threadCount; ++i) {
+        try {
+            threads.emplace_back(takeSlices);
+        } catch (const std::system_error&) {
+            break;  // no more threads to be had: the ones there take the slices
+        } catch (const std::bad_alloc&) {
+            break;
         }
-        begin = end;
     }
+    takeSlices();
     for (std::thread& thread : threads)
         thread.join();
 }
@@ -170,7 +175,7 @@ bool MakeTable(GlowPass* pass, int threadCount)
             table[b] = GlowOfSum(p, p.term[p.summed[0]][b]);
         return true;
     }
-    RunSliced(256, threadCount, [&p, table](int begin, int end) {
+    RunSliced(256, threadCount, 8, [&p, table](int begin, int end) {
         for (int first = begin; first < end; ++first) {
             for (int second = 0; second < 256; ++second)
                 table[first * 256 + second] =
@@ -500,9 +505,10 @@ OxSurface* CreateGlowCopyOnThreads(const OxSurface* picture, int threadCount)
     PreparePass(&pass);
     ChooseTable(&pass, int64_t(copy->width) * copy->height, threadCount);
     OxSurface* out = copy.get();
-    RunSliced(copy->height, threadCount, [&pass, pixels, pitch, out](int begin, int end) {
-        GlowRows(pass, pixels, pitch, out, begin, end);
-    });
+    RunSliced(copy->height, threadCount, kRowsPerSlice,
+              [&pass, pixels, pitch, out](int begin, int end) {
+                  GlowRows(pass, pixels, pitch, out, begin, end);
+              });
     return copy.Detach();
 }
 
