@@ -213,8 +213,6 @@ bool CLumaApp::LoadPicture(const char* picturePath)
             source = rgba;
             UploadWall(source);
             wallShowsGlow = false;
-            // The new tiles do not fill the old ones' places exactly; what is left is given back.
-            HandBackFreedMemory();
             if (std::strcmp(path, picturePath) != 0)
                 panX = panY = 0;  // a new picture starts at its top left corner
             // Reload passes path itself, so source and destination may be the same.

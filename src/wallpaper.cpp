@@ -206,6 +206,20 @@ void VisibleTileSpan(float scale, float offset, float reach, int count, int* fir
     *last = static_cast<int>(std::clamp(to, double(*first), double(*last)));
 }
 
+TileRange VisibleTiles(const CWall* wall)
+{
+    TileRange range = {0, wall->columns, 0, wall->rows};
+    // The view takes clip coordinates x and y within [-w, w]; a transform that turns or
+    // shears the picture is not looked into.
+    const Matrix4 clip = GetClipMatrix();
+    const float* m = clip.m;
+    if (m[1] == 0.0f && m[3] == 0.0f && m[4] == 0.0f && m[7] == 0.0f) {
+        VisibleTileSpan(m[0], m[12], m[15], wall->columns, &range.firstColumn, &range.lastColumn);
+        VisibleTileSpan(m[5], m[13], m[15], wall->rows, &range.firstRow, &range.lastRow);
+    }
+    return range;
+}
+
 void DrawWall(const CWall* wall)
 {
     if (!wall || wall->textures.empty())
@@ -219,21 +233,13 @@ void DrawWall(const CWall* wall)
 
     // Only the tiles the view shows: a photo larger than the window has most of its tiles
     // outside, and each draw costs the driver the same whether it gives pixels or not.
-    // The view takes clip coordinates x and y within [-w, w]; a transform that turns or
-    // shears the picture is not looked into, and every tile is drawn.
-    const Matrix4 clip = GetClipMatrix();
-    const float* m = clip.m;
-    int firstColumn = 0, lastColumn = wall->columns, firstRow = 0, lastRow = wall->rows;
-    if (m[1] == 0.0f && m[3] == 0.0f && m[4] == 0.0f && m[7] == 0.0f) {
-        VisibleTileSpan(m[0], m[12], m[15], wall->columns, &firstColumn, &lastColumn);
-        VisibleTileSpan(m[5], m[13], m[15], wall->rows, &firstRow, &lastRow);
-    }
+    const TileRange shown = VisibleTiles(wall);
     // The state every tile shares is set once, the vertices of all tiles among it; each
     // tile then changes only its texture.
     CTileBatch batch;
     batch.SetVertices(wall->positions.data(), wall->textureCoordinates.data());
-    for (int r = firstRow; r < lastRow; ++r) {
-        for (int c = firstColumn; c < lastColumn; ++c) {
+    for (int r = shown.firstRow; r < shown.lastRow; ++r) {
+        for (int c = shown.firstColumn; c < shown.lastColumn; ++c) {
             const size_t tile = static_cast<size_t>(r) * wall->columns + c;
             batch.Draw(wall->textures[tile], static_cast<int>(tile * 4));
         }

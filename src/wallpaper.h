@@ -59,6 +59,16 @@ OxSurface* CreateSurfaceFromWall(const CWall* wall);
 // transform is not one to go by (no scale, no reach, not a number).
 void VisibleTileSpan(float scale, float offset, float reach, int count, int* first, int* last);
 
+// Tiles [firstColumn, lastColumn) x [firstRow, lastRow) of a wall.
+struct TileRange {
+    int firstColumn, lastColumn, firstRow, lastRow;
+};
+
+// The wall's tiles that the current transform, with the wall's own units already applied
+// (one unit per texel, y counted down from the picture's top), puts in the view; all of
+// them when the transform turns or shears the picture.
+TileRange VisibleTiles(const CWall* wall);
+
 // Draws the tiles the current transform puts in the view, one texel per unit, the picture's
 // top edge `height` units up; the others would give no pixel and are skipped.
 void DrawWall(const CWall* wall);

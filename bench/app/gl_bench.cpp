@@ -103,16 +103,12 @@ void BM_FrameTileFloor(benchmark::State& state, Picture picture, bool oneTexture
         Scale(1.0f, -1.0f, 1.0f);
         if (!g_hasShaders)
             glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        const Matrix4 clip = GetClipMatrix();
-        int firstColumn, lastColumn, firstRow, lastRow;
-        VisibleTileSpan(clip.m[0], clip.m[12], clip.m[15], wall->columns, &firstColumn,
-                        &lastColumn);
-        VisibleTileSpan(clip.m[5], clip.m[13], clip.m[15], wall->rows, &firstRow, &lastRow);
-        tilesDrawn = (lastColumn - firstColumn) * (lastRow - firstRow);
+        const TileRange inView = VisibleTiles(wall);
+        tilesDrawn = (inView.lastColumn - inView.firstColumn) * (inView.lastRow - inView.firstRow);
         CTileBatch batch;
         batch.SetVertices(wall->positions.data(), wall->textureCoordinates.data());
-        for (int r = firstRow; r < lastRow; ++r) {
-            for (int c = firstColumn; c < lastColumn; ++c) {
+        for (int r = inView.firstRow; r < inView.lastRow; ++r) {
+            for (int c = inView.firstColumn; c < inView.lastColumn; ++c) {
                 const size_t tile = size_t(r) * wall->columns + c;
                 glBindTexture(GL_TEXTURE_2D, wall->textures[oneTexture ? 0 : tile]);
                 glDrawArrays(GL_TRIANGLE_STRIP, GLint(tile * 4), 4);
