@@ -1,4 +1,4 @@
-// OxAnsiFile, search roots, asset name resolution, directory walks and path comparison.
+// OxAnsiFile, opening regular files, path joining, directory walks and path comparison.
 #include "foundation/file.h"
 
 #include <climits>
@@ -8,8 +8,6 @@
 #include <string>
 #include <system_error>
 #include <vector>
-
-#include "foundation/archive.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -79,22 +77,11 @@ constexpr char kNativeSeparator = '\\';
 constexpr char kNativeSeparator = '/';
 #endif
 
-// Names from archives and users carry either separator.
-bool IsSeparator(char c)
-{
-    return c == '/' || c == '\\';
-}
 
 // The default locale's white space; bytes of 0x80 and above never count.
 bool IsBlank(char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-std::vector<std::string>& SearchRoots()
-{
-    static std::vector<std::string> roots;
-    return roots;
 }
 
 fs::file_status StatusOf(const char* path)
@@ -129,12 +116,12 @@ bool CopyPath(char* destination, const char* text)
 // Appends more to path with one native separator between them, never two.
 bool AppendPath(char* path, const char* more)
 {
-    while (IsSeparator(*more))
+    while (IsPathSeparator(*more))
         ++more;
     if (*more == '\0')
         return true;
     const size_t length = std::strlen(path);
-    const bool addSeparator = length > 0 && !IsSeparator(path[length - 1]);
+    const bool addSeparator = length > 0 && !IsPathSeparator(path[length - 1]);
     const size_t moreLength = std::strlen(more);
     if (length + (addSeparator ? 1 : 0) + moreLength >= size_t(kMaxPath))
         return false;
@@ -151,7 +138,7 @@ bool TrimForLookup(const char* text, char* destination)
     if (!TrimSpaces(text, destination))
         return false;
     const size_t length = std::strlen(destination);
-    if (length >= 2 && IsSeparator(destination[length - 1]))
+    if (length >= 2 && IsPathSeparator(destination[length - 1]))
         destination[length - 1] = '\0';
     return true;
 }
@@ -163,29 +150,6 @@ bool JoinName(char* path, const char* name)
     if (!TrimForLookup(name, trimmed))
         return false;
     return AppendPath(path, trimmed);
-}
-
-// A recursive root "dir/*" (or "dir*") walks "dir".
-bool RecursiveRootDirectory(const std::string& root, char* directory)
-{
-    std::string walked = root.substr(0, root.size() - 1);
-    if (walked.size() >= 2 && IsSeparator(walked.back()))
-        walked.pop_back();
-    return CopyPath(directory, walked.c_str());
-}
-
-bool FindBelowRoot(const std::string& root, const char* name, char* resolved)
-{
-    if (CopyPath(resolved, root.c_str()) && JoinName(resolved, name) && PathFileExists(resolved))
-        return true;
-    if (root.empty() || root.back() != '*')
-        return false;
-    char directory[kMaxPath];
-    if (!RecursiveRootDirectory(root, directory))
-        return false;
-    CFind finder(name);
-    WalkDirectory(directory, true, &finder);
-    return finder.found[0] != '\0' && CopyPath(resolved, finder.found);
 }
 
 int CompareBytes(const char* a, const char* b)
@@ -275,83 +239,36 @@ bool EntryName(const fs::directory_entry& entry, std::string& name)
 
 }  // namespace
 
+bool IsPathSeparator(char c)
+{
+    return c == '/' || c == '\\';
+}
+
+bool PathExists(const char* path)
+{
+    return PathFileExists(path);
+}
+
+bool IsDirectoryPath(const char* path)
+{
+    return PathIsDirectory(path);
+}
+
+bool CopyPathText(char* destination, const char* text)
+{
+    return CopyPath(destination, text);
+}
+
+bool JoinPathName(char* path, const char* name)
+{
+    return JoinName(path, name);
+}
+
 std::FILE* OpenRegularFile(const char* path)
 {
     if (path == nullptr || !IsRegularFile(path))
         return nullptr;
     return OpenForReading(path);
-}
-
-OxFile* OpenAssetFile(const char* name)
-{
-    if (name == nullptr)
-        return nullptr;
-    char resolved[kMaxPath];
-    if (!FindInDirectories(name, resolved) && !FindInArchives(name, resolved))
-        return nullptr;
-    // An archive member resolves to "<archive>@@<name>", which names no file.
-    std::FILE* stream = OpenRegularFile(resolved);
-    if (stream == nullptr)
-        return nullptr;
-    OxFile* file = new (std::nothrow) OxAnsiFile(stream);
-    if (file == nullptr)
-        std::fclose(stream);
-    return file;
-}
-
-int AddSearchRoot(const char* path)
-{
-    if (path == nullptr)
-        return -1;
-    // A root that does not exist yet is kept: lookups simply find nothing there.
-    SearchRoots().emplace_back(path);
-    return (PathIsDirectory(path) || PathFileExists(path)) ? 0 : -1;
-}
-
-void ClearSearchRoots()
-{
-    SearchRoots().clear();
-}
-
-bool FindInDirectories(const char* name, char* resolved)
-{
-    if (resolved == nullptr)
-        return false;
-    resolved[0] = '\0';
-    if (name == nullptr || !CopyPath(resolved, name))
-        return false;
-    if (PathFileExists(resolved))
-        return true;
-    for (const std::string& root : SearchRoots()) {
-        if (FindBelowRoot(root, name, resolved))
-            return true;
-    }
-    resolved[0] = '\0';
-    return false;
-}
-
-bool FindInArchives(const char* name, char* resolved)
-{
-    if (resolved == nullptr)
-        return false;
-    resolved[0] = '\0';
-    if (name == nullptr)
-        return false;
-    const size_t nameLength = std::strlen(name);
-    for (const std::string& root : SearchRoots()) {
-        const char* path = root.c_str();
-        if (root.size() + 2 + nameLength >= size_t(kMaxPath))
-            continue;
-        if (!PathFileExists(path) || PathIsDirectory(path))
-            continue;
-        if (!IsZipArchive(path) && !IsPackArchive(path))
-            continue;
-        if (!ArchiveHasMember(path, name))
-            continue;
-        std::snprintf(resolved, size_t(kMaxPath), "%s@@%s", path, name);
-        return true;
-    }
-    return false;
 }
 
 CFind::CFind(const char* name)

@@ -1,4 +1,4 @@
-// OxFile and OxAnsiFile, search roots, and the resolution of asset names to open files.
+// OxFile and OxAnsiFile, opening regular files, paths and directory walks.
 #pragma once
 
 #include <cstdio>
@@ -38,21 +38,14 @@ private:
 // device file gives null, and the open never blocks.
 std::FILE* OpenRegularFile(const char* path);
 
-// Resolves name (unchanged, then below each search root, then as a member of
-// an archive root) and opens the regular file it names with mode "rb".
-// Returns a new file with count 1, or null.
-OxFile* OpenAssetFile(const char* name);
-
-// Appends path to the process-wide search-root list: 0 when it exists, -1
-// otherwise (it is appended all the same).
-int AddSearchRoot(const char* path);
-// Empties the search-root list (the program never does; tests start each case afresh).
-void ClearSearchRoots();
-
-// resolved must hold kMaxPath bytes; it is the empty string on failure.
-bool FindInDirectories(const char* name, char* resolved);
-// On success resolved is "<archive path>@@<name>".
-bool FindInArchives(const char* name, char* resolved);
+// Path helpers shared with the asset lookup. Buffers hold kMaxPath bytes; a text that
+// would not fit is refused (false), never cut into the name of another file.
+bool IsPathSeparator(char c);  // either separator: names from archives and users carry both
+bool PathExists(const char* path);
+bool IsDirectoryPath(const char* path);
+bool CopyPathText(char* destination, const char* text);
+// Appends name, trimmed and without one trailing separator, with one native separator.
+bool JoinPathName(char* path, const char* name);
 
 struct OxPathEntry {
     const char* name;      // the entry's file name

@@ -1,4 +1,4 @@
-// Log lines on standard output, the OpenGL error check and libjpeg's message callbacks.
+// Log lines on standard output.
 #pragma once
 
 enum LogLevel {
@@ -27,15 +27,6 @@ void LogMessage(int line, const char* sourceFile, int level, const char* format,
 void SetLogThreshold(int level);
 int LogThreshold();
 
-// Reads glGetError; on an error logs "glGetError() returns: %d (0x%X)" at
-// ERROR level, whatever the threshold, and ends the process with status 1.
-// Needs a current GL context.
-void CheckGlError(const char* sourceFile, int line);
-#define CHECK_GL_ERROR(sourceFile) CheckGlError((sourceFile), __LINE__)
-
-// libjpeg callbacks. JpegErrorExit logs the library's message and then jumps
-// back to the recovery point of the reader or writer that owns the library
-// state (see jpeg_recovery.h); it never returns to libjpeg.
-struct jpeg_common_struct;
-void JpegOutputMessage(jpeg_common_struct* context);
-void JpegErrorExit(jpeg_common_struct* context);
+// The same line written whatever the threshold: the one line before the program ends.
+void LogMessageAlways(int line, const char* sourceFile, const char* format, ...)
+    OX_PRINTF_FORMAT(3, 4);

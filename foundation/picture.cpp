@@ -10,12 +10,10 @@
 #include <vector>
 
 #include <jerror.h>
+#include <jpeglib.h>
 #include <png.h>
 #include <zlib.h>
 
-#include <jerror.h>
-
-#include "foundation/jpeg_recovery.h"
 #include "foundation/log.h"
 
 namespace {
@@ -302,6 +300,42 @@ bool EncodePng(PngWriter& writer, int width, int height, const uint8_t* pixels,
 }
 
 // ---------------------------------------------------------------- JPEG
+
+// The libjpeg error manager of our codecs: the standard one plus a recovery point.
+// JpegErrorExit jumps to `recovery` after logging. The codec that owns the library
+// state sets the recovery point with setjmp right after creating it.
+struct JpegErrorManager {
+    jpeg_error_mgr standard;
+    std::jmp_buf recovery;
+};
+
+void JpegOutputMessage(j_common_ptr context)
+{
+    char buffer[JMSG_LENGTH_MAX];
+    context->err->format_message(context, buffer);
+    LogMessage(__LINE__, "", LOG_ERROR, "%s", buffer);
+}
+
+void JpegErrorExit(j_common_ptr context)
+{
+    // Neither codec fills client_data, so the first line is a fixed marker.
+    LogMessage(__LINE__, "", LOG_ERROR, "%s", "JPEG_ERROR");
+    JpegOutputMessage(context);
+    // NOTE: a fatal libjpeg error must not end the program (a corrupt file
+    // dropped on the window); the codec that owns the state recovers.
+    auto* manager = reinterpret_cast<JpegErrorManager*>(context->err);
+    std::longjmp(manager->recovery, 1);
+}
+
+// Fills `manager` like jpeg_std_error and installs our two callbacks.
+jpeg_error_mgr* InitJpegErrorManager(JpegErrorManager* manager)
+{
+    jpeg_error_mgr* standard = jpeg_std_error(&manager->standard);
+    standard->error_exit = JpegErrorExit;
+    standard->output_message = JpegOutputMessage;
+    return standard;
+}
+
 
 // Everything one JPEG decode owns. The zeroed decompressor is safe to destroy
 // at any stage of its creation.

@@ -101,6 +101,9 @@ OxSurface* CreateSurfaceFromRows(int rowStride, int width, int height, const uin
     if (surface == nullptr)
         return nullptr;
     const size_t rowBytes = size_t(std::min(rowStride, surface->pitch));
+    // Rows of no bytes (a picture of width 0) have no store to copy into.
+    if (rowBytes == 0)
+        return surface;
     for (int i = 0; i < height; ++i)
         std::memcpy(surface->writePixels + size_t(i) * size_t(surface->pitch),
                     source + size_t(i) * size_t(rowStride), rowBytes);

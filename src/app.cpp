@@ -8,7 +8,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include <GL/glew.h>
@@ -17,7 +16,9 @@
 #include <malloc.h>
 #endif
 
+#include "foundation/assets.h"
 #include "foundation/file.h"
+#include "device/gl_error.h"
 #include "foundation/log.h"
 #include "foundation/picture.h"
 #include "foundation/ref.h"
@@ -168,14 +169,13 @@ std::string DescribeProblem(const PictureReport& report)
 std::string LoadFailureReason(const char* picturePath)
 {
     PictureReport report = LastPictureReport();
-    std::error_code error;
-    if (std::filesystem::is_directory(picturePath, error))
-        return "is a directory";
-    OxHolder<OxFile> file{OpenAssetFile(picturePath)};
-    if (!file) {
-        if (std::filesystem::exists(std::filesystem::symlink_status(picturePath, error)))
-            return "cannot be opened";
-        return "no such file";
+    OpenProblem opened = OPEN_FINE;
+    OxHolder<OxFile> file{OpenAssetFile(picturePath, &opened)};
+    switch (opened) {
+    case OPEN_NO_SUCH_FILE: return "no such file";
+    case OPEN_DIRECTORY: return "is a directory";
+    case OPEN_FAILED: return "cannot be opened";
+    case OPEN_FINE: break;
     }
     // The JPEG reader tries a PNG last; the PNG reader knows what is wrong with it.
     if (report.problem == PICTURE_NOT_RECOGNISED) {
@@ -358,6 +358,20 @@ void CLumaApp::UpdateTitle(WindowHandle window)
 
 namespace {
 
+// The settings the glow is made from.
+struct GlowSettings {
+    float r, g, b, power;
+    bool operator==(const GlowSettings& other) const
+    {
+        return r == other.r && g == other.g && b == other.b && power == other.power;
+    }
+};
+
+GlowSettings CurrentGlow()
+{
+    return GlowSettings{g_weightR, g_weightG, g_weightB, g_power};
+}
+
 float Toggled(float weight)
 {
     return weight == 0.0f ? 1.0f : 0.0f;
@@ -420,13 +434,17 @@ bool CLumaApp::ApplyKeys()
     LockGuard lock(g_appLock);
     if (pendingKeys.empty())
         return false;
+    const GlowSettings before = CurrentGlow();
     while (!pendingKeys.empty()) {
         const KeyPress press = pendingKeys.front();
         pendingKeys.pop_front();
         if (const Control* control = FindControl(press.virtualKey))
             control->act(this);
     }
-    countdown = g_hasShaders ? -1 : 20;
+    // Only a new glow needs the processor-side pass again; fit, snapshot and a reload
+    // (which sets the countdown itself) leave it as it is.
+    if (!g_hasShaders && !(CurrentGlow() == before))
+        countdown = 20;
     UpdateTitle(hwnd);
     Invalidate();
     return true;

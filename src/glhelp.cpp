@@ -6,6 +6,7 @@
 #include <string>
 
 #include "device/glsl.h"
+#include "device/gl_error.h"
 #include "foundation/log.h"
 #include "src/app.h"
 

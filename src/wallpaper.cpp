@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "device/gl_error.h"
 #include "foundation/log.h"
 #include "foundation/ref.h"
 #include "foundation/surface.h"

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/assets.h"
 #include "foundation/file.h"
 
 // Path of a file below the shared test data folder.

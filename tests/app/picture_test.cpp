@@ -411,7 +411,7 @@ TEST_F(PictureTest, SnapshotsTakeTheLowestFreeNumberOnceAPictureIsLoaded)
     EXPECT_EQ(ReadWholeFile(dir.File("snapshot2.png")).size(), 1u);
 }
 
-// Without GLSL, so that a key restarts the countdown.
+// Without GLSL, so that a key that changes the glow restarts the countdown.
 TEST_F(PictureFixedFunctionTest, EachPressActsOnceInItsOrder)
 {
     ASSERT_NO_FATAL_FAILURE(StartUp());
@@ -421,17 +421,18 @@ TEST_F(PictureFixedFunctionTest, EachPressActsOnceInItsOrder)
         const char* what;
         std::vector<KeyPress> presses;
         float power, wantPower, wantR;
-        bool acts, reloads;
+        bool restarts, reloads;
     };
     const Case cases[] = {
         {"Left raises LEVEL", {left}, 10, 11, 1, true, false},
-        {"Left at 100", {left}, 100, 100, 1, true, false},
+        {"Left at 100: the glow stays", {left}, 100, 100, 1, false, false},
         {"Right lowers LEVEL", {right}, 10, 9, 1, true, false},
-        {"Right at 1", {right}, 1, 1, 1, true, false},
+        {"Right at 1: the glow stays", {right}, 1, 1, 1, false, false},
         {"Left held: every repeat acts", {left, {VK_LEFT, 0, true}, {VK_LEFT, 0, true}}, 10, 13, 1, true, false},
         {"1 held: the repeats do not", {one, {0x31, 0, true}, {0x31, 0, true}}, 10, 10, 0, true, false},
-        {"1 twice", {one, one}, 10, 10, 1, true, false},
+        {"1 twice: the glow is as it was", {one, one}, 10, 10, 1, false, false},
         {"F5 then 1: the reload first", {f5, one}, 10, 10, 0, true, true},
+        {"F fits: the glow stays", {{0x46, 0, false}, {0x46, 0, false}}, 10, 10, 1, false, false},
         {"a key that does nothing", {{0x5A, 0, false}}, 10, 10, 1, false, false},
     };
     for (const Case& c : cases) {
@@ -444,15 +445,18 @@ TEST_F(PictureFixedFunctionTest, EachPressActsOnceInItsOrder)
         const std::string log = StdoutOf([] { g_app->Update(); });
         EXPECT_EQ(g_power, c.wantPower);
         EXPECT_EQ(g_weightR, c.wantR);
-        EXPECT_EQ(g_app->countdown, c.acts ? 19 : -1) << "set to 20 by a key, lowered in the same update";
+        EXPECT_EQ(g_app->countdown, c.restarts ? 19 : -1)
+            << "set to 20 by a key that changes the glow, lowered in the same update";
         EXPECT_EQ(log.find("GL_VENDOR: ") != std::string::npos, c.reloads) << log;
         EXPECT_TRUE(g_app->pendingKeys.empty());
     }
     // S before any picture: the request is set and waits.
     g_snapshotRequested = false;
+    g_app->countdown = -1;
     g_app->QueueKey({0x53, 0, false});
     g_app->Update();
     EXPECT_TRUE(g_snapshotRequested);
+    EXPECT_EQ(g_app->countdown, -1) << "a snapshot does not run the pass again";
     g_snapshotRequested = false;
     g_weightR = 1;
     g_power = 10;

@@ -17,6 +17,7 @@
 
 #include "device/device_state.h"
 #include "device/graphics.h"
+#include "device/gl_error.h"
 #include "foundation/log.h"
 #include "gl_window.h"
 

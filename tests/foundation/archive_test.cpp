@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/archive.h"
+#include "foundation/assets.h"
 #include "foundation/file.h"
 #include "test_support.h"
 

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "foundation/assets.h"
 #include "foundation/file.h"
 #include "test_support.h"
 

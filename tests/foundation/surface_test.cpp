@@ -238,6 +238,12 @@ TEST(CreateSurfaceFromRows, CopiesRowsByStride)
 
     EXPECT_EQ(nullptr, CreateSurfaceFromRows(1 << 20, 1, 1 << 12, packed.data()))
         << "a byte size past 32 bits";
+
+    // Rows of width 0 copy nothing (the sanitizer build catches a copy into no store).
+    OxHolder<OxSurface> empty(CreateSurfaceFromRows(0, 0, 3, packed.data()));
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(0, empty->width);
+    EXPECT_EQ(3, empty->height);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Fuzz target: ConvertPixels with a source surface whose every field comes from
-// the input. Header (little-endian): source format, target format, width,
+// the input, and CreateSurfaceFromRows over the same rows. Header (little-endian): source format, target format, width,
 // height, pitch, target pitch, palette count, colour key (16 bits each after
 // the two format bytes), key colour (3 bytes), palette entries stored (1 byte);
 // then the palette store, then the pixel store.
@@ -55,5 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int result = ConvertPixels(targetPitch, target.data(), targetFormat, source.get());
     if (result != 0 && result != -1)
         std::abort();
+
+    // The same rows copied into a new RGB surface, when the store holds them all as a
+    // caller's block would.
+    const size_t rgbStride = source->pitch > 0 ? size_t(source->pitch)
+                                               : size_t(std::max(source->width, 0)) * 3;
+    if (rows * rgbStride <= source->pixelStore.size() && rows * rgbStride <= kMaxTargetBytes) {
+        OxHolder<OxSurface> copy(CreateSurfaceFromRows(source->pitch, source->width,
+                                                       source->height, source->readPixels));
+        if (copy && (copy->width != source->width || copy->height != source->height))
+            std::abort();
+    }
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "foundation/assets.h"
 #include "foundation/file.h"
 
 namespace {
