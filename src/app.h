@@ -1,37 +1,15 @@
-// The application: process-wide state, the application object CLumaApp and the window object CWin.
+// The application object CLumaApp: the picture, the view it is shown in and the glow countdown.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
 
-#include "device/graphics.h"
 #include "window/window.h"
 
 class OxSurface;
 class CWall;
 class CSnapshotWriter;
-class CWin;
-class CLumaApp;
-
-// Both locks are re-entrant; g_deviceLock is only taken alone or under g_appLock.
-extern std::recursive_mutex g_appLock;
-extern std::recursive_mutex g_deviceLock;
-using LockGuard = std::lock_guard<std::recursive_mutex>;
-
-extern CWin* g_window;
-extern zorGRAPHICS* g_device;
-extern CLumaApp* g_app;
-
-extern float g_weightR;
-extern float g_weightG;
-extern float g_weightB;
-extern float g_power;
-extern bool g_snapshotRequested;
-extern bool g_paused;
-extern bool g_ready;
-extern int32_t g_reloadDepth;
 
 // The one application object: the picture and the view it is shown in.
 class CLumaApp {
@@ -117,71 +95,6 @@ public:
     std::unique_ptr<CSnapshotWriter> snapshots;
 };
 
-// Where the picture lies in the view: its lower left corner at (left, bottom) in view
-// pixels (y up) and one picture pixel `scale` view pixels wide.
-struct PicturePlacement {
-    int left;
-    int bottom;
-    float scale;
-};
-
-// Places a picture in a view: centred where it fits, else shifted by the pan (which
-// is clamped into the picture and written back); with fit, scaled down to fit whole.
-// Offsets are whole pixels, so at scale 1 every texel lands on one pixel.
-PicturePlacement PlacePicture(int viewWidth, int viewHeight, int pictureWidth, int pictureHeight,
-                              bool fit, int32_t* panX, int32_t* panY);
-
-// The application window: frames, drops and size changes.
-class CWin : public OxWindow {
-public:
-    explicit CWin(WindowHandle handle);
-
-    void OnDropFile(const char* path) override;
-    void OnDropFiles(const char* firstPath, int count) override;
-    void OnSize(SizeRecord* record) override;
-    void OnSizing(SizeRecord* record) override;
-    void OnPaint() override;
-    // A left-button drag and the wheel (Shift: sideways) pan a picture larger than the view.
-    void OnButtonDown(MouseRecord* record) override;
-    void OnButtonUp(MouseRecord* record) override;
-    void OnMouseMove(MouseRecord* record) override;
-    void OnMouseWheel(MouseRecord* record) override;
-
-private:
-    // Takes the window's key presses: quit keys, Space and Enter at once,
-    // the others queued for the update step.
-    void TakeKeys();
-};
-
-// The key closes the program: Escape, Q, Ctrl+Q.
-bool IsQuitKey(const KeyPress& press);
-
-// A new PF_RGBA copy of the picture with the current glow settings applied on
-// the processor; null when it cannot be made. The picture is not changed.
-OxSurface* CreateGlowCopy(const OxSurface* picture);
-
-// Creates the OpenGL device in g_device and initialises it on the window; the
-// result of Initialize (0, or -1 without a GL context).
-int CreateDevice(WindowHandle handle);
-
-// Reads back the frame the device has drawn as top-down RGB rows; returns
-// width x height x 3. A null buffer or a size <= 0 reads no pixels.
-int ReadWindowPixels(int* width, uint8_t* buffer, int bufferSize, int* height);
-// The window's current frame as a new PF_RGB surface, or null.
-OxSurface* CaptureWindow();
-// Writes the window's current frame to the file, always as PNG.
-void SavePicture(const char* fileName);
-
-// What the command line asks of the program.
-struct RunOptions {
-    const char* startFile = nullptr;  // opened at start as if dropped
-    int fileCount = 0;                // files named; all but the first are ignored
-};
-
-// The program: start-up, the frame loop and tear-down. Returns the exit status.
-int RunApplication(const RunOptions& options = RunOptions());
-
-// SIGTERM and SIGINT end the frame loop as closing the window does.
-void InstallStopSignals();
-void RemoveStopSignals();
-bool StopRequested();
+// Gives the memory the heap holds free back to the system: the many small blocks of a
+// picture's textures stay resident after they are freed otherwise.
+void HandBackFreedMemory();

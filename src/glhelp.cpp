@@ -8,7 +8,7 @@
 #include "device/glsl.h"
 #include "device/gl_error.h"
 #include "foundation/log.h"
-#include "src/app.h"
+#include "src/globals.h"
 
 bool g_hasShaders = false;
 uint32_t g_wallpaperProgram = 0;
@@ -72,6 +72,19 @@ void SetUniform(GLuint program, const char* name, Set set)
 }
 
 }  // namespace
+
+void ResetRenderer()
+{
+    if (g_wallpaperProgram != 0 && glIsProgram && glIsProgram(g_wallpaperProgram)) {
+        glUseProgram(0);
+        glDeleteProgram(g_wallpaperProgram);
+    }
+    g_wallpaperProgram = 0;
+    g_hasShaders = false;
+    g_modelViewStack.reset();
+    g_projectionMatrix = {};
+    g_smoothWall = false;
+}
 
 // ---- the program ----
 

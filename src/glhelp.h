@@ -13,6 +13,10 @@ extern uint32_t g_wallpaperProgram;
 // are sampled nearest, which keeps every texel exact whatever the rounding of positions.
 extern bool g_smoothWall;
 
+// Puts the renderer's state back as before its first Reload; deletes the wallpaper program,
+// so the GL context must be current.
+void ResetRenderer();
+
 // The two GLSL sources of PROGRAM_WALLPAPER, byte for byte.
 extern const char kWallpaperVertexSource[];
 extern const char kWallpaperFragmentSource[];

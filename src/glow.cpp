@@ -23,7 +23,7 @@
 #include "foundation/log.h"
 #include "foundation/ref.h"
 #include "foundation/surface.h"
-#include "src/app.h"
+#include "src/globals.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "foundation/log.h"
-#include "src/app.h"
+#include "src/run.h"
 
 namespace {
 

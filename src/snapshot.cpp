@@ -21,7 +21,7 @@
 #include "foundation/picture.h"
 #include "foundation/ref.h"
 #include "foundation/surface.h"
-#include "src/app.h"
+#include "src/globals.h"
 #include "src/glhelp.h"
 #include "src/wallpaper.h"
 

@@ -12,6 +12,14 @@
 class OxSurface;
 class CWall;
 
+// Reads back the frame the device has drawn as top-down RGB rows; returns
+// width x height x 3. A null buffer or a size <= 0 reads no pixels.
+int ReadWindowPixels(int* width, uint8_t* buffer, int bufferSize, int* height);
+// The window's current frame as a new PF_RGB surface, or null.
+OxSurface* CaptureWindow();
+// Writes the window's current frame to the file, always as PNG.
+void SavePicture(const char* fileName);
+
 // The picture of width x height drawn as the window draws it at one texel per pixel,
 // with the current glow (the wall, or only the clear colour without one), as a new
 // PF_RGB surface with top-down rows; null when it cannot be drawn or held. It is drawn

@@ -1,5 +1,5 @@
 // SIGTERM and SIGINT: they end the frame loop as closing the window does.
-#include "src/app.h"
+#include "src/stop_signals.h"
 
 #include <atomic>
 #include <cerrno>
@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 #endif
+
+#include "window/window.h"
 
 namespace {
 

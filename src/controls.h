@@ -1,0 +1,7 @@
+// The keys: which close the program; the others are queued on CLumaApp and act in its update.
+#pragma once
+
+#include "window/window.h"
+
+// The key closes the program: Escape, Q, Ctrl+Q.
+bool IsQuitKey(const KeyPress& press);

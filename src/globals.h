@@ -1,0 +1,32 @@
+// The application's process-wide state: the window, the device, the application object, the glow
+// settings, the flags of the loop, and the locks that guard them.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+#include "device/graphics.h"
+
+class CWin;
+class CLumaApp;
+
+// Both locks are re-entrant; g_deviceLock is only taken alone or under g_appLock.
+extern std::recursive_mutex g_appLock;
+extern std::recursive_mutex g_deviceLock;
+using LockGuard = std::lock_guard<std::recursive_mutex>;
+
+extern CWin* g_window;
+extern zorGRAPHICS* g_device;
+extern CLumaApp* g_app;
+
+extern float g_weightR;
+extern float g_weightG;
+extern float g_weightB;
+extern float g_power;
+extern bool g_snapshotRequested;
+extern bool g_paused;
+extern bool g_ready;
+extern int32_t g_reloadDepth;
+
+// Puts the glow settings and the flags back to their start values.
+void ResetGlobals();

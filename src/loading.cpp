@@ -1,0 +1,279 @@
+// Loading: reading the picture, making room for it, restoring it after a failed read, and the
+// messages the user gets about a load.
+#include "src/loading.h"
+
+#include <GL/glew.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "device/gl_error.h"
+#include "foundation/assets.h"
+#include "foundation/file.h"
+#include "foundation/log.h"
+#include "foundation/picture.h"
+#include "foundation/ref.h"
+#include "foundation/surface.h"
+#include "src/app.h"
+#include "src/globals.h"
+#include "src/glhelp.h"
+#include "src/wallpaper.h"
+
+namespace {
+
+const char* const kSource = "src/app";  // the application logs as one source
+
+}  // namespace
+
+// One line for the user on standard error: "glowview: " and the message.
+void TellUser(const char* format, ...) OX_PRINTF_FORMAT(1, 2);
+void TellUser(const char* format, ...)
+{
+    std::fflush(stdout);
+    std::fputs("glowview: ", stderr);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
+}
+
+namespace {
+
+// The picture at the path, read as PNG and failing that as JPEG, each from a
+// freshly opened file; null when neither reads it. Pictures that decode cleanly
+// come straight as packed PF_RGBA; the others go through the readers that report.
+OxSurface* ReadPicture(const char* picturePath)
+{
+    if (OxHolder<OxFile> file{OpenAssetFile(picturePath)}) {
+        if (OxSurface* rgba = ReadRgbaQuietly(file.get()))
+            return rgba;
+    }
+    OxSurface* picture = nullptr;
+    if (OxHolder<OxFile> file{OpenAssetFile(picturePath)})
+        picture = ReadPng(file.get());
+    if (!picture) {
+        if (OxHolder<OxFile> file{OpenAssetFile(picturePath)})
+            picture = ReadJpeg(file.get());
+    }
+    return picture;
+}
+
+// A new PF_RGBA copy of the picture, rows width * 4 bytes apart; null when it
+// cannot be made. A picture that is already so is not copied: it comes back with
+// one more reference.
+OxSurface* CreateRgbaCopy(OxSurface* picture)
+{
+    const int64_t byteSize = int64_t(picture->width) * picture->height * 4;
+    if (picture->width <= 0 || picture->height <= 0 || byteSize > INT32_MAX) {
+        LogMessage(__LINE__, kSource, LOG_ERROR, "Picture of %d x %d pixels cannot be shown",
+                   picture->width, picture->height);
+        return nullptr;
+    }
+    if (picture->format == PF_RGBA && picture->pitch == picture->width * 4 &&
+        picture->readPixels) {
+        ++picture->refCount;
+        return picture;
+    }
+    OxHolder<OxSurface> copy(CreateSurfaceForOverwrite(int(byteSize), picture->width,
+                                                       picture->height, PF_RGBA,
+                                                       picture->width * 4));
+    if (!copy) {
+        LogMessage(__LINE__, kSource, LOG_ERROR, "No memory for a %d x %d picture",
+                   picture->width, picture->height);
+        return nullptr;
+    }
+    if (ConvertPixels(copy->pitch, copy->writePixels, PF_RGBA, picture) != 0) {
+        LogMessage(__LINE__, kSource, LOG_ERROR, "Pixel format %d cannot be shown",
+                   picture->format);
+        return nullptr;
+    }
+    return copy.Detach();
+}
+
+// Plain words for a problem the readers reported.
+std::string DescribeProblem(const PictureReport& report)
+{
+    switch (report.problem) {
+    case PICTURE_NOT_RECOGNISED: return "not a PNG or JPEG picture";
+    case PICTURE_TRUNCATED: return "truncated";
+    case PICTURE_TOO_LARGE: {
+        char text[96];
+        std::snprintf(text, sizeof(text), "%u x %u is larger than %d x %d",
+                      unsigned(report.width), unsigned(report.height), kMaxPictureSide,
+                      kMaxPictureSide);
+        return text;
+    }
+    case PICTURE_DAMAGED: return "damaged";
+    case PICTURE_UNSUPPORTED: return "a kind of PNG or JPEG that cannot be shown";
+    case PICTURE_NO_MEMORY: return "not enough memory";
+    case PICTURE_UNREADABLE: return "cannot be read";
+    case PICTURE_FINE: break;
+    }
+    return "cannot be shown";
+}
+
+// Why the picture at the path did not load; called right after the failed
+// read, whose report is still the readers' last one.
+std::string LoadFailureReason(const char* picturePath)
+{
+    PictureReport report = LastPictureReport();
+    OpenProblem opened = OPEN_FINE;
+    OxHolder<OxFile> file{OpenAssetFile(picturePath, &opened)};
+    switch (opened) {
+    case OPEN_NO_SUCH_FILE: return "no such file";
+    case OPEN_DIRECTORY: return "is a directory";
+    case OPEN_FAILED: return "cannot be opened";
+    case OPEN_FINE: break;
+    }
+    // The JPEG reader tries a PNG last; the PNG reader knows what is wrong with it.
+    if (report.problem == PICTURE_NOT_RECOGNISED) {
+        OxHolder<OxSurface> again{ReadPng(file.get())};
+        const PictureReport png = LastPictureReport();
+        if (png.problem != PICTURE_NOT_RECOGNISED && png.problem != PICTURE_FINE)
+            report = png;
+    }
+    return DescribeProblem(report);
+}
+
+}  // namespace
+bool CLumaApp::LoadPicture(const char* picturePath)
+{
+    LockGuard lock(g_appLock);
+    CHECK_GL_ERROR(kSource);
+    if (!picturePath)
+        picturePath = "";
+    const size_t length = std::strlen(picturePath);
+    bool loaded = false;
+    if (length >= sizeof(path)) {
+        LogMessage(__LINE__, kSource, LOG_ERROR,
+                   "Path of %d characters is longer than %d, not loaded", int(length),
+                   int(sizeof(path) - 1));
+        TellUser("%s: the path of %d characters is longer than %d", picturePath, int(length),
+                 int(sizeof(path) - 1));
+    } else if (OxHolder<OxSurface> picture{ReadPictureMakingRoom(picturePath)}) {
+        const PictureReport report = LastPictureReport();
+        if (OxSurface* rgba = CreateRgbaCopy(picture.get())) {
+            if (report.problem == PICTURE_TRUNCATED)
+                TellUser("%s: truncated, shown as far as it goes", picturePath);
+            OxReleaseAndClear(source);
+            picture.Reset();
+            source = rgba;
+            UploadWall(source);
+            wallShowsGlow = false;
+            if (std::strcmp(path, picturePath) != 0)
+                panX = panY = 0;  // a new picture starts at its top left corner
+            // Reload passes path itself, so source and destination may be the same.
+            std::memmove(path, picturePath, length + 1);
+            pictureWidth = source->width;
+            pictureHeight = source->height;
+            loaded = true;
+            CHECK_GL_ERROR(kSource);
+        } else {
+            TellUser("%s: a picture of %d x %d cannot be shown", picturePath, picture->width,
+                     picture->height);
+            picture.Reset();
+            RestorePicture();
+        }
+    } else {
+        if (length > 0)
+            TellUser("%s: %s", picturePath, LoadFailureReason(picturePath).c_str());
+        RestorePicture();
+    }
+    UpdateTitle(hwnd);
+    // A failed load changes nothing, a pending pass included.
+    if (loaded) {
+        countdown = g_hasShaders ? -1 : 0;
+        Invalidate();
+    }
+    CHECK_GL_ERROR(kSource);
+    return loaded;
+}
+
+namespace {
+
+// The file at the path opens and begins as a PNG or a JPEG does.
+bool LooksLikePicture(const char* picturePath)
+{
+    OxHolder<OxFile> file{OpenAssetFile(picturePath)};
+    uint8_t start[8] = {};
+    if (!file || file->Read(start, sizeof(start)) != int(sizeof(start)))
+        return false;
+    static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    return std::memcmp(start, kPng, sizeof(kPng)) == 0 || (start[0] == 0xFF && start[1] == 0xD8);
+}
+
+}  // namespace
+
+OxSurface* CLumaApp::ReadPictureMakingRoom(const char* picturePath)
+{
+    // The old picture and its wall are each as large as the new picture: one of them goes
+    // before a picture file is decoded, and comes back if the read fails. With GLSL the
+    // wall holds the picture's colours exactly, so the picture goes and the wall stays
+    // shown; without, the picture is kept for the processor-side pass and the wall goes.
+    // A missing file, or one that is no picture at all, fails without either.
+    if (LooksLikePicture(picturePath)) {
+        if (g_hasShaders)
+            OxReleaseAndClear(source);
+        else
+            ReleaseWall();
+    }
+    return ReadPicture(picturePath);
+}
+
+void CLumaApp::ReleaseWall()
+{
+    LockGuard lock(g_appLock);
+    if (!wall)
+        return;
+    // The driver frees a texture once the frames that use it are drawn, and its memory goes
+    // back to the system only when handed back.
+    glFinish();
+    UploadWall(nullptr);
+    HandBackFreedMemory();
+}
+
+void CLumaApp::RestorePicture()
+{
+    LockGuard lock(g_appLock);
+    if (!source && wall && !wallShowsGlow) {
+        source = CreateSurfaceFromWall(wall);
+        if (!source)
+            LogMessage(__LINE__, kSource, LOG_ERROR, "No memory for a %d x %d picture",
+                       wall->width, wall->height);
+    }
+    if (wall || !source)
+        return;
+    // The processor-side pass gives the glowing wall again; its settings are those of the
+    // last pass unless a newer pass is pending, which is then only shown sooner.
+    if (wallShowsGlow)
+        RunGlowPass();
+    if (!wall) {
+        UploadWall(source);
+        wallShowsGlow = false;
+    }
+    Invalidate();
+}
+
+void CLumaApp::Reload(int width, int height)
+{
+    ++g_reloadDepth;
+    {
+        LockGuard lock(g_appLock);
+        viewWidth = width;
+        viewHeight = height;
+        // The wall stays until a new one is made: a read that fails keeps the picture shown.
+        Invalidate();
+        {
+            LockGuard deviceLock(g_deviceLock);
+            if (g_device)
+                g_device->ResetState();
+        }
+        InitRenderer();
+        LoadPicture(path);
+        CHECK_GL_ERROR(kSource);
+        --g_reloadDepth;
+    }
+}

@@ -1,0 +1,125 @@
+// The program: start-up, the frame loop and tear-down.
+#include "src/run.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "src/app.h"
+#include "src/globals.h"
+#include "src/glhelp.h"
+#include "src/stop_signals.h"
+#include "src/window_handlers.h"
+
+namespace {
+
+// Frames while the countdown runs come at most this often.
+constexpr auto kFrameInterval = std::chrono::milliseconds(16);
+
+}  // namespace
+
+int CreateDevice(WindowHandle handle)
+{
+    LockGuard deviceLock(g_deviceLock);
+    g_device = new zorOpenGL();
+    return g_device->Initialize(handle, 0, 0);
+}
+
+namespace {
+
+// Runs frames until the window is closed or a stop signal comes: a frame when
+// something changed, one every kFrameInterval while the countdown runs, and
+// otherwise a wait for events that takes no processor time.
+void RunFrameLoop(CWin* window)
+{
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point lastFrame = Clock::now();
+    bool drewSinceRest = false;
+    for (;;) {
+        double waitSeconds = -1.0;
+        {
+            LockGuard lock(g_appLock);
+            if (g_app->needsRedraw || QueuedKeyPresses(window->handle) > 0) {
+                waitSeconds = 0.0;
+            } else if (g_app->NeedsFrame()) {
+                const auto left = kFrameInterval - (Clock::now() - lastFrame);
+                waitSeconds = std::max(0.0, std::chrono::duration<double>(left).count());
+            } else if (drewSinceRest) {
+                g_app->Rest();
+                drewSinceRest = false;
+            }
+        }
+        if (WaitMessages(waitSeconds) || StopRequested())
+            return;
+        LockGuard lock(g_appLock);
+        const bool due = g_app->needsRedraw || QueuedKeyPresses(window->handle) > 0 ||
+                         (g_app->NeedsFrame() && Clock::now() - lastFrame >= kFrameInterval);
+        if (due) {
+            window->OnPaint();
+            lastFrame = Clock::now();
+            drewSinceRest = true;
+        }
+    }
+}
+
+}  // namespace
+
+int RunApplication(const RunOptions& options)
+{
+    WindowHandle handle = CreateAppWindow();
+    if (!handle) {
+        std::string reason = LastWindowError();
+        while (!reason.empty() && std::isspace(static_cast<unsigned char>(reason.back())))
+            reason.pop_back();
+        std::fprintf(stderr, "glowview: cannot open a window: %s\n", reason.c_str());
+        TerminateWindowSystem();
+        return 1;
+    }
+    g_window = new CWin(handle);
+    AttachWindowObject(handle, g_window);
+    ShowAppWindow(handle);
+    if (CreateDevice(handle) != 0) {
+        std::fprintf(stderr, "glowview: cannot make an OpenGL context for the window\n");
+        DestroyAppWindow(handle);
+        delete g_window;
+        g_window = nullptr;
+        TerminateWindowSystem();
+        return 1;
+    }
+    // From here on a stop signal is served by the loop, however long the start takes.
+    InstallStopSignals();
+    g_app = new CLumaApp(handle);
+    g_app->Reload(640, 480);
+    g_ready = true;
+    SizeClientArea(g_window, 640, 480);
+    if (options.startFile)
+        g_window->OnDropFiles(options.startFile, std::max(1, options.fileCount));
+
+    RunFrameLoop(g_window);
+    RemoveStopSignals();
+
+    // GL objects go while their context lives: the application (whose wall deletes
+    // its textures) and the device first, the window and its context after them.
+    delete g_app;
+    g_app = nullptr;
+    {
+        LockGuard deviceLock(g_deviceLock);
+        g_device->Shutdown();
+        delete static_cast<zorOpenGL*>(g_device);
+        g_device = nullptr;
+    }
+    AttachWindowObject(handle, nullptr);
+    DestroyAppWindow(handle);
+    delete g_window;
+    g_window = nullptr;
+    TerminateWindowSystem();
+    return 0;
+}
+
+void ResetAppGlobals()
+{
+    ResetGlobals();
+    ResetRenderer();
+}
