@@ -25,7 +25,10 @@
 #include "foundation/surface.h"
 #include "src/app.h"
 #include "src/glhelp.h"
+#include "src/globals.h"
+#include "src/run.h"
 #include "src/wallpaper.h"
+#include "src/window_handlers.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "bench/support/photo.h"
 #include "foundation/surface.h"
 #include "src/app.h"
+#include "src/globals.h"
 #include "src/glow.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include "foundation/ref.h"
 #include "foundation/surface.h"
 #include "src/app.h"
+#include "src/globals.h"
 
 namespace {
 

@@ -5,8 +5,10 @@
 
 #include <string>
 
-#include "app_globals.h"
 #include "src/app.h"
+#include "src/globals.h"
+#include "src/run.h"
+#include "src/window_handlers.h"
 #include "test_support.h"
 #include "test_window.h"
 

@@ -13,6 +13,8 @@
 #include "foundation/surface.h"
 #include "src/app.h"
 #include "src/glhelp.h"
+#include "src/globals.h"
+#include "src/snapshot.h"
 #include "test_support.h"
 #include "app/app_fixture.h"
 #include "app/key_press.h"

@@ -18,6 +18,8 @@
 #include "foundation/surface.h"
 #include "src/app.h"
 #include "src/glhelp.h"
+#include "src/globals.h"
+#include "src/glow.h"
 #include "src/snapshot.h"
 #include "src/wallpaper.h"
 #include "test_support.h"

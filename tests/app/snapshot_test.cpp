@@ -17,6 +17,8 @@
 #include "foundation/surface.h"
 #include "src/app.h"
 #include "src/glhelp.h"
+#include "src/globals.h"
+#include "src/glow.h"
 #include "src/snapshot.h"
 #include "test_support.h"
 #include "app/app_fixture.h"

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "src/app.h"
+#include "src/view.h"
 
 TEST(PlacePictureTest, CentresClampsPansAndFits)
 {

@@ -11,6 +11,7 @@
 #include "foundation/ref.h"
 #include "foundation/surface.h"
 #include "src/app.h"
+#include "src/globals.h"
 #include "src/glow.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app_globals.h"
 #include "gl_window.h"
 #include "src/glhelp.h"
+#include "src/run.h"
 #include "src/wallpaper.h"
 #include "test_support.h"
 
