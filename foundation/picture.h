@@ -1,4 +1,4 @@
-// PNG and JPEG readers, PNG, BMP and JPEG writers.
+// The picture reader (PNG, JPEG), and the PNG, BMP and JPEG writers.
 #pragma once
 
 #include <cstdint>
@@ -9,22 +9,6 @@
 
 // Pictures wider or taller than this are refused before any pixel store exists.
 constexpr int kMaxPictureSide = 16384;
-
-// Read from the file's current position; a new surface in the file's pixel
-// format, or null. The caller keeps its reference to the file. ReadPng leaves
-// the position unchanged when the file is not a PNG. ReadJpeg reads to the end
-// of the file and refuses files over 1 GiB or whose size cannot be told.
-OxSurface* ReadPng(OxFile* file);
-OxSurface* ReadJpeg(OxFile* file);
-OxSurface* DecodeJpegMemory(const uint8_t* bytes, int byteCount);
-
-// The PNG or JPEG in the file (read from its current position) decoded straight to a
-// new PF_RGBA surface with rows width * 4 bytes apart, the same pixels ReadPng or
-// ReadJpeg and a conversion to PF_RGBA give; its store is not zeroed first. Only for
-// files that decode without a warning: anything else (another format, a palette PNG, a
-// damaged or refused file) gives null without a log line, for ReadPng and ReadJpeg to
-// report. The file's position is then unspecified.
-OxSurface* ReadRgbaQuietly(OxFile* file);
 
 // What went wrong in a read: why it gave no picture or, for PICTURE_TRUNCATED
 // after a JPEG that was read all the same, what is missing from the picture.
@@ -45,9 +29,41 @@ struct PictureReport {
     uint32_t height;
 };
 
-// The report of the last ReadPng, ReadJpeg, ReadRgbaQuietly or DecodeJpegMemory of the calling
-// thread; the first problem met is the one reported.
-PictureReport LastPictureReport();
+// Called once a read has accepted a picture's header (its sides within the limits),
+// before its pixel store is made: the caller can make room for the picture there.
+struct PictureHeaderHook {
+    void (*accepted)(void* context, int width, int height);
+    void* context;
+};
+
+// What a read gives: a new surface (the caller's reference) or null, and the report.
+struct PictureRead {
+    OxSurface* picture;
+    PictureReport report;
+};
+
+// The one road for a picture: reads from the file's current position, recognises the
+// format from its first bytes (nothing more is read of a file that is no picture),
+// reads the rest into memory once and decodes it. A clean file comes straight as
+// packed PF_RGBA (rows width * 4 bytes apart, the store not zeroed first); a file
+// with warnings or errors is decoded again from the same bytes, reporting, and comes
+// in its own pixel format with its log lines. A truncated JPEG is read as far as it
+// goes, with PICTURE_TRUNCATED in the report. The hook, when given, runs at most once.
+PictureRead ReadPicture(OxFile* file, const PictureHeaderHook* hook = nullptr);
+
+// The reporting reads of one format, in the file's pixel format, or null; `report`
+// (when given) says why or what is missing. Read from the file's current position;
+// ReadPng leaves the position unchanged when the file is not a PNG. ReadJpeg reads
+// to the end of the file and refuses files over 1 GiB or whose size cannot be told.
+OxSurface* ReadPng(OxFile* file, PictureReport* report = nullptr);
+OxSurface* ReadJpeg(OxFile* file, PictureReport* report = nullptr);
+OxSurface* DecodeJpegMemory(const uint8_t* bytes, int byteCount, PictureReport* report = nullptr);
+
+// The quiet decode alone: the PNG or JPEG in the file decoded straight to a new PF_RGBA
+// surface, only for files that decode without a warning; anything else (another
+// format, a palette PNG, a damaged or refused file) gives null without a log line.
+// The file's position is then unspecified.
+OxSurface* ReadRgbaQuietly(OxFile* file);
 
 // pixels: RGB rows, top row first; WritePng takes packed rows, the others rows
 // `pitch` bytes apart (<= 0: packed). 0 on success, -1 on failure (null

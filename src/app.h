@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <string>
 
+#include "foundation/picture.h"
 #include "window/window.h"
 
 class OxSurface;
@@ -23,10 +25,13 @@ public:
     // or a path longer than `path` holds, leaves the picture, path, sizes and
     // countdown as they were and says why on standard error.
     bool LoadPicture(const char* path);
-    // Reads the picture at the path for LoadPicture, room made for it first (the old
-    // picture or its wall let go); null when it cannot be read, and then RestorePicture
-    // brings back what went.
-    OxSurface* ReadPictureMakingRoom(const char* path);
+    // Opens the picture at the path once and reads it for LoadPicture; room is made for it
+    // (MakeRoom) once its header is accepted. Null when it cannot be read, with why in
+    // *failure, and then RestorePicture brings back what went. *report is the read's report.
+    OxSurface* ReadPictureMakingRoom(const char* path, PictureReport* report,
+                                     std::string* failure);
+    // Lets the old picture (with GLSL) or its wall (without) go before a new one is decoded.
+    void MakeRoom();
     // Deletes the wall's textures and hands their memory back to the system.
     void ReleaseWall();
     // After a failed read: source again from the wall, or the wall again from source, as

@@ -25,10 +25,21 @@ namespace {
 
 const char* const kSource = "src/app";  // the application logs as one source
 
+OxFile* OpenPictureFile(const char* name, OpenProblem* why)
+{
+    return OpenAssetFile(name, why);
+}
+
+PictureOpener s_openPicture = OpenPictureFile;
+
 }  // namespace
 
+void SetPictureOpener(PictureOpener opener)
+{
+    s_openPicture = opener != nullptr ? opener : OpenPictureFile;
+}
+
 // One line for the user on standard error: "glowview: " and the message.
-void TellUser(const char* format, ...) OX_PRINTF_FORMAT(1, 2);
 void TellUser(const char* format, ...)
 {
     std::fflush(stdout);
@@ -41,25 +52,6 @@ void TellUser(const char* format, ...)
 }
 
 namespace {
-
-// The picture at the path, read as PNG and failing that as JPEG, each from a
-// freshly opened file; null when neither reads it. Pictures that decode cleanly
-// come straight as packed PF_RGBA; the others go through the readers that report.
-OxSurface* ReadPicture(const char* picturePath)
-{
-    if (OxHolder<OxFile> file{OpenAssetFile(picturePath)}) {
-        if (OxSurface* rgba = ReadRgbaQuietly(file.get()))
-            return rgba;
-    }
-    OxSurface* picture = nullptr;
-    if (OxHolder<OxFile> file{OpenAssetFile(picturePath)})
-        picture = ReadPng(file.get());
-    if (!picture) {
-        if (OxHolder<OxFile> file{OpenAssetFile(picturePath)})
-            picture = ReadJpeg(file.get());
-    }
-    return picture;
-}
 
 // A new PF_RGBA copy of the picture, rows width * 4 bytes apart; null when it
 // cannot be made. A picture that is already so is not copied: it comes back with
@@ -115,30 +107,20 @@ std::string DescribeProblem(const PictureReport& report)
     return "cannot be shown";
 }
 
-// Why the picture at the path did not load; called right after the failed
-// read, whose report is still the readers' last one.
-std::string LoadFailureReason(const char* picturePath)
+// Why the picture did not load: the open's reason, or the read's.
+std::string LoadFailureReason(OpenProblem opened, const PictureReport& report)
 {
-    PictureReport report = LastPictureReport();
-    OpenProblem opened = OPEN_FINE;
-    OxHolder<OxFile> file{OpenAssetFile(picturePath, &opened)};
     switch (opened) {
     case OPEN_NO_SUCH_FILE: return "no such file";
     case OPEN_DIRECTORY: return "is a directory";
     case OPEN_FAILED: return "cannot be opened";
     case OPEN_FINE: break;
     }
-    // The JPEG reader tries a PNG last; the PNG reader knows what is wrong with it.
-    if (report.problem == PICTURE_NOT_RECOGNISED) {
-        OxHolder<OxSurface> again{ReadPng(file.get())};
-        const PictureReport png = LastPictureReport();
-        if (png.problem != PICTURE_NOT_RECOGNISED && png.problem != PICTURE_FINE)
-            report = png;
-    }
     return DescribeProblem(report);
 }
 
 }  // namespace
+
 bool CLumaApp::LoadPicture(const char* picturePath)
 {
     LockGuard lock(g_appLock);
@@ -147,14 +129,15 @@ bool CLumaApp::LoadPicture(const char* picturePath)
         picturePath = "";
     const size_t length = std::strlen(picturePath);
     bool loaded = false;
+    PictureReport report = {PICTURE_FINE, 0, 0};
+    std::string failure;
     if (length >= sizeof(path)) {
         LogMessage(__LINE__, kSource, LOG_ERROR,
                    "Path of %d characters is longer than %d, not loaded", int(length),
                    int(sizeof(path) - 1));
         TellUser("%s: the path of %d characters is longer than %d", picturePath, int(length),
                  int(sizeof(path) - 1));
-    } else if (OxHolder<OxSurface> picture{ReadPictureMakingRoom(picturePath)}) {
-        const PictureReport report = LastPictureReport();
+    } else if (OxHolder<OxSurface> picture{ReadPictureMakingRoom(picturePath, &report, &failure)}) {
         if (OxSurface* rgba = CreateRgbaCopy(picture.get())) {
             if (report.problem == PICTURE_TRUNCATED)
                 TellUser("%s: truncated, shown as far as it goes", picturePath);
@@ -179,7 +162,7 @@ bool CLumaApp::LoadPicture(const char* picturePath)
         }
     } else {
         if (length > 0)
-            TellUser("%s: %s", picturePath, LoadFailureReason(picturePath).c_str());
+            TellUser("%s: %s", picturePath, failure.c_str());
         RestorePicture();
     }
     UpdateTitle(hwnd);
@@ -192,35 +175,36 @@ bool CLumaApp::LoadPicture(const char* picturePath)
     return loaded;
 }
 
-namespace {
-
-// The file at the path opens and begins as a PNG or a JPEG does.
-bool LooksLikePicture(const char* picturePath)
+OxSurface* CLumaApp::ReadPictureMakingRoom(const char* picturePath, PictureReport* report,
+                                           std::string* failure)
 {
-    OxHolder<OxFile> file{OpenAssetFile(picturePath)};
-    uint8_t start[8] = {};
-    if (!file || file->Read(start, sizeof(start)) != int(sizeof(start)))
-        return false;
-    static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    return std::memcmp(start, kPng, sizeof(kPng)) == 0 || (start[0] == 0xFF && start[1] == 0xD8);
+    OpenProblem opened = OPEN_FINE;
+    OxHolder<OxFile> file{s_openPicture(picturePath, &opened)};
+    PictureRead read = {nullptr, {PICTURE_UNREADABLE, 0, 0}};
+    if (file) {
+        // The old picture and its wall are each as large as the new picture: one of them
+        // goes once the new picture's header is accepted, before its pixels are decoded, and
+        // comes back if the read fails. With GLSL the wall holds the picture's colours
+        // exactly, so the picture goes and the wall stays shown; without, the picture is
+        // kept for the processor-side pass and the wall goes. A missing file, or one that
+        // is no picture at all, fails without either.
+        const PictureHeaderHook makeRoom = {
+            [](void* app, int, int) { static_cast<CLumaApp*>(app)->MakeRoom(); }, this};
+        read = ReadPicture(file.get(), &makeRoom);
+    }
+    *report = read.report;
+    if (!read.picture)
+        *failure = LoadFailureReason(opened, read.report);
+    return read.picture;
 }
 
-}  // namespace
-
-OxSurface* CLumaApp::ReadPictureMakingRoom(const char* picturePath)
+void CLumaApp::MakeRoom()
 {
-    // The old picture and its wall are each as large as the new picture: one of them goes
-    // before a picture file is decoded, and comes back if the read fails. With GLSL the
-    // wall holds the picture's colours exactly, so the picture goes and the wall stays
-    // shown; without, the picture is kept for the processor-side pass and the wall goes.
-    // A missing file, or one that is no picture at all, fails without either.
-    if (LooksLikePicture(picturePath)) {
-        if (g_hasShaders)
-            OxReleaseAndClear(source);
-        else
-            ReleaseWall();
-    }
-    return ReadPicture(picturePath);
+    LockGuard lock(g_appLock);
+    if (g_hasShaders)
+        OxReleaseAndClear(source);
+    else
+        ReleaseWall();
 }
 
 void CLumaApp::ReleaseWall()

@@ -16,8 +16,8 @@ using Bytes = std::vector<uint8_t>;
 
 enum class Reader { Png, Jpeg };
 
-// Reads the bytes from a real file with the reader; the surface, or null.
-OxSurface* ReadBytes(const TempDir& dir, const Bytes& bytes, Reader reader)
+// Reads the bytes from a real file with the reader; the surface, or null, and the report.
+OxSurface* ReadBytes(const TempDir& dir, const Bytes& bytes, Reader reader, PictureReport* report)
 {
     const std::string path = dir.File("picture");
     if (!WriteWholeFile(path, bytes))
@@ -26,7 +26,7 @@ OxSurface* ReadBytes(const TempDir& dir, const Bytes& bytes, Reader reader)
     if (!stream)
         return nullptr;
     OxHolder<OxFile> file(new OxAnsiFile(stream));
-    return reader == Reader::Png ? ReadPng(file.get()) : ReadJpeg(file.get());
+    return reader == Reader::Png ? ReadPng(file.get(), report) : ReadJpeg(file.get(), report);
 }
 
 Bytes Head(Bytes bytes, size_t count)
@@ -90,17 +90,18 @@ TEST(PictureReportTest, EachReadSaysWhatWentWrong)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         testing::internal::CaptureStdout();
-        OxHolder<OxSurface> surface(ReadBytes(dir, row.bytes, row.reader));
+        PictureReport report = {PICTURE_UNREADABLE, 1, 1};
+        OxHolder<OxSurface> surface(ReadBytes(dir, row.bytes, row.reader, &report));
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(bool(surface), row.gives);
-        const PictureReport report = LastPictureReport();
         EXPECT_EQ(report.problem, row.problem);
         EXPECT_EQ(report.width, row.width);
         EXPECT_EQ(report.height, row.height);
     }
     // Memory input reports the same way, and a null file is no file to read.
-    EXPECT_EQ(DecodeJpegMemory(png.data(), int(png.size())), nullptr);
-    EXPECT_EQ(LastPictureReport().problem, PICTURE_NOT_RECOGNISED);
-    EXPECT_EQ(ReadPng(nullptr), nullptr);
-    EXPECT_EQ(LastPictureReport().problem, PICTURE_UNREADABLE);
+    PictureReport report = {PICTURE_FINE, 0, 0};
+    EXPECT_EQ(DecodeJpegMemory(png.data(), int(png.size()), &report), nullptr);
+    EXPECT_EQ(report.problem, PICTURE_NOT_RECOGNISED);
+    EXPECT_EQ(ReadPng(nullptr, &report), nullptr);
+    EXPECT_EQ(report.problem, PICTURE_UNREADABLE);
 }

@@ -65,13 +65,13 @@ Bytes WriteToFile(const TempDir& dir, Writer write, int* result)
     return ReadWholeFile(path);
 }
 
-OxSurface* ReadBack(const TempDir& dir, OxSurface* (*reader)(OxFile*))
+OxSurface* ReadBack(const TempDir& dir, OxSurface* (*reader)(OxFile*, PictureReport*))
 {
     std::FILE* stream = std::fopen(dir.File("picture").c_str(), "rb");
     if (stream == nullptr)
         return nullptr;
     OxHolder<OxFile> file(new OxAnsiFile(stream));
-    return reader(file.get());
+    return reader(file.get(), nullptr);
 }
 
 // Start of the first segment with `marker` from `from` on, or the size of the file.

@@ -1,4 +1,5 @@
-// Fuzz target: ReadJpeg and ReadRgbaQuietly over bytes in memory, then the conversion to RGBA.
+// Fuzz target: ReadJpeg and the program's road, ReadPicture, over bytes in memory, then the
+// conversion to RGBA.
 #include "memory_file.h"
 #include "picture_check.h"
 
@@ -8,8 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     OxHolder<OxFile> file(new MemoryFile(data, size));
     CheckDecodedSurface(ReadJpeg(file.get()));
-    // The program's own load path tries the quiet RGBA reader first.
+    // The program's own road: the quiet decode, then the reporting one where it fails.
     OxHolder<OxFile> again(new MemoryFile(data, size));
-    CheckDecodedSurface(ReadRgbaQuietly(again.get()));
+    CheckDecodedSurface(ReadPicture(again.get()).picture);
     return 0;
 }

@@ -1,0 +1,270 @@
+// The JPEG decoder: one sequence of libjpeg calls for the quiet and the reporting read,
+// and the libjpeg error manager that the JPEG writer shares.
+#include <algorithm>
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+#include <jerror.h>
+
+#include "foundation/jpeg_errors.h"
+#include "foundation/log.h"
+#include "foundation/picture_codec.h"
+
+namespace {
+
+// Working memory libjpeg may take beyond our pixel store (whole-image
+// coefficient buffers of progressive files); past it the decoder fails.
+constexpr long kMaxJpegDecoderMemory = 1L << 30;
+// A progressive file can hold any number of scans, each a pass over the
+// whole picture; more than this is a hostile file, not a picture.
+constexpr int kMaxJpegScans = 500;
+
+// Everything one JPEG decode owns. The zeroed decompressor is safe to destroy
+// at any stage of its creation.
+struct JpegReader {
+    jpeg_decompress_struct cinfo{};
+    JpegErrorManager errors{};
+    jpeg_progress_mgr progress{};
+    OxSurface* surface = nullptr;
+    std::vector<JSAMPROW> rows;
+    ReadContext* context = nullptr;
+    void (*standardEmit)(j_common_ptr, int) = nullptr;
+    // libjpeg met the end of the data (in scan endedScan) and makes up the rest.
+    bool dataEnded = false;
+    int endedScan = 0;
+
+    ~JpegReader()
+    {
+        jpeg_destroy_decompress(&cinfo);
+        OxRelease(surface);
+    }
+};
+
+JpegReader* ReaderOf(j_common_ptr context)
+{
+    return static_cast<JpegReader*>(context->client_data);
+}
+
+void JumpBack(j_common_ptr context)
+{
+    std::longjmp(reinterpret_cast<JpegErrorManager*>(context->err)->recovery, 1);
+}
+
+// libjpeg's message hook. Reporting: notes the end of the data, then logs as usual.
+// Quiet: a warning ends the decode at once (the reporting read says what it was, where
+// libjpeg would otherwise go on making up what is missing).
+void NoteJpegMessage(j_common_ptr context, int level)
+{
+    JpegReader* reader = ReaderOf(context);
+    if (reader->context->Quiet()) {
+        if (level < 0)
+            JumpBack(context);
+        return;
+    }
+    if (level < 0 && context->err->msg_code == JWRN_JPEG_EOF && !reader->dataEnded) {
+        const auto* cinfo = reinterpret_cast<j_decompress_ptr>(context);
+        reader->dataEnded = true;
+        reader->endedScan = cinfo->input_scan_number;
+        reader->context->Note(PICTURE_TRUNCATED);
+    }
+    reader->standardEmit(context, level);
+}
+
+// A quiet decode's fatal error: no line, straight back.
+void QuietJpegError(j_common_ptr context)
+{
+    JumpBack(context);
+}
+
+void QuietJpegOutput(j_common_ptr) {}
+
+// The progress hook, called between rows of blocks while libjpeg reads.
+void LimitJpegScans(j_common_ptr context)
+{
+    auto* cinfo = reinterpret_cast<j_decompress_ptr>(context);
+    const JpegReader* reader = ReaderOf(context);
+    if (cinfo->input_scan_number > kMaxJpegScans) {
+        reader->context->Fail(PICTURE_DAMAGED, "JPEG_TOO_MANY_SCANS");
+    } else if (reader->dataEnded && reader->endedScan <= 1 && jpeg_has_multiple_scans(cinfo)) {
+        // A file of several scans is read whole before any row comes out; when
+        // its data ends inside the first scan, libjpeg would make up nearly
+        // every block of every scan.
+        reader->context->Fail(PICTURE_TRUNCATED, "JPEG_DATA_TOO_SHORT");
+    } else {
+        return;
+    }
+    JumpBack(context);
+}
+
+// Huffman coding spends at least one bit on every block of a component, so a
+// whole picture needs that many bits of file; a file far shorter is mostly
+// missing, and its picture is refused before it is made and filled in.
+bool JpegDataCanFit(const jpeg_decompress_struct& cinfo, int byteCount, ReadContext& context)
+{
+    if (cinfo.arith_code)
+        return true;
+    uint64_t blocks = 0;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        const jpeg_component_info& component = cinfo.comp_info[c];
+        blocks = std::max(blocks, uint64_t(component.width_in_blocks) * component.height_in_blocks);
+    }
+    if (blocks <= uint64_t(byteCount) * 8)
+        return true;
+    context.Fail(PICTURE_TRUNCATED, "JPEG_DATA_TOO_SHORT");
+    return false;
+}
+
+bool ColourSpaceShown(const jpeg_decompress_struct& cinfo, int components, ReadContext& context)
+{
+    const bool shown = (cinfo.out_color_space == JCS_RGB || cinfo.out_color_space == JCS_GRAYSCALE ||
+                        cinfo.out_color_space == JCS_EXT_RGBA) &&
+                       (components == 0 || components == (context.Quiet() ? 4 : 3) ||
+                        (!context.Quiet() && components == 1));
+    if (shown)
+        return true;
+    context.Note(PICTURE_UNSUPPORTED);
+    if (!context.Quiet())
+        LogMessage(__LINE__, "", LOG_ERROR, "JPEG_UNSUPPORTED_COLOR_SPACE: %d",
+                   int(cinfo.jpeg_color_space));
+    return false;
+}
+
+void SetUpDecoder(JpegReader& reader)
+{
+    jpeg_decompress_struct* cinfo = &reader.cinfo;
+    if (reader.context->Quiet()) {
+        cinfo->err = jpeg_std_error(&reader.errors.standard);
+        reader.errors.standard.error_exit = QuietJpegError;
+        reader.errors.standard.output_message = QuietJpegOutput;
+    } else {
+        cinfo->err = InitJpegErrorManager(&reader.errors);
+    }
+    reader.standardEmit = reader.errors.standard.emit_message;
+    reader.errors.standard.emit_message = NoteJpegMessage;
+}
+
+// Reads the rows; a picture whose data ended is read as far as it goes.
+bool ReadJpegRows(JpegReader& reader, int pitch, int byteSize)
+{
+    jpeg_decompress_struct* cinfo = &reader.cinfo;
+    // Memory input never suspends, so every call makes progress; a call that
+    // does not is not waited on.
+    while (cinfo->output_scanline < cinfo->output_height) {
+        const JDIMENSION done = cinfo->output_scanline;
+        if (jpeg_read_scanlines(cinfo, &reader.rows[done], cinfo->output_height - done) == 0)
+            return false;
+        if (!reader.dataEnded || cinfo->output_scanline == cinfo->output_height)
+            continue;
+        // Rows below would only be made up from nothing: they stay black, undecoded.
+        const size_t filled = size_t(cinfo->output_scanline) * size_t(pitch);
+        std::memset(reader.surface->writePixels + filled, 0, size_t(byteSize) - filled);
+        jpeg_abort_decompress(cinfo);
+        return true;
+    }
+    jpeg_finish_decompress(cinfo);
+    return true;
+}
+
+bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
+{
+    jpeg_decompress_struct* cinfo = &reader.cinfo;
+    ReadContext& context = *reader.context;
+    SetUpDecoder(reader);
+    if (setjmp(reader.errors.recovery))
+        return false;
+
+    jpeg_create_decompress(cinfo);
+    cinfo->client_data = &reader;
+    cinfo->mem->max_memory_to_use = kMaxJpegDecoderMemory;
+    reader.progress.progress_monitor = LimitJpegScans;
+    cinfo->progress = &reader.progress;
+    jpeg_mem_src(cinfo, bytes, static_cast<unsigned long>(byteCount));
+    jpeg_read_header(cinfo, TRUE);
+    if (!context.SidesAccepted(cinfo->image_width, cinfo->image_height) ||
+        !JpegDataCanFit(*cinfo, byteCount, context) || !ColourSpaceShown(*cinfo, 0, context))
+        return false;
+    // libjpeg-turbo converts to RGB with a fourth byte of 0xFF itself.
+    if (context.Quiet())
+        cinfo->out_color_space = JCS_EXT_RGBA;
+    context.HeaderAccepted(int(cinfo->image_width), int(cinfo->image_height));
+    jpeg_start_decompress(cinfo);
+
+    const int components = cinfo->output_components;
+    if (!ColourSpaceShown(*cinfo, components, context))
+        return false;
+    const int width = int(cinfo->output_width);
+    const int height = int(cinfo->output_height);
+    const int pitch = width * components;
+    const int byteSize = StoreSize(height, pitch);
+    if (byteSize <= 0) {
+        context.TooLarge(uint32_t(width), uint32_t(height));
+        return false;
+    }
+    const int format = components == 4 ? PF_RGBA : components == 3 ? PF_RGB : PF_GREY;
+    reader.surface = CreateDecodeSurface(context, byteSize, width, height, format, pitch);
+    if (reader.surface == nullptr || !ResizeBuffer(reader.rows, size_t(height), &context))
+        return false;
+    for (int i = 0; i < height; ++i)
+        reader.rows[size_t(i)] = reader.surface->writePixels + size_t(i) * size_t(pitch);
+    return ReadJpegRows(reader, pitch, byteSize) &&
+           (!context.Quiet() || reader.errors.standard.num_warnings == 0);
+}
+
+}  // namespace
+
+void JpegOutputMessage(j_common_ptr context)
+{
+    char buffer[JMSG_LENGTH_MAX];
+    context->err->format_message(context, buffer);
+    LogMessage(__LINE__, "", LOG_ERROR, "%s", buffer);
+}
+
+void JpegErrorExit(j_common_ptr context)
+{
+    // The first line is a fixed marker, the library's message follows.
+    LogMessage(__LINE__, "", LOG_ERROR, "%s", "JPEG_ERROR");
+    JpegOutputMessage(context);
+    // NOTE: a fatal libjpeg error must not end the program (a corrupt file
+    // dropped on the window); the codec that owns the state recovers.
+    JumpBack(context);
+}
+
+jpeg_error_mgr* InitJpegErrorManager(JpegErrorManager* manager)
+{
+    jpeg_error_mgr* standard = jpeg_std_error(&manager->standard);
+    standard->error_exit = JpegErrorExit;
+    standard->output_message = JpegOutputMessage;
+    return standard;
+}
+
+bool IsJpegSignature(const uint8_t* bytes, int byteCount)
+{
+    return byteCount >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8;
+}
+
+OxSurface* DecodeJpegBytes(const uint8_t* bytes, int byteCount, ReadContext& context)
+{
+    if (bytes == nullptr || !IsJpegSignature(bytes, byteCount)) {
+        context.Note(PICTURE_NOT_RECOGNISED);
+        return nullptr;
+    }
+    JpegReader reader;
+    reader.context = &context;
+    if (!DecodeJpeg(reader, bytes, byteCount)) {
+        context.Note(PICTURE_DAMAGED);
+        return nullptr;
+    }
+    OxSurface* surface = reader.surface;
+    reader.surface = nullptr;
+    return surface;
+}
+
+OxSurface* DecodeJpegMemory(const uint8_t* bytes, int byteCount, PictureReport* report)
+{
+    ReadContext context(DecodeMode::Reporting, nullptr);
+    OxSurface* surface = DecodeJpegBytes(bytes, byteCount, context);
+    if (report != nullptr)
+        *report = context.Report();
+    return surface;
+}

@@ -1,0 +1,91 @@
+// The one road for a picture: each file's bytes are read once, a format is recognised from
+// its first bytes, a file that is no picture is not read further, and a decode that meets a
+// problem is made again from the bytes in memory, reporting once.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "foundation/file.h"
+#include "foundation/picture.h"
+#include "foundation/ref.h"
+#include "counting_file.h"
+#include "test_support.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Head(Bytes bytes, size_t count)
+{
+    bytes.resize(std::min(count, bytes.size()));
+    return bytes;
+}
+
+// The PNG with a tEXt chunk whose checksum is wrong after its header: libpng warns and
+// goes on.
+Bytes WithBadTextChunk(const Bytes& png)
+{
+    const Bytes chunk = {0, 0, 0, 4, 't', 'E', 'X', 't', 'a', 0, 'b', 'c', 0, 0, 0, 0};
+    Bytes out(png.begin(), png.begin() + 33);
+    out.insert(out.end(), chunk.begin(), chunk.end());
+    out.insert(out.end(), png.begin() + 33, png.end());
+    return out;
+}
+
+}  // namespace
+
+TEST(ReadPictureTest, EachFileIsReadOnceAndDecodedAtMostTwice)
+{
+    const Bytes png = ReadWholeFile(TestdataPath("pngsuite/basn2c08.png"));
+    const Bytes jpeg = ReadWholeFile(TestdataPath("jpeg/testorig.jpg"));
+    ASSERT_GT(png.size(), 100u);
+    ASSERT_GT(jpeg.size(), 2000u);
+    const Bytes text = {'j', 'u', 's', 't', ' ', 's', 'o', 'm', 'e', ' ', 'w', 'o', 'r', 'd', 's'};
+    struct Row {
+        const char* what;
+        Bytes bytes;
+        bool gives;
+        int format;  // of the picture given
+        PictureProblem problem;
+        long bytesRead;      // -1: every byte of the file
+        const char* logged;  // one line holding this, or "" for no line at all
+        int headers;         // times the header hook ran
+    };
+    const Row rows[] = {
+        {"a clean PNG", png, true, PF_RGBA, PICTURE_FINE, -1, "", 1},
+        {"a clean JPEG", jpeg, true, PF_RGBA, PICTURE_FINE, -1, "", 1},
+        {"a PNG with a libpng warning", WithBadTextChunk(png), true, PF_RGB, PICTURE_FINE, -1,
+         "tEXt: CRC error", 1},
+        {"a truncated JPEG", Head(jpeg, jpeg.size() / 2), true, PF_RGB, PICTURE_TRUNCATED, -1,
+         "Premature end of JPEG file", 1},
+        {"a damaged PNG", ReadWholeFile(TestdataPath("pngsuite/xhdn0g08.png")), false, 0,
+         PICTURE_DAMAGED, -1, "IHDR: CRC error", 0},
+        {"a text file", text, false, 0, PICTURE_NOT_RECOGNISED, 8, "", 0},
+        {"an empty file", {}, false, 0, PICTURE_NOT_RECOGNISED, 0, "", 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        CountingFile file(new MemoryFile(row.bytes));
+        int headers = 0;
+        const PictureHeaderHook hook = {[](void* count, int, int) { ++*static_cast<int*>(count); },
+                                        &headers};
+        PictureRead read = {nullptr, {PICTURE_FINE, 0, 0}};
+        const std::string log = StdoutOf([&] { read = ReadPicture(&file, &hook); });
+        OxHolder<OxSurface> picture(read.picture);
+        EXPECT_EQ(bool(picture), row.gives);
+        if (picture)
+            EXPECT_EQ(picture->format, row.format);
+        EXPECT_EQ(read.report.problem, row.problem);
+        EXPECT_EQ(file.bytesRead, row.bytesRead < 0 ? long(row.bytes.size()) : row.bytesRead)
+            << "each byte is read from the file once";
+        EXPECT_LE(file.reads, 2) << "the start, then the rest in one read";
+        if (row.logged[0] == '\0') {
+            EXPECT_EQ(log, "");
+        } else {
+            EXPECT_EQ(CountOf(log, row.logged), 1) << log;
+        }
+        EXPECT_EQ(headers, row.headers) << "room is made once, and only for a header accepted";
+    }
+}
