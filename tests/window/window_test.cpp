@@ -241,6 +241,8 @@ TEST_F(WindowTest, DropsDeliverTheWholeFirstPathAndTheCount)
     ASSERT_TRUE(WaitForClientSize(window, 100, 100));
     const std::string id = std::to_string(NativeWindowId(window));
     const std::string tool = XDND_DROP_TOOL;
+    if (tool.empty())
+        GTEST_SKIP() << "built without Xlib: no drop tool to drag files onto the window";
     const std::string longPath = "/tmp/" + std::string(300, 'n') + "/picture.png";
     struct Row {
         const char* what;
