@@ -366,11 +366,31 @@ void CSnapshotWriter::Save(OxSurface* picture)
     std::unique_lock<std::mutex> lock(mutex_);
     // Never lose a snapshot, but never queue pictures without bound either.
     changed_.wait(lock, [&] { return queue_.empty() || queuedBytes_ + bytes <= kMaxQueuedBytes; });
+    std::string reason;
+    if (!StartThread(&reason)) {
+        lock.unlock();
+        char name[64] = "a snapshot";
+        FindFreeSnapshotName(name, sizeof(name));
+        std::fprintf(stderr, "glowview: cannot save %s: %s\n", name, reason.c_str());
+        OxRelease(picture);
+        return;
+    }
     queue_.push_back(picture);
     queuedBytes_ += bytes;
-    if (!thread_.joinable())
-        thread_ = std::thread(&CSnapshotWriter::Run, this);
     changed_.notify_all();
+}
+
+bool CSnapshotWriter::StartThread(std::string* reason)
+{
+    if (thread_.joinable())
+        return true;
+    try {
+        thread_ = std::thread(&CSnapshotWriter::Run, this);
+    } catch (const std::system_error& error) {
+        *reason = std::string("no thread to write it: ") + error.what();
+        return false;
+    }
+    return true;
 }
 
 void CSnapshotWriter::Finish()
