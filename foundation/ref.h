@@ -15,6 +15,15 @@ public:
 // Lowers the count; below 1 the object is destroyed. A null pointer is skipped.
 void OxRelease(OxRef* object);
 
+// Adds a reference and returns the object, for a second owner. A null pointer is skipped.
+template <class T>
+T* OxRetain(T* object)
+{
+    if (object)
+        ++object->refCount;
+    return object;
+}
+
 // Releases *object and forgets the pointer.
 template <class T>
 void OxReleaseAndClear(T*& object)
@@ -31,6 +40,13 @@ public:
     ~OxHolder() { OxRelease(object_); }
     OxHolder(const OxHolder&) = delete;
     OxHolder& operator=(const OxHolder&) = delete;
+    OxHolder(OxHolder&& other) noexcept : object_(other.Detach()) {}
+    OxHolder& operator=(OxHolder&& other) noexcept
+    {
+        if (this != &other)
+            Reset(other.Detach());
+        return *this;
+    }
 
     T* get() const { return object_; }
     T* operator->() const { return object_; }

@@ -39,6 +39,9 @@ public:
     std::unique_ptr<uint8_t[], OxStoreRelease> rawStore;  // instead of pixelStore, see below
     std::vector<uint8_t> paletteStore;  // 3 bytes (red, green, blue) per entry
     uint8_t keyColor[3] = {0, 0, 0};
+    // The surface whose store readPixels points into, for a surface that reads another's
+    // rows: held so that the rows outlive the reader.
+    OxHolder<OxSurface> parent;
 };
 
 // A new surface with count 1 and a zeroed store of byteSize bytes (none when

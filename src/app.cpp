@@ -84,16 +84,17 @@ namespace {
 // the glowing copy exists at once beside the picture and the wall.
 constexpr int kGlowBandRows = 16 * kWallTileSide;
 
-// The picture's rows [first, first + count) as a surface that reads them where they are.
+// The picture's rows [first, first + count) as a surface that reads them where they are,
+// holding a reference on the picture.
 OxSurface* CreateBandView(OxSurface* picture, int first, int count)
 {
-    if (first == 0 && count == picture->height) {
-        ++picture->refCount;
-        return picture;
-    }
+    if (first == 0 && count == picture->height)
+        return OxRetain(picture);
     OxSurface* band = CreateSurface(0, picture->width, count, picture->format, picture->pitch);
-    if (band)
+    if (band) {
         band->readPixels = picture->readPixels + ptrdiff_t(first) * picture->pitch;
+        band->parent.Reset(OxRetain(picture));
+    }
     return band;
 }
 

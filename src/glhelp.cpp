@@ -86,6 +86,20 @@ void ResetRenderer()
     g_smoothWall = false;
 }
 
+void BeginPictureFrame()
+{
+    glClearColor(0.3f, 0.3f, 0.3f, 0.0f);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    if (g_hasShaders)
+        LoadIdentity();
+    else
+        glLoadIdentity();
+}
+
 // ---- the program ----
 
 void InitRenderer()

@@ -17,6 +17,11 @@ extern bool g_smoothWall;
 // so the GL context must be current.
 void ResetRenderer();
 
+// Readies the bound framebuffer for drawing the picture, for the frame and for the
+// snapshot's bands alike: the grey background cleared, no depth test, blending or culling,
+// and the identity transform. The viewport is the caller's.
+void BeginPictureFrame();
+
 // The two GLSL sources of PROGRAM_WALLPAPER, byte for byte.
 extern const char kWallpaperVertexSource[];
 extern const char kWallpaperFragmentSource[];

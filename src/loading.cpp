@@ -66,8 +66,7 @@ OxSurface* CreateRgbaCopy(OxSurface* picture)
     }
     if (picture->format == PF_RGBA && picture->pitch == picture->width * 4 &&
         picture->readPixels) {
-        ++picture->refCount;
-        return picture;
+        return OxRetain(picture);
     }
     OxHolder<OxSurface> copy(CreateSurfaceForOverwrite(int(byteSize), picture->width,
                                                        picture->height, PF_RGBA,

@@ -24,7 +24,12 @@ int CreateDevice(WindowHandle handle)
 {
     LockGuard deviceLock(g_deviceLock);
     g_device = new zorOpenGL();
-    return g_device->Initialize(handle, 0, 0);
+    const int result = g_device->Initialize(handle, 0, 0);
+    if (result != 0) {
+        delete static_cast<zorOpenGL*>(g_device);
+        g_device = nullptr;
+    }
+    return result;
 }
 
 namespace {
@@ -66,6 +71,48 @@ void RunFrameLoop(CWin* window)
 
 }  // namespace
 
+bool StartApplication(WindowHandle handle, bool serveStopSignals)
+{
+    g_window = new CWin(handle);
+    AttachWindowObject(handle, g_window);
+    ShowAppWindow(handle);
+    if (CreateDevice(handle) != 0) {
+        std::fprintf(stderr, "glowview: cannot make an OpenGL context for the window\n");
+        AttachWindowObject(handle, nullptr);
+        delete g_window;
+        g_window = nullptr;
+        return false;
+    }
+    // From here on a stop signal is served by the loop, however long the start takes.
+    if (serveStopSignals)
+        InstallStopSignals();
+    g_app = new CLumaApp(handle);
+    g_app->Reload(640, 480);
+    g_ready = true;
+    SizeClientArea(g_window, 640, 480);
+    return true;
+}
+
+void StopApplication(WindowHandle handle)
+{
+    // GL objects go while their context lives: the application (whose wall deletes
+    // its textures), the renderer's program and the device first, the window object after them.
+    delete g_app;
+    g_app = nullptr;
+    ResetRenderer();
+    {
+        LockGuard deviceLock(g_deviceLock);
+        if (g_device) {
+            g_device->Shutdown();
+            delete static_cast<zorOpenGL*>(g_device);
+            g_device = nullptr;
+        }
+    }
+    AttachWindowObject(handle, nullptr);
+    delete g_window;
+    g_window = nullptr;
+}
+
 int RunApplication(const RunOptions& options)
 {
     WindowHandle handle = CreateAppWindow();
@@ -77,43 +124,19 @@ int RunApplication(const RunOptions& options)
         TerminateWindowSystem();
         return 1;
     }
-    g_window = new CWin(handle);
-    AttachWindowObject(handle, g_window);
-    ShowAppWindow(handle);
-    if (CreateDevice(handle) != 0) {
-        std::fprintf(stderr, "glowview: cannot make an OpenGL context for the window\n");
+    if (!StartApplication(handle, true)) {
         DestroyAppWindow(handle);
-        delete g_window;
-        g_window = nullptr;
         TerminateWindowSystem();
         return 1;
     }
-    // From here on a stop signal is served by the loop, however long the start takes.
-    InstallStopSignals();
-    g_app = new CLumaApp(handle);
-    g_app->Reload(640, 480);
-    g_ready = true;
-    SizeClientArea(g_window, 640, 480);
     if (options.startFile)
         g_window->OnDropFiles(options.startFile, std::max(1, options.fileCount));
 
     RunFrameLoop(g_window);
     RemoveStopSignals();
 
-    // GL objects go while their context lives: the application (whose wall deletes
-    // its textures) and the device first, the window and its context after them.
-    delete g_app;
-    g_app = nullptr;
-    {
-        LockGuard deviceLock(g_deviceLock);
-        g_device->Shutdown();
-        delete static_cast<zorOpenGL*>(g_device);
-        g_device = nullptr;
-    }
-    AttachWindowObject(handle, nullptr);
+    StopApplication(handle);
     DestroyAppWindow(handle);
-    delete g_window;
-    g_window = nullptr;
     TerminateWindowSystem();
     return 0;
 }

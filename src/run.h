@@ -4,7 +4,8 @@
 #include "window/window.h"
 
 // Creates the OpenGL device in g_device and initialises it on the window; the
-// result of Initialize (0, or -1 without a GL context).
+// result of Initialize (0, or -1 without a GL context). A device that fails is freed and
+// g_device left null.
 int CreateDevice(WindowHandle handle);
 
 // What the command line asks of the program.
@@ -12,6 +13,15 @@ struct RunOptions {
     const char* startFile = nullptr;  // opened at start as if dropped
     int fileCount = 0;                // files named; all but the first are ignored
 };
+
+// Start-up on the window: the window object, the device, then the application with the
+// start picture at 640 x 480 (stop signals served from before the picture is read when
+// serveStopSignals). False, with one line on standard error and the window object gone,
+// when the device cannot be made.
+bool StartApplication(WindowHandle handle, bool serveStopSignals);
+// Tear-down in the order the GL objects need: the application, the renderer and the device
+// while the context lives, then the window object. The window itself stays.
+void StopApplication(WindowHandle handle);
 
 // The program: start-up, the frame loop and tear-down. Returns the exit status.
 int RunApplication(const RunOptions& options = RunOptions());

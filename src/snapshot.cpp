@@ -65,30 +65,9 @@ void SavePicture(const char* fileName)
     OxHolder<OxSurface> capture(CaptureWindow());
     if (!capture || !fileName)
         return;
-    const int width = capture->width;
-    const int height = capture->height;
-    const int pitch = capture->pitch;
-    const uint8_t* pixels = capture->readPixels;
-    char selector[8];
-    std::strcpy(selector, ".png");
-    const char* mode = "wb";
-    if (std::strcmp(selector, ".png") == 0) {
-        if (std::FILE* stream = std::fopen(fileName, mode)) {
-            WritePng(width, height, pixels, stream);
-            std::fclose(stream);
-        }
-    }
-    if (std::strcmp(selector, ".bmp") == 0) {
-        if (std::FILE* stream = std::fopen(fileName, mode)) {
-            WriteBmp(stream, width, height, pixels, pitch);
-            std::fclose(stream);
-        }
-    }
-    if (std::strcmp(selector, ".jpg") == 0 || std::strcmp(selector, ".jpeg") == 0) {
-        if (std::FILE* stream = std::fopen(fileName, mode)) {
-            WriteJpeg(width, height, pixels, pitch, stream);
-            std::fclose(stream);
-        }
+    if (std::FILE* stream = std::fopen(fileName, "wb")) {
+        WritePng(capture->width, capture->height, capture->readPixels, stream);
+        std::fclose(stream);
     }
 }
 
@@ -124,15 +103,7 @@ int LargestBandSide(bool toTarget)
 void DrawBand(const CWall* wall, int pictureHeight, int x0, int y0, int width, int height)
 {
     glViewport(0, 0, width, height);
-    glClearColor(0.3f, 0.3f, 0.3f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_CULL_FACE);
-    if (g_hasShaders)
-        LoadIdentity();
-    else
-        glLoadIdentity();
+    BeginPictureFrame();
     // The wall's units are picture pixels with y up from its bottom edge.
     const float bottom = float(pictureHeight - y0 - height);
     Ortho(float(x0), float(x0 + width), bottom, bottom + float(height), -1000.0f, 1000.0f);
@@ -366,11 +337,31 @@ void CSnapshotWriter::Save(OxSurface* picture)
     std::unique_lock<std::mutex> lock(mutex_);
     // Never lose a snapshot, but never queue pictures without bound either.
     changed_.wait(lock, [&] { return queue_.empty() || queuedBytes_ + bytes <= kMaxQueuedBytes; });
+    std::string reason;
+    if (!StartThread(&reason)) {
+        lock.unlock();
+        char name[64] = "a snapshot";
+        FindFreeSnapshotName(name, sizeof(name));
+        std::fprintf(stderr, "glowview: cannot save %s: %s\n", name, reason.c_str());
+        OxRelease(picture);
+        return;
+    }
     queue_.push_back(picture);
     queuedBytes_ += bytes;
-    if (!thread_.joinable())
-        thread_ = std::thread(&CSnapshotWriter::Run, this);
     changed_.notify_all();
+}
+
+bool CSnapshotWriter::StartThread(std::string* reason)
+{
+    if (thread_.joinable())
+        return true;
+    try {
+        thread_ = std::thread(&CSnapshotWriter::Run, this);
+    } catch (const std::system_error& error) {
+        *reason = std::string("no thread to write it: ") + error.what();
+        return false;
+    }
+    return true;
 }
 
 void CSnapshotWriter::Finish()

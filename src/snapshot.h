@@ -59,6 +59,8 @@ public:
 
 private:
     void Run();
+    // Starts the writing thread unless it runs; false, with the reason, when it cannot.
+    bool StartThread(std::string* reason);
 
     std::mutex mutex_;
     std::condition_variable changed_;

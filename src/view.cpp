@@ -70,12 +70,7 @@ void CLumaApp::SaveSnapshot()
 void CLumaApp::DrawScene()
 {
     LockGuard lock(g_appLock);
-    glClearColor(0.3f, 0.3f, 0.3f, 0.0f);
-    glClearDepth(1.0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_CULL_FACE);
+    BeginPictureFrame();
     SetupView();
     if (wall)
         DrawWall(wall);

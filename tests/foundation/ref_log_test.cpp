@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "foundation/log.h"
 #include "foundation/ref.h"
@@ -44,6 +45,26 @@ TEST(OxRef, HolderReleasesOnEveryWayOut)
     OxReleaseAndClear(detached);
     EXPECT_EQ(nullptr, detached);
     EXPECT_EQ(3, destroyed);
+}
+
+TEST(OxRef, RetainedObjectLivesUntilEveryHolderReleases)
+{
+    int destroyed = 0;
+    OxHolder<Tracked> first(new Tracked(&destroyed));
+    {
+        OxHolder<Tracked> second(OxRetain(first.get()));
+        EXPECT_EQ(2, second->refCount);
+        OxHolder<Tracked> moved(std::move(second));
+        EXPECT_FALSE(second);
+        EXPECT_EQ(2, moved->refCount);
+        first = std::move(moved);  // the same object: one reference goes
+        EXPECT_EQ(0, destroyed);
+        EXPECT_EQ(1, first->refCount);
+    }
+    EXPECT_EQ(0, destroyed);
+    first.Reset();
+    EXPECT_EQ(1, destroyed);
+    EXPECT_EQ(nullptr, OxRetain<Tracked>(nullptr));
 }
 
 TEST(LogMessage, LineFormat)
