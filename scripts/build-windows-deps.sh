@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Cross-builds the libraries that the Windows build of glowview links statically
-# (GLFW, GLEW, libpng, libjpeg-turbo and GoogleTest) into a prefix that is kept
-# between builds, and prints that prefix on its last line.
+# (GLFW, GLEW, libpng, libjpeg-turbo, libwebp and GoogleTest) into a prefix that
+# is kept between builds, and prints that prefix on its last line.
 #
 # The sources are the archives in ../shared/third-party (checked against its
-# SHA256SUMS first) and GoogleTest's source from Debian's libgtest-dev; zlib is
-# Debian's libz-mingw-w64-dev. The prefix lives outside the work tree, in
+# SHA256SUMS first), each with every patch of Debian's series for that version
+# applied (the security fixes among them; a patch that does not apply stops the
+# build), and GoogleTest's source from Debian's libgtest-dev; zlib is Debian's
+# libz-mingw-w64-dev. The prefix's patches-applied.txt lists what was applied. The prefix lives outside the work tree, in
 # ${XDG_CACHE_HOME:-~/.cache}/glowview/, named after a key over the archives'
 # checksums, the toolchain file, this script and the compiler, so that every
 # clone on the machine shares one build and any change of input makes a new
@@ -65,22 +67,55 @@ build() {  # name source-dir [cmake options...]
     { tail -40 "$work/$name.log" >&2; say "$name failed"; exit 1; }
 }
 
-unpack() {  # archive -> prints the unpacked folder
-  local archive="$third_party/$1"
-  tar -xf "$archive" -C "$work"
-  echo "$work/$(tar -tf "$archive" | head -1 | cut -d/ -f1)"
+applied="$work/patches-applied.txt"
+: >"$applied"
+
+# Applies Debian's series for the source in order: blank lines and # comments are
+# not patches; a line may carry patch options after the name.
+apply_debian_patches() {  # debian-archive source-dir
+  local debian="$third_party/$1" source="$2" count=0 line name options
+  tar -xf "$debian" -C "$source"
+  [ -f "$source/debian/patches/series" ] || { say "$1 has no debian/patches/series"; exit 1; }
+  while IFS= read -r line || [ -n "$line" ]; do
+    line="${line%%#*}"
+    read -r name options <<<"$line" || true
+    [ -n "$name" ] || continue
+    # shellcheck disable=SC2086
+    if ! patch -d "$source" -p1 --batch --forward --quiet ${options:-} \
+        <"$source/debian/patches/$name" >"$work/patch.log" 2>&1; then
+      cat "$work/patch.log" >&2
+      say "Debian patch $name of $1 does not apply"
+      exit 1
+    fi
+    echo "$1 $name" >>"$applied"
+    count=$((count + 1))
+  done <"$source/debian/patches/series"
+  say "applied $count patches of $1"
 }
 
-build libpng "$(unpack libpng1.6_1.6.39.orig.tar.gz)" \
+unpack() {  # archive debian-archive -> prints the unpacked, patched folder
+  local archive="$third_party/$1" source
+  tar -xf "$archive" -C "$work"
+  source="$work/$(tar -tf "$archive" | head -1 | cut -d/ -f1)"
+  apply_debian_patches "$2" "$source" >&2
+  echo "$source"
+}
+
+build libpng "$(unpack libpng1.6_1.6.39.orig.tar.gz libpng1.6_1.6.39-2+deb12u5.debian.tar.xz)" \
   -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
-build libjpeg-turbo "$(unpack libjpeg-turbo_2.1.5.orig.tar.gz)" \
+build libjpeg-turbo "$(unpack libjpeg-turbo_2.1.5.orig.tar.gz libjpeg-turbo_2.1.5-2.debian.tar.xz)" \
   -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON
-build glfw "$(unpack glfw3_3.3.8.orig.tar.gz)" \
+build glfw "$(unpack glfw3_3.3.8.orig.tar.gz glfw3_3.3.8-1.debian.tar.xz)" \
   -DGLFW_BUILD_EXAMPLES=OFF -DGLFW_BUILD_TESTS=OFF -DGLFW_BUILD_DOCS=OFF
-build glew "$(unpack glew_2.2.0.orig.tar.xz)/build/cmake" -DBUILD_UTILS=OFF
+build glew "$(unpack glew_2.2.0.orig.tar.xz glew_2.2.0-4.debian.tar.xz)/build/cmake" -DBUILD_UTILS=OFF
+build libwebp "$(unpack libwebp_1.2.4.orig.tar.gz libwebp_1.2.4-0.2+deb12u1.debian.tar.xz)" \
+  -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF \
+  -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF \
+  -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF
 cp -r "$gtest_source" "$work/googletest"
 build googletest "$work/googletest" -DINSTALL_GTEST=ON -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=ON
 
+cp "$applied" "$stage/patches-applied.txt"
 touch "$stage/.complete"
 rm -rf "$prefix"
 mv "$stage" "$prefix"
