@@ -7,7 +7,8 @@
 # SHA256SUMS first), each with every patch of Debian's series for that version
 # applied (the security fixes among them; a patch that does not apply stops the
 # build), and GoogleTest's source from Debian's libgtest-dev; zlib is Debian's
-# libz-mingw-w64-dev. The prefix's patches-applied.txt lists what was applied. The prefix lives outside the work tree, in
+# libz-mingw-w64-dev. The prefix's patches-applied.txt lists what was applied.
+# The prefix lives outside the work tree, in
 # ${XDG_CACHE_HOME:-~/.cache}/glowview/, named after a key over the archives'
 # checksums, the toolchain file, this script and the compiler, so that every
 # clone on the machine shares one build and any change of input makes a new
@@ -93,22 +94,25 @@ apply_debian_patches() {  # debian-archive source-dir
   say "applied $count patches of $1"
 }
 
-unpack() {  # archive debian-archive -> prints the unpacked, patched folder
-  local archive="$third_party/$1" source
+unpack() {  # archive debian-archive; sets source to the unpacked, patched folder
+  local archive="$third_party/$1"
   tar -xf "$archive" -C "$work"
-  source="$work/$(tar -tf "$archive" | head -1 | cut -d/ -f1)"
-  apply_debian_patches "$2" "$source" >&2
-  echo "$source"
+  source="$work/$(tar -tf "$archive" | awk -F/ 'NR == 1 {print $1}')"  # reads to the end: no SIGPIPE
+  apply_debian_patches "$2" "$source"
 }
 
-build libpng "$(unpack libpng1.6_1.6.39.orig.tar.gz libpng1.6_1.6.39-2+deb12u5.debian.tar.xz)" \
-  -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
-build libjpeg-turbo "$(unpack libjpeg-turbo_2.1.5.orig.tar.gz libjpeg-turbo_2.1.5-2.debian.tar.xz)" \
-  -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON
-build glfw "$(unpack glfw3_3.3.8.orig.tar.gz glfw3_3.3.8-1.debian.tar.xz)" \
-  -DGLFW_BUILD_EXAMPLES=OFF -DGLFW_BUILD_TESTS=OFF -DGLFW_BUILD_DOCS=OFF
-build glew "$(unpack glew_2.2.0.orig.tar.xz glew_2.2.0-4.debian.tar.xz)/build/cmake" -DBUILD_UTILS=OFF
-build libwebp "$(unpack libwebp_1.2.4.orig.tar.gz libwebp_1.2.4-0.2+deb12u1.debian.tar.xz)" \
+# Unpacked and patched first, outside a command substitution, so that a patch that
+# does not apply ends the script here.
+unpack libpng1.6_1.6.39.orig.tar.gz libpng1.6_1.6.39-2+deb12u5.debian.tar.xz
+build libpng "$source" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
+unpack libjpeg-turbo_2.1.5.orig.tar.gz libjpeg-turbo_2.1.5-2.debian.tar.xz
+build libjpeg-turbo "$source" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON
+unpack glfw3_3.3.8.orig.tar.gz glfw3_3.3.8-1.debian.tar.xz
+build glfw "$source" -DGLFW_BUILD_EXAMPLES=OFF -DGLFW_BUILD_TESTS=OFF -DGLFW_BUILD_DOCS=OFF
+unpack glew_2.2.0.orig.tar.xz glew_2.2.0-4.debian.tar.xz
+build glew "$source/build/cmake" -DBUILD_UTILS=OFF
+unpack libwebp_1.2.4.orig.tar.gz libwebp_1.2.4-0.2+deb12u1.debian.tar.xz
+build libwebp "$source" \
   -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF \
   -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF \
   -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF

@@ -16,6 +16,11 @@ case "$kind" in
     cmake -S "$root" -B "$root/build" >/dev/null
     cmake --build "$root/build" -j "$(nproc)" --target xdnd_drop wm_close glow_check
     dir="$root/build-windows"
+    # The libraries found in a cache made with another prefix would still be linked:
+    # a new prefix (other patches, other sources) starts the cache afresh.
+    if ! grep -qF "GTest_DIR:PATH=$deps/" "$dir/CMakeCache.txt" 2>/dev/null; then
+      rm -f "$dir/CMakeCache.txt"
+    fi
     flags=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
            -DCMAKE_PREFIX_PATH="$deps" -DGLEW_USE_STATIC_LIBS=ON
            -DGLOWVIEW_HOST_TOOLS_DIR="$root/build/tests") ;;

@@ -7,6 +7,15 @@ add_test(NAME windows_imports_system_dlls_only
     $<TARGET_FILE:app_tests> $<TARGET_FILE:scene_tests>)
 set_tests_properties(windows_imports_system_dlls_only PROPERTIES LABELS unit)
 
+# The libraries were built with every patch of Debian's series (the security fixes).
+if(CMAKE_PREFIX_PATH)
+  list(GET CMAKE_PREFIX_PATH 0 deps_prefix)
+  add_test(NAME windows_libraries_have_debian_patches
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/windows_patches.sh ${deps_prefix}
+      ${PROJECT_SOURCE_DIR}/../shared/third-party)
+  set_tests_properties(windows_libraries_have_debian_patches PROPERTIES LABELS unit)
+endif()
+
 # The viewing end-to-end check sizes pictures against the whole screen, as a frameless
 # X window gets it; under Wine the window has the frame Win32 draws itself, so its
 # largest client area is the screen less that frame. Shown as not run, not hidden.
