@@ -34,9 +34,8 @@ CLumaApp::CLumaApp(WindowHandle hwnd) : hwnd(hwnd), snapshots(new CSnapshotWrite
 CLumaApp::~CLumaApp()
 {
     LockGuard lock(g_appLock);
-    delete wall;
-    wall = nullptr;
-    OxReleaseAndClear(source);
+    wall.reset();
+    source.Reset();
 }
 
 // Gives the memory the heap holds free back to the system: the many small blocks of a
@@ -129,12 +128,12 @@ void CLumaApp::RunGlowPass()
     }
     // The old wall goes first, so that a large picture is not held three times over.
     ReleaseWall();
-    wall = CreateGlowWall(source);
+    wall.reset(CreateGlowWall(source.get()));
     wallShowsGlow = wall != nullptr;
     if (!wall) {
         LogMessage(__LINE__, kSource, LOG_ERROR, "No memory for the glow of a %d x %d picture",
                    source->width, source->height);
-        UploadWall(source);
+        UploadWall(source.get());
     }
     CHECK_GL_ERROR(kSource);
     Invalidate();

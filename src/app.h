@@ -7,6 +7,8 @@
 #include <string>
 
 #include "foundation/picture.h"
+#include "foundation/ref.h"
+#include "foundation/surface.h"
 #include "window/window.h"
 
 class OxSurface;
@@ -75,8 +77,8 @@ public:
     void RunGlowPass();
 
     char path[256] = {};
-    CWall* wall = nullptr;
-    OxSurface* source = nullptr;
+    std::unique_ptr<CWall> wall;
+    OxHolder<OxSurface> source;
     // The wall was made by the processor-side pass, not from source itself.
     bool wallShowsGlow = false;
     WindowHandle hwnd;

@@ -140,10 +140,10 @@ bool CLumaApp::LoadPicture(const char* picturePath)
         if (OxSurface* rgba = CreateRgbaCopy(picture.get())) {
             if (report.problem == PICTURE_TRUNCATED)
                 TellUser("%s: truncated, shown as far as it goes", picturePath);
-            OxReleaseAndClear(source);
+            source.Reset();
             picture.Reset();
-            source = rgba;
-            UploadWall(source);
+            source.Reset(rgba);
+            UploadWall(source.get());
             wallShowsGlow = false;
             if (std::strcmp(path, picturePath) != 0)
                 panX = panY = 0;  // a new picture starts at its top left corner
@@ -201,7 +201,7 @@ void CLumaApp::MakeRoom()
 {
     LockGuard lock(g_appLock);
     if (g_hasShaders)
-        OxReleaseAndClear(source);
+        source.Reset();
     else
         ReleaseWall();
 }
@@ -222,7 +222,7 @@ void CLumaApp::RestorePicture()
 {
     LockGuard lock(g_appLock);
     if (!source && wall && !wallShowsGlow) {
-        source = CreateSurfaceFromWall(wall);
+        source.Reset(CreateSurfaceFromWall(wall.get()));
         if (!source)
             LogMessage(__LINE__, kSource, LOG_ERROR, "No memory for a %d x %d picture",
                        wall->width, wall->height);
@@ -234,7 +234,7 @@ void CLumaApp::RestorePicture()
     if (wallShowsGlow)
         RunGlowPass();
     if (!wall) {
-        UploadWall(source);
+        UploadWall(source.get());
         wallShowsGlow = false;
     }
     Invalidate();

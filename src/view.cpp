@@ -25,10 +25,9 @@ const char* const kSource = "src/app";  // the application logs as one source
 void CLumaApp::UploadWall(const OxSurface* surface)
 {
     LockGuard lock(g_appLock);
-    delete wall;
-    wall = nullptr;
+    wall.reset();
     if (surface)
-        wall = new CWall(surface->width, surface->height, surface->readPixels);
+        wall.reset(new CWall(surface->width, surface->height, surface->readPixels));
     CHECK_GL_ERROR(kSource);
 }
 
@@ -58,7 +57,7 @@ void CLumaApp::SaveSnapshot()
 {
     LockGuard lock(g_appLock);
     // The whole picture at one texel per pixel, however it is panned or fitted now.
-    if (OxSurface* picture = RenderWholePicture(wall, pictureWidth, pictureHeight))
+    if (OxSurface* picture = RenderWholePicture(wall.get(), pictureWidth, pictureHeight))
         snapshots->Save(picture);
     else
         std::fprintf(stderr,
@@ -73,7 +72,7 @@ void CLumaApp::DrawScene()
     BeginPictureFrame();
     SetupView();
     if (wall)
-        DrawWall(wall);
+        DrawWall(wall.get());
 }
 
 void CLumaApp::SetupView()

@@ -94,13 +94,12 @@ void BM_FrameTileFloor(benchmark::State& state, Picture picture, bool oneTexture
     OxHolder<OxSurface> photo(CreateSyntheticPhoto(picture.width, picture.height));
     ViewPicture(picture.width, picture.height);
     g_app->UploadWall(photo.get());
-    const CWall* wall = g_app->wall;
+    const CWall* wall = g_app->wall.get();
     int tilesDrawn = 0;
     const auto frame = [&] {
-        CWall* shown = g_app->wall;
-        g_app->wall = nullptr;
+        std::unique_ptr<CWall> shown = std::move(g_app->wall);
         g_app->DrawScene();  // clears and sets the view
-        g_app->wall = shown;
+        g_app->wall = std::move(shown);
         PushMatrix();
         Translate(0.0f, float(wall->height), 0.0f);
         Scale(1.0f, -1.0f, 1.0f);
@@ -175,7 +174,7 @@ void BM_LoadDrop(benchmark::State& state, const std::string* path)
         g_window->OnDropFile(path->c_str());
         glFinish();
     }
-    if (!g_app->wall || g_app->pictureWidth != kPhotoWidth)
+    if (!g_app->wall.get() || g_app->pictureWidth != kPhotoWidth)
         state.SkipWithError("the drop did not load the photo");
 }
 

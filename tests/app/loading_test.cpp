@@ -85,8 +85,9 @@ TEST_F(LoadingTest, EachLoadOpensTheFileOnceAndReadsItOnce)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         const std::string path = dir.File(row.name);
-        if (!row.bytes.empty())
+        if (!row.bytes.empty()) {
             ASSERT_TRUE(WriteWholeFile(path, row.bytes));
+        }
         s_count.opens = 0;
         s_count.last.Reset();
         testing::internal::CaptureStderr();
@@ -95,8 +96,9 @@ TEST_F(LoadingTest, EachLoadOpensTheFileOnceAndReadsItOnce)
         EXPECT_EQ(s_count.opens, 1);
         const long bytesRead = s_count.last ? s_count.last->bytesRead : 0;
         EXPECT_EQ(bytesRead, row.bytesRead < 0 ? long(row.bytes.size()) : row.bytesRead);
-        if (s_count.last)
+        if (s_count.last) {
             EXPECT_EQ(s_count.last->refCount, 1) << "the load let its file go";
+        }
         EXPECT_EQ(said, row.said[0] == '\0' ? "" : "glowview: " + path + ": " + row.said + "\n");
     }
 }

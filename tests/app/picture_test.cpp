@@ -135,22 +135,22 @@ TEST_F(PictureTest, LoadsKeepOrLeaveTheCurrentPicture)
     ASSERT_TRUE(WritePicture(dir.File("paid/assets/inner.png"), 100, 70));
     ASSERT_TRUE(WritePicture(dir.File("other.png"), 65, 1));
     ASSERT_NO_FATAL_FAILURE(StartUp());
-    EXPECT_EQ(g_app->source, nullptr) << "the empty path finds nothing";
-    EXPECT_EQ(g_app->wall, nullptr);
+    EXPECT_EQ(g_app->source.get(), nullptr) << "the empty path finds nothing";
+    EXPECT_EQ(g_app->wall.get(), nullptr);
 
     // A bare name found below a search root is kept as given.
     g_app->LoadPicture("inner.png");
     EXPECT_STREQ(g_app->path, "inner.png");
-    ASSERT_NE(g_app->source, nullptr);
-    EXPECT_EQ(g_app->source->format, PF_RGBA);
+    ASSERT_NE(g_app->source.get(), nullptr);
+    EXPECT_EQ(g_app->source.get()->format, PF_RGBA);
     EXPECT_EQ(g_app->pictureWidth, 100);
     EXPECT_EQ(g_app->pictureHeight, 70);
-    ASSERT_NE(g_app->wall, nullptr);
-    EXPECT_EQ(g_app->wall->columns, 2);
-    EXPECT_EQ(g_app->wall->rows, 2);
+    ASSERT_NE(g_app->wall.get(), nullptr);
+    EXPECT_EQ(g_app->wall.get()->columns, 2);
+    EXPECT_EQ(g_app->wall.get()->rows, 2);
     EXPECT_EQ(g_app->countdown, -1);
-    const OxSurface* source = g_app->source;
-    const CWall* wall = g_app->wall;
+    const OxSurface* source = g_app->source.get();
+    const CWall* wall = g_app->wall.get();
 
     // Failed loads: nothing is read, or the path does not fit; all stays, and
     // one line on standard error says why.
@@ -176,8 +176,8 @@ TEST_F(PictureTest, LoadsKeepOrLeaveTheCurrentPicture)
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(said, "glowview: " + bad + ": " + failure.reason + "\n");
         EXPECT_STREQ(g_app->path, "inner.png") << bad.size();
-        EXPECT_EQ(g_app->source, source);
-        EXPECT_EQ(g_app->wall, wall);
+        EXPECT_EQ(g_app->source.get(), source);
+        EXPECT_EQ(g_app->wall.get(), wall);
         EXPECT_EQ(g_app->pictureWidth, 100);
         EXPECT_EQ(g_app->pictureHeight, 70);
         if (bad.size() > 255) {
@@ -203,24 +203,24 @@ TEST_F(PictureTest, ReloadRebuildsTheWallAndKeepsThePictureWhenTheFileIsGone)
     ASSERT_TRUE(WritePicture(dir.File("pic.png"), 130, 64));
     ASSERT_NO_FATAL_FAILURE(StartUp());
     g_app->LoadPicture("pic.png");
-    ASSERT_NE(g_app->wall, nullptr);
+    ASSERT_NE(g_app->wall.get(), nullptr);
     const GLuint program = g_wallpaperProgram;
 
     const std::string log = StdoutOf([] { g_app->Reload(g_app->viewWidth, g_app->viewHeight); });
     EXPECT_EQ(CountOf(log, "Create texture for wall: "), 3) << "a new wall of 3 x 1 tiles";
     EXPECT_STREQ(g_app->path, "pic.png") << "reloaded from its own path";
-    ASSERT_NE(g_app->wall, nullptr);
+    ASSERT_NE(g_app->wall.get(), nullptr);
     EXPECT_FALSE(glIsProgram(program)) << "one program at a time";
     EXPECT_TRUE(glIsProgram(g_wallpaperProgram));
     EXPECT_EQ(g_reloadDepth, 0);
 
     std::filesystem::remove(dir.File("pic.png"));
-    const CWall* wall = g_app->wall;
+    const CWall* wall = g_app->wall.get();
     testing::internal::CaptureStderr();
     g_app->Reload(g_app->viewWidth, g_app->viewHeight);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "glowview: pic.png: no such file\n");
-    EXPECT_EQ(g_app->wall, wall) << "the picture stays shown";
-    EXPECT_NE(g_app->source, nullptr);
+    EXPECT_EQ(g_app->wall.get(), wall) << "the picture stays shown";
+    EXPECT_NE(g_app->source.get(), nullptr);
     EXPECT_STREQ(g_app->path, "pic.png");
     EXPECT_EQ(g_app->pictureWidth, 130);
 
@@ -253,13 +253,13 @@ TEST_F(PictureFixedFunctionTest, WithoutGlslThePassRunsAfterALoadAndTwentyUpdate
     EXPECT_EQ(g_app->countdown, -1);
     // Pixel (0, 0) is black in the picture: white after the pass; source is unchanged.
     std::vector<uint8_t> texels(64 * 64 * 4);
-    glBindTexture(GL_TEXTURE_2D, g_app->wall->textures[0]);
+    glBindTexture(GL_TEXTURE_2D, g_app->wall.get()->textures[0]);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
     glBindTexture(GL_TEXTURE_2D, 0);
     EXPECT_EQ(texels[0], 255);
     EXPECT_EQ(texels[1], 255);
     EXPECT_EQ(texels[2], 255);
-    EXPECT_EQ(g_app->source->readPixels[0], 0);
+    EXPECT_EQ(g_app->source.get()->readPixels[0], 0);
 
     // A key sets 20 and its own update lowers it to 19: the pass comes 20 updates later.
     g_app->countdown = 19;
@@ -328,11 +328,11 @@ TEST_F(PictureFixedFunctionTest, TheGlowingWallIsMadeBandByBandAndComesBackAfter
     g_weightB = 1.0f;
     g_power = 3.0f;
     g_app->Update();
-    OxHolder<OxSurface> glowing(CreateGlowCopy(g_app->source));
+    OxHolder<OxSurface> glowing(CreateGlowCopy(g_app->source.get()));
     ASSERT_TRUE(glowing);
     {
         SCOPED_TRACE("after the pass");
-        ExpectWallShows(g_app->wall, glowing.get());
+        ExpectWallShows(g_app->wall.get(), glowing.get());
     }
 
     testing::internal::CaptureStderr();
@@ -341,7 +341,7 @@ TEST_F(PictureFixedFunctionTest, TheGlowingWallIsMadeBandByBandAndComesBackAfter
     EXPECT_STREQ(g_app->path, "tall.png");
     EXPECT_EQ(g_app->countdown, -1) << "no pass is due";
     SCOPED_TRACE("after the failed drop");
-    ExpectWallShows(g_app->wall, glowing.get());
+    ExpectWallShows(g_app->wall.get(), glowing.get());
 }
 
 TEST_F(PictureTest, AFailedDropBringsTheWallBackAsItWas)
@@ -351,19 +351,19 @@ TEST_F(PictureTest, AFailedDropBringsTheWallBackAsItWas)
     ASSERT_NO_FATAL_FAILURE(StartUp());
     ASSERT_TRUE(g_app->LoadPicture("pic.png"));
     ASSERT_TRUE(g_hasShaders);
-    const OxSurface* picture = g_app->source;
+    const OxSurface* picture = g_app->source.get();
     const std::vector<uint8_t> pixels(picture->readPixels,
                                       picture->readPixels + picture->pitch * picture->height);
     testing::internal::CaptureStderr();
     EXPECT_FALSE(g_app->LoadPicture("broken.png"));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "glowview: broken.png: truncated\n");
-    ASSERT_NE(g_app->source, nullptr);
-    EXPECT_EQ(g_app->source->width, 130);
-    EXPECT_EQ(g_app->source->height, 70);
-    EXPECT_EQ(g_app->source->format, PF_RGBA);
-    EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), g_app->source->readPixels))
+    ASSERT_NE(g_app->source.get(), nullptr);
+    EXPECT_EQ(g_app->source.get()->width, 130);
+    EXPECT_EQ(g_app->source.get()->height, 70);
+    EXPECT_EQ(g_app->source.get()->format, PF_RGBA);
+    EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), g_app->source.get()->readPixels))
         << "the picture is the same, pixel for pixel";
-    ExpectWallShows(g_app->wall, g_app->source);
+    ExpectWallShows(g_app->wall.get(), g_app->source.get());
 }
 
 TEST_F(PictureTest, WithGlslThePassNeverRuns)

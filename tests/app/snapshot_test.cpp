@@ -90,9 +90,9 @@ TEST_F(SnapshotTest, BandsOfEveryShapeGiveTheSamePictureWithOrWithoutRenderTarge
     ASSERT_TRUE(WritePicture(dir.File("big.png"), 701, 523));
     ASSERT_NO_FATAL_FAILURE(StartUp());
     g_app->LoadPicture("big.png");
-    ASSERT_NE(g_app->wall, nullptr);
+    ASSERT_NE(g_app->wall.get(), nullptr);
     LockGuard lock(g_appLock);
-    OxHolder<OxSurface> whole(RenderWholePicture(g_app->wall, 701, 523));
+    OxHolder<OxSurface> whole(RenderWholePicture(g_app->wall.get(), 701, 523));
     ASSERT_TRUE(whole);
     EXPECT_EQ(whole->format, PF_RGB);
     EXPECT_EQ(whole->width, 701);
@@ -110,11 +110,11 @@ TEST_F(SnapshotTest, BandsOfEveryShapeGiveTheSamePictureWithOrWithoutRenderTarge
 
     for (int band : {64, 100, 333}) {
         SCOPED_TRACE(band);
-        OxHolder<OxSurface> banded(RenderWholePicture(g_app->wall, 701, 523, band));
+        OxHolder<OxSurface> banded(RenderWholePicture(g_app->wall.get(), 701, 523, band));
         EXPECT_EQ(DifferentPixels(whole.get(), banded.get()), 0);
     }
     HideFramebufferObjects(true);
-    OxHolder<OxSurface> fromBackBuffer(RenderWholePicture(g_app->wall, 701, 523));
+    OxHolder<OxSurface> fromBackBuffer(RenderWholePicture(g_app->wall.get(), 701, 523));
     EXPECT_EQ(DifferentPixels(whole.get(), fromBackBuffer.get()), 0)
         << "bands of the 640 x 480 back buffer";
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
@@ -128,8 +128,8 @@ TEST_F(SnapshotFixedFunctionTest, WithoutGlslTheSnapshotIsTheProcessedCopy)
     g_app->LoadPicture("odd.png");
     g_app->Update();  // the pass runs in the first update after a load
     LockGuard lock(g_appLock);
-    OxHolder<OxSurface> snapshot(RenderWholePicture(g_app->wall, 131, 67));
-    OxHolder<OxSurface> processed(CreateGlowCopy(g_app->source));
+    OxHolder<OxSurface> snapshot(RenderWholePicture(g_app->wall.get(), 131, 67));
+    OxHolder<OxSurface> processed(CreateGlowCopy(g_app->source.get()));
     ASSERT_TRUE(processed);
     const int pitch = 131 * 3;
     OxHolder<OxSurface> expected(CreateSurface(pitch * 67, 131, 67, PF_RGB, pitch));
@@ -143,7 +143,7 @@ TEST_F(SnapshotTest, ARequestWritesTheWholePictureWhateverTheViewShows)
     ASSERT_NO_FATAL_FAILURE(StartUp());
     g_app->LoadPicture("pic.png");
     LockGuard lock(g_appLock);
-    OxHolder<OxSurface> whole(RenderWholePicture(g_app->wall, 301, 199));
+    OxHolder<OxSurface> whole(RenderWholePicture(g_app->wall.get(), 301, 199));
     struct Case {
         const char* what;
         int viewWidth, viewHeight;

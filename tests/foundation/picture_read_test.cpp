@@ -75,8 +75,9 @@ TEST(ReadPictureTest, EachFileIsReadOnceAndDecodedAtMostTwice)
         const std::string log = StdoutOf([&] { read = ReadPicture(&file, &hook); });
         OxHolder<OxSurface> picture(read.picture);
         EXPECT_EQ(bool(picture), row.gives);
-        if (picture)
+        if (picture) {
             EXPECT_EQ(picture->format, row.format);
+        }
         EXPECT_EQ(read.report.problem, row.problem);
         EXPECT_EQ(file.bytesRead, row.bytesRead < 0 ? long(row.bytes.size()) : row.bytesRead)
             << "each byte is read from the file once";
