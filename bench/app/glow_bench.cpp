@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "bench/app/glow_reference.h"
+#include "tests/glow/glow_reference.h"
 #include "bench/support/photo.h"
 #include "foundation/surface.h"
 #include "src/app.h"

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench/app/glow_reference.h"
+#include "tests/glow/glow_reference.h"
 #include "foundation/ref.h"
 #include "foundation/surface.h"
 #include "src/app.h"

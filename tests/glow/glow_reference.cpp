@@ -1,5 +1,5 @@
 // The processor-side glow pass as it first shipped, kept to measure and check the fast one against.
-#include "bench/app/glow_reference.h"
+#include "tests/glow/glow_reference.h"
 
 #include <algorithm>
 #include <cmath>
