@@ -1,4 +1,5 @@
-// Tests of the application spine: start-up pieces, size and drop routing, capture and snapshots.
+// Tests of the application spine: start-up pieces, size and drop routing, capture, and the
+// processor-side pass that the countdown runs.
 #include <GL/glew.h>
 
 #include <gtest/gtest.h>
@@ -18,6 +19,8 @@
 #include "test_support.h"
 #include "app/app_fixture.h"
 #include "app/key_press.h"
+#include "app/picture_fixture.h"
+#include "src/glow.h"
 
 namespace {
 
@@ -202,4 +205,78 @@ TEST_F(AppTest, SpacePausesAndStepsEnterResumesWithTheKeysPressedMeanwhile)
     g_window->OnPaint();
     EXPECT_FALSE(g_paused) << "Enter resumes";
     EXPECT_EQ(g_weightB, 1.0f);
+}
+
+TEST_F(PictureFixedFunctionTest, WithoutGlslThePassRunsAfterALoadAndTwentyUpdatesAfterAKey)
+{
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("pic.png"), 64, 64));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    ASSERT_FALSE(g_hasShaders);
+    g_app->Update();
+    EXPECT_EQ(g_app->countdown, -1) << "nothing loaded: no pass is due";
+
+    g_app->LoadPicture("pic.png");
+    EXPECT_EQ(g_app->countdown, 0);
+    std::string log = StdoutOf([] { g_app->Update(); });
+    EXPECT_EQ(CountOf(log, "Create texture for wall: "), 1) << "the pass uploads a processed wall";
+    EXPECT_EQ(g_app->countdown, -1);
+    // Pixel (0, 0) is black in the picture: white after the pass; source is unchanged.
+    std::vector<uint8_t> texels(64 * 64 * 4);
+    glBindTexture(GL_TEXTURE_2D, g_app->wall.get()->textures[0]);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(texels[0], 255);
+    EXPECT_EQ(texels[1], 255);
+    EXPECT_EQ(texels[2], 255);
+    EXPECT_EQ(g_app->source.get()->readPixels[0], 0);
+
+    // A key sets 20 and its own update lowers it to 19: the pass comes 20 updates later.
+    g_app->countdown = 19;
+    for (int update = 1; update <= 20; ++update) {
+        log = StdoutOf([] { g_app->Update(); });
+        EXPECT_EQ(CountOf(log, "Create texture for wall: "), update == 20 ? 1 : 0) << update;
+    }
+    EXPECT_EQ(g_app->countdown, -1);
+    log = StdoutOf([] { g_app->Update(); });
+    EXPECT_EQ(log, "") << "idle";
+}
+
+TEST_F(PictureFixedFunctionTest, TheGlowingWallIsMadeBandByBandAndComesBackAfterAFailedDrop)
+{
+    // Taller than one band of the pass, its last tile row cut short.
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("tall.png"), 70, 2100));
+    ASSERT_TRUE(WriteBrokenPng(dir.File("broken.png")));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    ASSERT_TRUE(g_app->LoadPicture("tall.png"));
+    g_weightB = 1.0f;
+    g_power = 3.0f;
+    g_app->Update();
+    OxHolder<OxSurface> glowing(CreateGlowCopy(g_app->source.get()));
+    ASSERT_TRUE(glowing);
+    {
+        SCOPED_TRACE("after the pass");
+        ExpectWallShows(g_app->wall.get(), glowing.get());
+    }
+
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(g_app->LoadPicture("broken.png"));
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+    EXPECT_STREQ(g_app->path, "tall.png");
+    EXPECT_EQ(g_app->countdown, -1) << "no pass is due";
+    SCOPED_TRACE("after the failed drop");
+    ExpectWallShows(g_app->wall.get(), glowing.get());
+}
+
+TEST_F(PictureTest, WithGlslThePassNeverRuns)
+{
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("pic.png"), 64, 64));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    ASSERT_TRUE(g_hasShaders);
+    g_app->LoadPicture("pic.png");
+    EXPECT_EQ(g_app->countdown, -1);
+    const std::string log = StdoutOf([] {
+        for (int i = 0; i < 25; ++i)
+            g_app->Update();
+    });
+    EXPECT_EQ(log, "");
 }

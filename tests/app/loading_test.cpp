@@ -1,5 +1,8 @@
-// Loading a picture through the application: one open and one read of the file per load,
-// whatever the file, and the one line that says why a load failed.
+// Loading a picture through the application: what a load keeps or replaces, F5, a failed
+// drop, one open and one read of the file per load, and the one line that says why a load
+// failed.
+#include <GL/glew.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,9 +12,12 @@
 #include "foundation/assets.h"
 #include "foundation/picture.h"
 #include "src/app.h"
+#include "src/glhelp.h"
 #include "src/globals.h"
 #include "src/loading.h"
+#include "src/snapshot.h"
 #include "app/app_fixture.h"
+#include "app/picture_fixture.h"
 #include "counting_file.h"
 #include "test_support.h"
 
@@ -101,4 +107,164 @@ TEST_F(LoadingTest, EachLoadOpensTheFileOnceAndReadsItOnce)
         }
         EXPECT_EQ(said, row.said[0] == '\0' ? "" : "glowview: " + path + ": " + row.said + "\n");
     }
+}
+
+TEST_F(PictureTest, LoadsKeepOrLeaveTheCurrentPicture)
+{
+    std::filesystem::create_directories(dir.File("paid/assets"));
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("paid/assets/inner.png"), 100, 70));
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("other.png"), 65, 1));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    EXPECT_EQ(g_app->source.get(), nullptr) << "the empty path finds nothing";
+    EXPECT_EQ(g_app->wall.get(), nullptr);
+
+    // A bare name found below a search root is kept as given.
+    g_app->LoadPicture("inner.png");
+    EXPECT_STREQ(g_app->path, "inner.png");
+    ASSERT_NE(g_app->source.get(), nullptr);
+    EXPECT_EQ(g_app->source.get()->format, PF_RGBA);
+    EXPECT_EQ(g_app->pictureWidth, 100);
+    EXPECT_EQ(g_app->pictureHeight, 70);
+    ASSERT_NE(g_app->wall.get(), nullptr);
+    EXPECT_EQ(g_app->wall.get()->columns, 2);
+    EXPECT_EQ(g_app->wall.get()->rows, 2);
+    EXPECT_EQ(g_app->countdown, -1);
+    const OxSurface* source = g_app->source.get();
+    const CWall* wall = g_app->wall.get();
+
+    // Failed loads: nothing is read, or the path does not fit; all stays, and
+    // one line on standard error says why.
+    ASSERT_TRUE(WriteWholeFile(dir.File("notes.txt"), {'h', 'i'}));
+    ASSERT_TRUE(WriteWholeFile(dir.File("empty.png"), {}));
+    std::filesystem::create_directory(dir.File("folder.png"));
+    const std::string longPath = dir.path() + "/" + std::string(300 - dir.path().size() - 1, 'x');
+    const struct {
+        std::string name;
+        std::string reason;
+    } failures[] = {
+        {"notes.txt", "not a PNG or JPEG picture"},
+        {"empty.png", "not a PNG or JPEG picture"},
+        {"missing.png", "no such file"},
+        {"folder.png", "is a directory"},
+        {longPath, "the path of 300 characters is longer than 255"},
+        {std::string(256, 'y'), "the path of 256 characters is longer than 255"},
+    };
+    for (const auto& failure : failures) {
+        const std::string& bad = failure.name;
+        testing::internal::CaptureStderr();
+        const std::string log = StdoutOf([&] { EXPECT_FALSE(g_app->LoadPicture(bad.c_str())); });
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said, "glowview: " + bad + ": " + failure.reason + "\n");
+        EXPECT_STREQ(g_app->path, "inner.png") << bad.size();
+        EXPECT_EQ(g_app->source.get(), source);
+        EXPECT_EQ(g_app->wall.get(), wall);
+        EXPECT_EQ(g_app->pictureWidth, 100);
+        EXPECT_EQ(g_app->pictureHeight, 70);
+        if (bad.size() > 255) {
+            EXPECT_EQ(CountOf(log, "\n"), 1) << log;
+            EXPECT_EQ(log.rfind("src/app[", 0), 0u) << log;
+        }
+    }
+    // A drop of a path that is too long is refused the same way; the client area stays.
+    g_window->OnDropFile(longPath.c_str());
+    PumpMessages();
+    EXPECT_TRUE(WaitForClientSize(handle, 640, 480));
+    EXPECT_STREQ(g_app->path, "inner.png");
+
+    g_app->LoadPicture("other.png");
+    EXPECT_STREQ(g_app->path, "other.png");
+    EXPECT_EQ(g_app->pictureWidth, 65);
+    EXPECT_EQ(g_app->pictureHeight, 1);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(PictureTest, ReloadRebuildsTheWallAndKeepsThePictureWhenTheFileIsGone)
+{
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("pic.png"), 130, 64));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    g_app->LoadPicture("pic.png");
+    ASSERT_NE(g_app->wall.get(), nullptr);
+    const GLuint program = g_wallpaperProgram;
+
+    const std::string log = StdoutOf([] { g_app->Reload(g_app->viewWidth, g_app->viewHeight); });
+    EXPECT_EQ(CountOf(log, "Create texture for wall: "), 3) << "a new wall of 3 x 1 tiles";
+    EXPECT_STREQ(g_app->path, "pic.png") << "reloaded from its own path";
+    ASSERT_NE(g_app->wall.get(), nullptr);
+    EXPECT_FALSE(glIsProgram(program)) << "one program at a time";
+    EXPECT_TRUE(glIsProgram(g_wallpaperProgram));
+    EXPECT_EQ(g_reloadDepth, 0);
+
+    std::filesystem::remove(dir.File("pic.png"));
+    const CWall* wall = g_app->wall.get();
+    testing::internal::CaptureStderr();
+    g_app->Reload(g_app->viewWidth, g_app->viewHeight);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "glowview: pic.png: no such file\n");
+    EXPECT_EQ(g_app->wall.get(), wall) << "the picture stays shown";
+    EXPECT_NE(g_app->source.get(), nullptr);
+    EXPECT_STREQ(g_app->path, "pic.png");
+    EXPECT_EQ(g_app->pictureWidth, 130);
+
+    // The frame shows more than the clear colour.
+    LockGuard lock(g_appLock);
+    g_app->DrawFrame();
+    OxHolder<OxSurface> capture(CaptureWindow());
+    ASSERT_TRUE(capture);
+    int notGrey = 0;
+    for (int y = 0; y < capture->height; ++y) {
+        const uint8_t* row = capture->readPixels + size_t(y) * capture->pitch;
+        for (int x = 0; x < capture->width * 3; ++x)
+            notGrey += (row[x] < 76 || row[x] > 77) ? 1 : 0;
+    }
+    EXPECT_GT(notGrey, 130 * 64);
+}
+
+TEST_F(PictureTest, AFailedDropBringsTheWallBackAsItWas)
+{
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("pic.png"), 130, 70));
+    ASSERT_TRUE(WriteBrokenPng(dir.File("broken.png")));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    ASSERT_TRUE(g_app->LoadPicture("pic.png"));
+    ASSERT_TRUE(g_hasShaders);
+    const OxSurface* picture = g_app->source.get();
+    const std::vector<uint8_t> pixels(picture->readPixels,
+                                      picture->readPixels + picture->pitch * picture->height);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(g_app->LoadPicture("broken.png"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "glowview: broken.png: truncated\n");
+    ASSERT_NE(g_app->source.get(), nullptr);
+    EXPECT_EQ(g_app->source.get()->width, 130);
+    EXPECT_EQ(g_app->source.get()->height, 70);
+    EXPECT_EQ(g_app->source.get()->format, PF_RGBA);
+    EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), g_app->source.get()->readPixels))
+        << "the picture is the same, pixel for pixel";
+    ExpectWallShows(g_app->wall.get(), g_app->source.get());
+}
+
+TEST_F(PictureTest, F5SizesTheWindowToAPictureThatChangedSize)
+{
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("pic.png"), 130, 64));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    g_window->OnDropFile("pic.png");
+    ASSERT_TRUE(WaitForClientSize(handle, 130, 64));
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("pic.png"), 90, 45));
+    g_app->QueueKey({VK_F5, 0, false});
+    g_app->Update();
+    EXPECT_EQ(g_app->pictureWidth, 90);
+    EXPECT_TRUE(WaitForClientSize(handle, 90, 45));
+}
+
+TEST_F(PictureTest, ADropSizesTheViewAndTheDeviceBeforeTheNextFrame)
+{
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("odd.png"), 301, 199));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    g_window->OnDropFile(dir.File("odd.png").c_str());  // no events pumped since
+    EXPECT_EQ(g_app->viewWidth, 301);
+    EXPECT_EQ(g_app->viewHeight, 199);
+    int size[2] = {0, 0};
+    {
+        LockGuard lock(g_deviceLock);
+        g_device->GetValue(VALUE_DRAWABLE_SIZE, nullptr, size);
+    }
+    EXPECT_EQ(size[0], 301);
+    EXPECT_EQ(size[1], 199);
 }

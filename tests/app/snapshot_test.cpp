@@ -22,6 +22,7 @@
 #include "src/snapshot.h"
 #include "test_support.h"
 #include "app/app_fixture.h"
+#include "app/picture_fixture.h"
 
 namespace {
 
@@ -235,4 +236,37 @@ TEST_F(SnapshotTest, AFailedSaveLeavesNothingAndSaysWhy)
     }
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(err.rfind("glowview: cannot save snapshot0.png: ", 0), 0u) << err;
+}
+
+TEST_F(PictureTest, SnapshotsTakeTheLowestFreeNumberOnceAPictureIsLoaded)
+{
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("pic.png"), 64, 64));
+    ASSERT_TRUE(WriteWholeFile(dir.File("snapshot0.png"), {'x'}));
+    ASSERT_TRUE(WriteWholeFile(dir.File("snapshot2.png"), {'x'}));
+    std::filesystem::create_directory(dir.File("snapshot3.png"));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    LockGuard lock(g_appLock);
+
+    g_snapshotRequested = true;
+    g_app->DrawFrame();
+    EXPECT_TRUE(g_snapshotRequested) << "no picture yet: the request waits";
+    EXPECT_FALSE(std::filesystem::exists(dir.File("snapshot1.png")));
+
+    g_app->LoadPicture("pic.png");
+    g_app->DrawFrame();
+    EXPECT_FALSE(g_snapshotRequested);
+    g_app->snapshots->Finish();
+    const std::vector<uint8_t> first = ReadWholeFile(dir.File("snapshot1.png"));
+    ASSERT_GT(first.size(), 24u);
+    EXPECT_EQ(first[1], 'P');
+    // The PNG header's size: the whole picture, not the 640 x 480 window.
+    EXPECT_EQ((first[18] << 8) | first[19], 64);
+    EXPECT_EQ((first[22] << 8) | first[23], 64);
+
+    g_snapshotRequested = true;
+    g_app->DrawFrame();
+    g_app->snapshots->Finish();
+    EXPECT_TRUE(std::filesystem::exists(dir.File("snapshot4.png")))
+        << "snapshot2.png and the directory snapshot3.png are taken";
+    EXPECT_EQ(ReadWholeFile(dir.File("snapshot2.png")).size(), 1u);
 }

@@ -16,6 +16,27 @@
 
 namespace {
 
+struct GlowSettings {
+    float r, g, b, level;
+};
+
+void Apply(const GlowSettings& settings)
+{
+    g_weightR = settings.r;
+    g_weightG = settings.g;
+    g_weightB = settings.b;
+    g_power = settings.level;
+}
+
+OxSurface* RgbaSurface(const std::vector<uint8_t>& bytes, int width, int height)
+{
+    OxSurface* surface = CreateSurface(int(bytes.size()), width, height, PF_RGBA, width * 4);
+    std::copy(bytes.begin(), bytes.end(), surface->writePixels);
+    return surface;
+}
+
+
+
 // Every RGB colour once, in a 4096 x 4096 picture, each with its own alpha.
 OxSurface* AllColours()
 {
@@ -147,4 +168,50 @@ TEST_F(FastGlowPassTest, RefusesWhatCannotBeShown)
     OxHolder<OxSurface> unknown(CreateSurface(16, 2, 2, 99, 4));
     EXPECT_EQ(CreateGlowCopyOnThreads(unknown.get(), 1), nullptr);
     EXPECT_EQ(CreateGlowCopyOnThreads(nullptr, 1), nullptr);
+}
+
+TEST(GlowPassTest, KnownPixelCases)
+{
+    struct Case {
+        GlowSettings settings;
+        uint8_t in[4];
+        uint8_t want[4];
+    };
+    const GlowSettings start = {1, 1, 0, 10};
+    const Case cases[] = {
+        {start, {255, 0, 0, 128}, {255, 0, 0, 128}},
+        {start, {0, 0, 0, 255}, {255, 255, 255, 255}},
+        {start, {0, 0, 255, 255}, {255, 255, 255, 255}},  // blue is not weighted
+        {start, {128, 128, 128, 255}, {132, 132, 132, 255}},
+        {{1, 1, 0, 1}, {255, 0, 0, 128}, {255, 127, 127, 128}},
+        {{0, 0, 0, 10}, {12, 200, 99, 7}, {255, 255, 255, 7}},
+        {{0, 0, 0, 100}, {255, 255, 255, 0}, {255, 255, 255, 0}},
+        {{1, 1, 1, 100}, {255, 255, 255, 200}, {255, 255, 255, 200}},
+    };
+    for (const Case& c : cases) {
+        Apply(c.settings);
+        // The pixel sits in the middle of a 3 x 2 picture to catch row and pixel stepping.
+        std::vector<uint8_t> bytes(3 * 2 * 4, 0);
+        std::copy(c.in, c.in + 4, bytes.begin() + (1 * 3 + 1) * 4);
+        OxHolder<OxSurface> source(RgbaSurface(bytes, 3, 2));
+        OxHolder<OxSurface> copy(CreateGlowCopy(source.get()));
+        ASSERT_TRUE(copy);
+        EXPECT_EQ(copy->format, PF_RGBA);
+        EXPECT_EQ(copy->pitch, 12);
+        const uint8_t* got = copy->readPixels + (1 * 3 + 1) * 4;
+        EXPECT_EQ(std::vector<uint8_t>(got, got + 4), std::vector<uint8_t>(c.want, c.want + 4))
+            << "in " << int(c.in[0]) << "," << int(c.in[1]) << "," << int(c.in[2]) << " R"
+            << c.settings.r << " G" << c.settings.g << " B" << c.settings.b << " LEVEL="
+            << c.settings.level;
+        EXPECT_EQ(source->readPixels[(1 * 3 + 1) * 4], c.in[0]) << "the source is unchanged";
+    }
+    // Every alpha byte comes back unchanged.
+    std::vector<uint8_t> alphas(256 * 4, 0);
+    for (int a = 0; a < 256; ++a)
+        alphas[size_t(a) * 4 + 3] = uint8_t(a);
+    OxHolder<OxSurface> source(RgbaSurface(alphas, 256, 1));
+    OxHolder<OxSurface> copy(CreateGlowCopy(source.get()));
+    for (int a = 0; a < 256; ++a)
+        ASSERT_EQ(copy->readPixels[a * 4 + 3], a);
+    EXPECT_EQ(CreateGlowCopy(nullptr), nullptr);
 }
