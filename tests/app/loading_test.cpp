@@ -61,10 +61,7 @@ TEST_F(LoadingTest, EachLoadOpensTheFileOnceAndReadsItOnce)
     TempDir dir;
     const Bytes png = ReadWholeFile(TestdataPath("pngsuite/basn2c08.png"));
     const Bytes jpeg = ReadWholeFile(TestdataPath("jpeg/testorig.jpg"));
-    Bytes warned(png.begin(), png.begin() + 33);  // a tEXt chunk with a wrong checksum
-    const Bytes badText = {0, 0, 0, 4, 't', 'E', 'X', 't', 'a', 0, 'b', 'c', 0, 0, 0, 0};
-    warned.insert(warned.end(), badText.begin(), badText.end());
-    warned.insert(warned.end(), png.begin() + 33, png.end());
+    const Bytes warned = WithBadTextChunk(png);
     struct Row {
         const char* what;
         const char* name;
@@ -77,7 +74,7 @@ TEST_F(LoadingTest, EachLoadOpensTheFileOnceAndReadsItOnce)
         {"a clean PNG", "clean.png", png, true, -1, ""},
         {"a clean JPEG", "clean.jpg", jpeg, true, -1, ""},
         {"a PNG with a libpng warning", "warned.png", warned, true, -1, ""},
-        {"a truncated JPEG", "cut.jpg", Bytes(jpeg.begin(), jpeg.begin() + jpeg.size() / 2), true,
+        {"a truncated JPEG", "cut.jpg", Head(jpeg, jpeg.size() / 2), true,
          -1, "truncated, shown as far as it goes"},
         {"a damaged PNG", "damaged.png", ReadWholeFile(TestdataPath("pngsuite/xhdn0g08.png")),
          false, -1, "damaged"},

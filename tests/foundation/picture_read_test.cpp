@@ -17,23 +17,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Head(Bytes bytes, size_t count)
-{
-    bytes.resize(std::min(count, bytes.size()));
-    return bytes;
-}
-
-// The PNG with a tEXt chunk whose checksum is wrong after its header: libpng warns and
-// goes on.
-Bytes WithBadTextChunk(const Bytes& png)
-{
-    const Bytes chunk = {0, 0, 0, 4, 't', 'E', 'X', 't', 'a', 0, 'b', 'c', 0, 0, 0, 0};
-    Bytes out(png.begin(), png.begin() + 33);
-    out.insert(out.end(), chunk.begin(), chunk.end());
-    out.insert(out.end(), png.begin() + 33, png.end());
-    return out;
-}
-
 }  // namespace
 
 TEST(ReadPictureTest, EachFileIsReadOnceAndDecodedAtMostTwice)

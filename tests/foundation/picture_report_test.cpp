@@ -29,12 +29,6 @@ OxSurface* ReadBytes(const TempDir& dir, const Bytes& bytes, Reader reader, Pict
     return reader == Reader::Png ? ReadPng(file.get(), report) : ReadJpeg(file.get(), report);
 }
 
-Bytes Head(Bytes bytes, size_t count)
-{
-    bytes.resize(std::min(count, bytes.size()));
-    return bytes;
-}
-
 // The JPEG with the sizes in its first baseline frame header replaced.
 Bytes WithJpegSize(Bytes bytes, int width, int height)
 {

@@ -27,6 +27,22 @@ std::string TestdataPath(const std::string& relative)
     return std::string(GLOWVIEW_TESTDATA_DIR) + "/" + relative;
 }
 
+std::vector<uint8_t> Head(std::vector<uint8_t> bytes, size_t count)
+{
+    bytes.resize(std::min(count, bytes.size()));
+    return bytes;
+}
+
+std::vector<uint8_t> WithBadTextChunk(const std::vector<uint8_t>& png)
+{
+    const std::vector<uint8_t> chunk = {0, 0, 0, 4, 't', 'E', 'X', 't', 'a', 0, 'b', 'c', 0, 0, 0, 0};
+    const size_t afterHeader = std::min<size_t>(33, png.size());
+    std::vector<uint8_t> out(png.begin(), png.begin() + afterHeader);
+    out.insert(out.end(), chunk.begin(), chunk.end());
+    out.insert(out.end(), png.begin() + afterHeader, png.end());
+    return out;
+}
+
 std::vector<uint8_t> ReadWholeFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

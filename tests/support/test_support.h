@@ -19,6 +19,11 @@ std::string TestdataPath(const std::string& relative);
 // Whole contents of a file; empty when it cannot be read.
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// The first count bytes (all of them when fewer): a file cut short.
+std::vector<uint8_t> Head(std::vector<uint8_t> bytes, size_t count);
+// The PNG with a tEXt chunk whose checksum is wrong right after its header: libpng warns
+// ("tEXt: CRC error") and goes on.
+std::vector<uint8_t> WithBadTextChunk(const std::vector<uint8_t>& png);
 
 // What the call writes to standard output.
 std::string StdoutOf(const std::function<void()>& call);
