@@ -49,6 +49,28 @@ void ReadContext::HeaderAccepted(int width, int height)
         hook_->accepted(hook_->context, width, height);
 }
 
+bool ReadContext::Cancelled()
+{
+    if (hook_ == nullptr || hook_->cancelled == nullptr || !hook_->cancelled(hook_->context))
+        return false;
+    Note(PICTURE_CANCELLED);
+    return true;
+}
+
+bool ReadContext::WantsPreview(int64_t cost) const
+{
+    return hook_ != nullptr && hook_->preview != nullptr && hook_->previewPixels > 0 &&
+           cost >= hook_->previewPixels && !previewGiven_;
+}
+
+void ReadContext::GivePreview(OxSurface* preview)
+{
+    if (previewGiven_ || hook_ == nullptr || hook_->preview == nullptr)
+        return;
+    previewGiven_ = true;
+    hook_->preview(hook_->context, preview);
+}
+
 int StoreSize(int64_t rows, int64_t rowBytes)
 {
     if (rows < 0 || rowBytes < 0)
@@ -126,7 +148,9 @@ OxSurface* DecodeBytes(PictureFormat format, const uint8_t* bytes, int byteCount
 {
     switch (format) {
     case PictureFormat::Png: return DecodePngBytes(bytes, byteCount, context);
-    case PictureFormat::Jpeg: return DecodeJpegBytes(bytes, byteCount, context);
+    case PictureFormat::Jpeg:
+        PreviewJpegBytes(bytes, byteCount, context);
+        return DecodeJpegBytes(bytes, byteCount, context);
     case PictureFormat::Unknown: break;
     }
     context.Note(PICTURE_NOT_RECOGNISED);
@@ -160,7 +184,8 @@ PictureRead ReadPictureFrom(OxFile* file, const PictureHeaderHook* hook, bool qu
         return result;
     }
     result.picture = DecodeBytes(format, bytes.get(), byteCount, context);
-    if (result.picture == nullptr && !quietOnly) {
+    if (result.picture == nullptr && !quietOnly &&
+        context.Report().problem != PICTURE_CANCELLED) {
         // The same bytes again, reporting: the picture in its own format, or why not.
         context.StartReporting();
         result.picture = DecodeBytes(format, bytes.get(), byteCount, context);

@@ -21,6 +21,7 @@ enum PictureProblem {
     PICTURE_UNSUPPORTED,     // a kind of picture the reader does not give (CMYK JPEG)
     PICTURE_NO_MEMORY,
     PICTURE_UNREADABLE,      // the file could not be read or its size told
+    PICTURE_CANCELLED,       // the caller's hook asked the read to stop
 };
 
 struct PictureReport {
@@ -29,11 +30,19 @@ struct PictureReport {
     uint32_t height;
 };
 
-// Called once a read has accepted a picture's header (its sides within the limits),
-// before its pixel store is made: the caller can make room for the picture there.
+// The caller's part in a read, each member optional. `accepted` is called once the read has
+// accepted a picture's header (its sides within the limits), before its pixel store is
+// made: the caller can make room for the picture there. The others serve a read that runs
+// beside the caller's own work: `cancelled` is asked between rows, and true stops the read
+// (PICTURE_CANCELLED, no log line); a JPEG whose decode is expected to be slow (its pixels,
+// progressive files counted twice, at least previewPixels) is first decoded at an eighth of
+// its sides and lent to `preview` as PF_RGBA, before the picture itself is decoded.
 struct PictureHeaderHook {
     void (*accepted)(void* context, int width, int height);
     void* context;
+    bool (*cancelled)(void* context) = nullptr;
+    void (*preview)(void* context, OxSurface* preview) = nullptr;
+    int64_t previewPixels = 0;
 };
 
 // What a read gives: a new surface (the caller's reference) or null, and the report.

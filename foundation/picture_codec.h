@@ -45,11 +45,25 @@ public:
     void TooLarge(uint32_t width, uint32_t height);
     // Runs the caller's hook once per read, the first time a header is accepted.
     void HeaderAccepted(int width, int height);
+    // The caller asked the read to stop: true, and the read is noted as cancelled.
+    bool Cancelled();
+    // A preview is wanted for a JPEG of this decoding cost (pixels, progressive counted
+    // twice), and none was given yet in this read.
+    bool WantsPreview(int64_t cost) const;
+    // Lends the preview to the caller's hook; at most once per read.
+    void GivePreview(OxSurface* preview);
+    // Back to a fine report, unless the caller stopped the read.
+    void ForgetProblemsUnlessCancelled()
+    {
+        if (report_.problem != PICTURE_CANCELLED)
+            report_ = PictureReport{PICTURE_FINE, 0, 0};
+    }
 
 private:
     DecodeMode mode_;
     const PictureHeaderHook* hook_;
     bool headerSeen_ = false;
+    bool previewGiven_ = false;
     PictureReport report_ = {PICTURE_FINE, 0, 0};
 };
 
@@ -81,6 +95,9 @@ OxSurface* CreateDecodeSurface(ReadContext& context, int byteSize, int width, in
 OxSurface* DecodePngFile(OxFile* file, ReadContext& context);
 OxSurface* DecodePngBytes(const uint8_t* bytes, int byteCount, ReadContext& context);
 OxSurface* DecodeJpegBytes(const uint8_t* bytes, int byteCount, ReadContext& context);
+// A quiet decode at an eighth of the sides, given to the context's preview hook when the
+// JPEG is slow enough to decode to want one; nothing happens otherwise.
+void PreviewJpegBytes(const uint8_t* bytes, int byteCount, ReadContext& context);
 
 // Signatures.
 bool IsPngSignature(const uint8_t* bytes, int byteCount);

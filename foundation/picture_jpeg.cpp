@@ -79,12 +79,15 @@ void QuietJpegError(j_common_ptr context)
 
 void QuietJpegOutput(j_common_ptr) {}
 
-// The progress hook, called between rows of blocks while libjpeg reads.
+// The progress hook, called between rows of blocks while libjpeg reads: it also stops a
+// read that the caller no longer wants.
 void LimitJpegScans(j_common_ptr context)
 {
     auto* cinfo = reinterpret_cast<j_decompress_ptr>(context);
     const JpegReader* reader = ReaderOf(context);
-    if (cinfo->input_scan_number > kMaxJpegScans) {
+    if (reader->context->Cancelled()) {
+        // noted as cancelled; no line
+    } else if (cinfo->input_scan_number > kMaxJpegScans) {
         reader->context->Fail(PICTURE_DAMAGED, "JPEG_TOO_MANY_SCANS");
     } else if (reader->dataEnded && reader->endedScan <= 1 && jpeg_has_multiple_scans(cinfo)) {
         // A file of several scans is read whole before any row comes out; when
@@ -166,14 +169,11 @@ bool ReadJpegRows(JpegReader& reader, int pitch, int byteSize)
     return true;
 }
 
-bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
+// Reads the header and checks it against the limits; false when refused.
+bool StartJpegHeader(JpegReader& reader, const uint8_t* bytes, int byteCount)
 {
     jpeg_decompress_struct* cinfo = &reader.cinfo;
     ReadContext& context = *reader.context;
-    SetUpDecoder(reader);
-    if (setjmp(reader.errors.recovery))
-        return false;
-
     jpeg_create_decompress(cinfo);
     cinfo->client_data = &reader;
     cinfo->mem->max_memory_to_use = kMaxJpegDecoderMemory;
@@ -188,6 +188,18 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
     if (context.Quiet())
         cinfo->out_color_space = JCS_EXT_RGBA;
     context.HeaderAccepted(int(cinfo->image_width), int(cinfo->image_height));
+    return true;
+}
+
+bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
+{
+    jpeg_decompress_struct* cinfo = &reader.cinfo;
+    ReadContext& context = *reader.context;
+    SetUpDecoder(reader);
+    if (setjmp(reader.errors.recovery))
+        return false;
+    if (!StartJpegHeader(reader, bytes, byteCount))
+        return false;
     jpeg_start_decompress(cinfo);
 
     const int components = cinfo->output_components;
@@ -209,6 +221,42 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
         reader.rows[size_t(i)] = reader.surface->writePixels + size_t(i) * size_t(pitch);
     return ReadJpegRows(reader, pitch, byteSize) &&
            (!context.Quiet() || reader.errors.standard.num_warnings == 0);
+}
+
+// A progressive file is read whole before its first row comes out, each scan a pass over
+// the picture: it takes about twice as long as a sequential one of the same size.
+int64_t JpegDecodeCost(const jpeg_decompress_struct& cinfo)
+{
+    const int64_t pixels = int64_t(cinfo.image_width) * cinfo.image_height;
+    return jpeg_has_multiple_scans(const_cast<j_decompress_ptr>(&cinfo)) ? 2 * pixels : pixels;
+}
+
+// The preview's decode: the same header checks, an eighth of the sides, every row.
+bool DecodeJpegPreview(JpegReader& reader, const uint8_t* bytes, int byteCount)
+{
+    jpeg_decompress_struct* cinfo = &reader.cinfo;
+    SetUpDecoder(reader);
+    if (setjmp(reader.errors.recovery))
+        return false;
+    if (!StartJpegHeader(reader, bytes, byteCount) ||
+        !reader.context->WantsPreview(JpegDecodeCost(*cinfo)))
+        return false;
+    cinfo->scale_num = 1;
+    cinfo->scale_denom = 8;
+    cinfo->dct_method = JDCT_IFAST;
+    jpeg_start_decompress(cinfo);
+    const int width = int(cinfo->output_width);
+    const int height = int(cinfo->output_height);
+    const int pitch = width * 4;
+    const int byteSize = StoreSize(height, pitch);
+    if (cinfo->output_components != 4 || byteSize <= 0)
+        return false;
+    reader.surface = CreateDecodeSurface(*reader.context, byteSize, width, height, PF_RGBA, pitch);
+    if (reader.surface == nullptr || !ResizeBuffer(reader.rows, size_t(height), nullptr))
+        return false;
+    for (int i = 0; i < height; ++i)
+        reader.rows[size_t(i)] = reader.surface->writePixels + size_t(i) * size_t(pitch);
+    return ReadJpegRows(reader, pitch, byteSize) && reader.errors.standard.num_warnings == 0;
 }
 
 }  // namespace
@@ -258,6 +306,21 @@ OxSurface* DecodeJpegBytes(const uint8_t* bytes, int byteCount, ReadContext& con
     OxSurface* surface = reader.surface;
     reader.surface = nullptr;
     return surface;
+}
+
+void PreviewJpegBytes(const uint8_t* bytes, int byteCount, ReadContext& context)
+{
+    if (bytes == nullptr || !context.Quiet() || !context.WantsPreview(1) ||
+        !IsJpegSignature(bytes, byteCount))
+        return;
+    {
+        JpegReader reader;
+        reader.context = &context;
+        if (DecodeJpegPreview(reader, bytes, byteCount))
+            context.GivePreview(reader.surface);
+    }
+    // What the preview met is said, if at all, by the picture's own decode.
+    context.ForgetProblemsUnlessCancelled();
 }
 
 OxSurface* DecodeJpegMemory(const uint8_t* bytes, int byteCount, PictureReport* report)

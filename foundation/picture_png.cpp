@@ -78,6 +78,9 @@ void PngWarning(png_structp png, png_const_charp message)
 void PngRead(png_structp png, png_bytep data, size_t length)
 {
     auto* reader = static_cast<PngReader*>(png_get_io_ptr(png));
+    // libpng asks for its data a chunk at a time: the place to stop a read no longer wanted.
+    if (reader->context->Cancelled())
+        png_longjmp(png, 1);
     if (!reader->input.Read(data, length)) {
         reader->context->Note(PICTURE_TRUNCATED);
         png_error(png, "PNG_READ_ERROR");

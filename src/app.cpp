@@ -71,7 +71,7 @@ void CLumaApp::Update()
     ApplyKeys();
     if (countdown > 0) {
         --countdown;
-    } else if (countdown == 0 && source) {
+    } else if (countdown == 0 && source && !previewShown) {
         RunGlowPass();
         countdown = -1;
     }

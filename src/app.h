@@ -14,6 +14,7 @@
 class OxSurface;
 class CWall;
 class CSnapshotWriter;
+struct LoaderEvent;
 
 // The one application object: the picture and the view it is shown in.
 class CLumaApp {
@@ -32,6 +33,25 @@ public:
     // *failure, and then RestorePicture brings back what went. *report is the read's report.
     OxSurface* ReadPictureMakingRoom(const char* path, PictureReport* report,
                                      std::string* failure);
+    // Makes a picture read (null when it failed, then `failure` says why) the picture shown,
+    // as LoadPicture does after its read; true when it did.
+    bool ShowPicture(const char* path, OxSurface* picture, const PictureReport& report,
+                     const std::string& failure);
+    // Asks the loader to read the picture off the window's thread (LoadPicture itself when
+    // there is no loader); ServeLoads shows it when it comes. reload: F5's read again.
+    void RequestPicture(const char* path, bool reload = false);
+    // Shows what the loader gave since the last call (headers, previews, pictures and their
+    // failures); true when anything came.
+    bool ServeLoads();
+    // From the loader's thread, once a new picture's header is accepted: with GLSL the old
+    // picture goes (the wall keeps it shown).
+    void MakeRoomBeside();
+    // Shows a reduced picture, stretched to the header's size, in place of the wall.
+    void ShowPreview(const LoaderEvent& event);
+    // The wall shown before a preview comes back, with its sizes.
+    void PutPreviewAway();
+    // A window kept hidden until its first picture is there is shown, and drawn at once.
+    void ShowWindowNow();
     // Lets the old picture (with GLSL) or its wall (without) go before a new one is decoded.
     void MakeRoom();
     // Deletes the wall's textures and hands their memory back to the system.
@@ -98,6 +118,16 @@ public:
     bool dragging = false;
     int32_t dragX = 0;
     int32_t dragY = 0;
+    // Reading off the window's thread: the sides of the newest header, the window kept
+    // hidden until there is a picture to show, a preview on the wall and the wall it put
+    // aside (with the sizes shown before it).
+    int32_t headerWidth = 0;
+    int32_t headerHeight = 0;
+    bool windowHidden = false;
+    bool previewShown = false;
+    std::unique_ptr<CWall> previousWall;
+    int32_t widthBeforePreview = 0;
+    int32_t heightBeforePreview = 0;
     // Encodes and writes snapshots beside the frames; done with them when destroyed.
     std::unique_ptr<CSnapshotWriter> snapshots;
 };

@@ -7,6 +7,7 @@ std::recursive_mutex g_deviceLock;
 CWin* g_window = nullptr;
 zorGRAPHICS* g_device = nullptr;
 CLumaApp* g_app = nullptr;
+CPictureLoader* g_loader = nullptr;
 
 float g_weightR = 1.0f;
 float g_weightG = 1.0f;

@@ -9,6 +9,7 @@
 
 class CWin;
 class CLumaApp;
+class CPictureLoader;
 
 // Both locks are re-entrant; g_deviceLock is only taken alone or under g_appLock.
 extern std::recursive_mutex g_appLock;
@@ -18,6 +19,8 @@ using LockGuard = std::lock_guard<std::recursive_mutex>;
 extern CWin* g_window;
 extern zorGRAPHICS* g_device;
 extern CLumaApp* g_app;
+// Reads pictures off the window's thread; null where loads are read on it (tests).
+extern CPictureLoader* g_loader;
 
 extern float g_weightR;
 extern float g_weightG;

@@ -18,6 +18,8 @@
 #include "foundation/surface.h"
 #include "src/app.h"
 #include "src/globals.h"
+#include "src/picture_loader.h"
+#include "src/window_handlers.h"
 #include "src/glhelp.h"
 #include "src/wallpaper.h"
 
@@ -101,6 +103,7 @@ std::string DescribeProblem(const PictureReport& report)
     case PICTURE_UNSUPPORTED: return "a kind of PNG or JPEG that cannot be shown";
     case PICTURE_NO_MEMORY: return "not enough memory";
     case PICTURE_UNREADABLE: return "cannot be read";
+    case PICTURE_CANCELLED: return "not read: another picture was asked for";
     case PICTURE_FINE: break;
     }
     return "cannot be shown";
@@ -120,28 +123,64 @@ std::string LoadFailureReason(OpenProblem opened, const PictureReport& report)
 
 }  // namespace
 
+namespace {
+
+// The user's line for a path too long to be kept; true when the path fits.
+bool PathFits(const char* picturePath, size_t capacity)
+{
+    const size_t length = std::strlen(picturePath);
+    if (length < capacity)
+        return true;
+    LogMessage(__LINE__, kSource, LOG_ERROR, "Path of %d characters is longer than %d, not loaded",
+               int(length), int(capacity - 1));
+    TellUser("%s: the path of %d characters is longer than %d", picturePath, int(length),
+             int(capacity - 1));
+    return false;
+}
+
+}  // namespace
+
+PictureRead ReadPictureAt(const char* picturePath, const PictureHeaderHook* hook,
+                          OpenProblem* opened)
+{
+    *opened = OPEN_FINE;
+    OxHolder<OxFile> file{s_openPicture(picturePath, opened)};
+    if (!file)
+        return PictureRead{nullptr, {PICTURE_UNREADABLE, 0, 0}};
+    return ReadPicture(file.get(), hook);
+}
+
 bool CLumaApp::LoadPicture(const char* picturePath)
 {
     LockGuard lock(g_appLock);
     CHECK_GL_ERROR(kSource);
     if (!picturePath)
         picturePath = "";
-    const size_t length = std::strlen(picturePath);
-    bool loaded = false;
+    if (!PathFits(picturePath, sizeof(path))) {
+        UpdateTitle(hwnd);
+        return false;
+    }
     PictureReport report = {PICTURE_FINE, 0, 0};
     std::string failure;
-    if (length >= sizeof(path)) {
-        LogMessage(__LINE__, kSource, LOG_ERROR,
-                   "Path of %d characters is longer than %d, not loaded", int(length),
-                   int(sizeof(path) - 1));
-        TellUser("%s: the path of %d characters is longer than %d", picturePath, int(length),
-                 int(sizeof(path) - 1));
-    } else if (OxHolder<OxSurface> picture{ReadPictureMakingRoom(picturePath, &report, &failure)}) {
-        if (OxSurface* rgba = CreateRgbaCopy(picture.get())) {
+    OxHolder<OxSurface> picture{ReadPictureMakingRoom(picturePath, &report, &failure)};
+    return ShowPicture(picturePath, picture.get(), report, failure);
+}
+
+bool CLumaApp::ShowPicture(const char* picturePath, OxSurface* picture,
+                           const PictureReport& report, const std::string& failure)
+{
+    LockGuard lock(g_appLock);
+    CHECK_GL_ERROR(kSource);
+    const size_t length = std::strlen(picturePath);
+    bool loaded = false;
+    PutPreviewAway();
+    if (picture != nullptr) {
+        OxHolder<OxSurface> held(OxRetain(picture));
+        if (OxSurface* rgba = CreateRgbaCopy(picture)) {
             if (report.problem == PICTURE_TRUNCATED)
                 TellUser("%s: truncated, shown as far as it goes", picturePath);
             source.Reset();
-            picture.Reset();
+            held.Reset();
             source.Reset(rgba);
             UploadWall(source.get());
             wallShowsGlow = false;
@@ -156,7 +195,7 @@ bool CLumaApp::LoadPicture(const char* picturePath)
         } else {
             TellUser("%s: a picture of %d x %d cannot be shown", picturePath, picture->width,
                      picture->height);
-            picture.Reset();
+            held.Reset();
             RestorePicture();
         }
     } else {
@@ -178,23 +217,131 @@ OxSurface* CLumaApp::ReadPictureMakingRoom(const char* picturePath, PictureRepor
                                            std::string* failure)
 {
     OpenProblem opened = OPEN_FINE;
-    OxHolder<OxFile> file{s_openPicture(picturePath, &opened)};
-    PictureRead read = {nullptr, {PICTURE_UNREADABLE, 0, 0}};
-    if (file) {
-        // The old picture and its wall are each as large as the new picture: one of them
-        // goes once the new picture's header is accepted, before its pixels are decoded, and
-        // comes back if the read fails. With GLSL the wall holds the picture's colours
-        // exactly, so the picture goes and the wall stays shown; without, the picture is
-        // kept for the processor-side pass and the wall goes. A missing file, or one that
-        // is no picture at all, fails without either.
-        const PictureHeaderHook makeRoom = {
-            [](void* app, int, int) { static_cast<CLumaApp*>(app)->MakeRoom(); }, this};
-        read = ReadPicture(file.get(), &makeRoom);
-    }
+    // The old picture and its wall are each as large as the new picture: one of them
+    // goes once the new picture's header is accepted, before its pixels are decoded, and
+    // comes back if the read fails. With GLSL the wall holds the picture's colours
+    // exactly, so the picture goes and the wall stays shown; without, the picture is
+    // kept for the processor-side pass and the wall goes. A missing file, or one that
+    // is no picture at all, fails without either.
+    const PictureHeaderHook makeRoom = {
+        [](void* app, int, int) { static_cast<CLumaApp*>(app)->MakeRoom(); }, this};
+    const PictureRead read = ReadPictureAt(picturePath, &makeRoom, &opened);
     *report = read.report;
     if (!read.picture)
         *failure = LoadFailureReason(opened, read.report);
     return read.picture;
+}
+
+// ---- reading off the window's thread ----
+
+void CLumaApp::RequestPicture(const char* picturePath, bool reload)
+{
+    LockGuard lock(g_appLock);
+    if (g_loader == nullptr) {
+        LoadPicture(picturePath);
+        return;
+    }
+    if (!picturePath || !PathFits(picturePath, sizeof(path)))
+        return;
+    g_loader->Request(picturePath, reload);
+}
+
+void CLumaApp::MakeRoomBeside()
+{
+    // Only the picture can go from the reading thread: the wall is the GL context's.
+    LockGuard lock(g_appLock);
+    if (g_hasShaders)
+        source.Reset();
+}
+
+void CLumaApp::ShowPreview(const LoaderEvent& event)
+{
+    LockGuard lock(g_appLock);
+    if (!event.picture || headerWidth <= 0 || headerHeight <= 0)
+        return;
+    std::unique_ptr<CWall> preview(new CWall(event.picture->width, event.picture->height,
+                                             event.picture->readPixels));
+    preview->unitsPerTexelX = float(headerWidth) / float(event.picture->width);
+    preview->unitsPerTexelY = float(headerHeight) / float(event.picture->height);
+    // The wall shown before stays aside: it comes back if the picture cannot be read.
+    if (!previewShown) {
+        previousWall = std::move(wall);
+        widthBeforePreview = pictureWidth;
+        heightBeforePreview = pictureHeight;
+    }
+    wall = std::move(preview);
+    previewShown = true;
+    if (std::strcmp(path, event.path.c_str()) != 0)
+        panX = panY = 0;
+    pictureWidth = headerWidth;
+    pictureHeight = headerHeight;
+    Invalidate();
+}
+
+void CLumaApp::PutPreviewAway()
+{
+    LockGuard lock(g_appLock);
+    if (!previewShown)
+        return;
+    previewShown = false;
+    wall = std::move(previousWall);
+    pictureWidth = widthBeforePreview;
+    pictureHeight = heightBeforePreview;
+}
+
+bool CLumaApp::ServeLoads()
+{
+    LockGuard lock(g_appLock);
+    if (g_loader == nullptr)
+        return false;
+    bool served = false;
+    LoaderEvent event;
+    while (g_loader->Take(&event)) {
+        served = true;
+        switch (event.kind) {
+        case LoaderEvent::HEADER:
+            headerWidth = event.width;
+            headerHeight = event.height;
+            // A window not shown yet opens at the picture's size.
+            if (windowHidden && g_window != nullptr)
+                SizeClientArea(g_window, headerWidth, headerHeight);
+            break;
+        case LoaderEvent::PREVIEW:
+            ShowPreview(event);
+            if (windowHidden && g_window != nullptr)
+                SizeClientArea(g_window, pictureWidth, pictureHeight);
+            ShowWindowNow();
+            break;
+        case LoaderEvent::DONE: {
+            PutPreviewAway();
+            const std::string failure =
+                event.picture ? std::string() : LoadFailureReason(event.opened, event.report);
+            const int widthBefore = pictureWidth, heightBefore = pictureHeight;
+            const bool loaded = ShowPicture(event.path.c_str(), event.picture.get(),
+                                            event.report, failure);
+            // A dropped picture gets a window of its size; a reloaded one only when its
+            // size changed.
+            const bool resized = pictureWidth != widthBefore || pictureHeight != heightBefore;
+            if (g_window != nullptr && (windowHidden || (loaded && (!event.reload || resized))))
+                SizeClientArea(g_window, pictureWidth, pictureHeight);
+            ShowWindowNow();
+            break;
+        }
+        }
+    }
+    return served;
+}
+
+void CLumaApp::ShowWindowNow()
+{
+    if (!windowHidden)
+        return;
+    windowHidden = false;
+    ShowAppWindow(hwnd);
+    Invalidate();
+    // The first frame follows at once: the window is never seen empty.
+    if (g_window != nullptr)
+        g_window->OnPaint();
 }
 
 void CLumaApp::MakeRoom()
@@ -255,7 +402,10 @@ void CLumaApp::Reload(int width, int height)
                 g_device->ResetState();
         }
         InitRenderer();
-        LoadPicture(path);
+        if (path[0] != '\0')
+            RequestPicture(path, true);
+        else
+            LoadPicture(path);
         CHECK_GL_ERROR(kSource);
         --g_reloadDepth;
     }

@@ -10,6 +10,8 @@
 #include "src/app.h"
 #include "src/globals.h"
 #include "src/glhelp.h"
+#include "src/loading.h"
+#include "src/picture_loader.h"
 #include "src/stop_signals.h"
 #include "src/window_handlers.h"
 
@@ -17,6 +19,11 @@ namespace {
 
 // Frames while the countdown runs come at most this often.
 constexpr auto kFrameInterval = std::chrono::milliseconds(16);
+// A window kept hidden for its first picture is shown after this at the latest, grey.
+constexpr auto kLongestHiddenStart = std::chrono::milliseconds(300);
+// A JPEG this costly to decode (pixels, progressive ones counted twice) takes about a
+// quarter of a second: it is shown reduced first.
+constexpr int64_t kPreviewPixels = 24'000'000;
 
 }  // namespace
 
@@ -41,12 +48,19 @@ void RunFrameLoop(CWin* window)
 {
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastFrame = Clock::now();
+    const Clock::time_point showBy = lastFrame + kLongestHiddenStart;
     bool drewSinceRest = false;
     for (;;) {
         double waitSeconds = -1.0;
         {
             LockGuard lock(g_appLock);
-            if (g_app->needsRedraw || QueuedKeyPresses(window->handle) > 0) {
+            g_app->ServeLoads();
+            if (g_app->windowHidden && Clock::now() >= showBy)
+                g_app->ShowWindowNow();
+            if (g_app->windowHidden) {
+                const auto left = showBy - Clock::now();
+                waitSeconds = std::max(0.0, std::chrono::duration<double>(left).count());
+            } else if (g_app->needsRedraw || QueuedKeyPresses(window->handle) > 0) {
                 waitSeconds = 0.0;
             } else if (g_app->NeedsFrame()) {
                 const auto left = kFrameInterval - (Clock::now() - lastFrame);
@@ -71,11 +85,33 @@ void RunFrameLoop(CWin* window)
 
 }  // namespace
 
-bool StartApplication(WindowHandle handle, bool serveStopSignals)
+void StartLoader()
+{
+    if (g_loader != nullptr)
+        return;
+    g_loader = new CPictureLoader(ReadPictureAt, WakeMessageWait, kPreviewPixels);
+    g_loader->SetHeaderCallback(
+        [](void*, int, int) {
+            LockGuard lock(g_appLock);
+            if (g_app != nullptr)
+                g_app->MakeRoomBeside();
+        },
+        nullptr);
+}
+
+void StopLoader()
+{
+    // Not under g_appLock: the loader's thread may wait for it before it sees the stop.
+    delete g_loader;
+    g_loader = nullptr;
+}
+
+bool StartApplication(WindowHandle handle, bool serveStopSignals, bool showLater)
 {
     g_window = new CWin(handle);
     AttachWindowObject(handle, g_window);
-    ShowAppWindow(handle);
+    if (!showLater)
+        ShowAppWindow(handle);
     if (CreateDevice(handle) != 0) {
         std::fprintf(stderr, "glowview: cannot make an OpenGL context for the window\n");
         AttachWindowObject(handle, nullptr);
@@ -87,6 +123,7 @@ bool StartApplication(WindowHandle handle, bool serveStopSignals)
     if (serveStopSignals)
         InstallStopSignals();
     g_app = new CLumaApp(handle);
+    g_app->windowHidden = showLater;
     g_app->Reload(640, 480);
     g_ready = true;
     SizeClientArea(g_window, 640, 480);
@@ -95,6 +132,7 @@ bool StartApplication(WindowHandle handle, bool serveStopSignals)
 
 void StopApplication(WindowHandle handle)
 {
+    StopLoader();
     // GL objects go while their context lives: the application (whose wall deletes
     // its textures), the renderer's program and the device first, the window object after them.
     delete g_app;
@@ -115,22 +153,29 @@ void StopApplication(WindowHandle handle)
 
 int RunApplication(const RunOptions& options)
 {
+    // The first picture is read beside the window's and OpenGL's start-up.
+    StartLoader();
+    if (options.startFile)
+        g_loader->Request(options.startFile);
     WindowHandle handle = CreateAppWindow();
     if (!handle) {
         std::string reason = LastWindowError();
         while (!reason.empty() && std::isspace(static_cast<unsigned char>(reason.back())))
             reason.pop_back();
         std::fprintf(stderr, "glowview: cannot open a window: %s\n", reason.c_str());
+        StopLoader();
         TerminateWindowSystem();
         return 1;
     }
-    if (!StartApplication(handle, true)) {
+    if (!StartApplication(handle, true, options.startFile != nullptr)) {
+        StopLoader();
         DestroyAppWindow(handle);
         TerminateWindowSystem();
         return 1;
     }
-    if (options.startFile)
-        g_window->OnDropFiles(options.startFile, std::max(1, options.fileCount));
+    if (options.fileCount > 1)
+        TellUser("%d files dropped: showing the first, %d ignored", options.fileCount,
+                 options.fileCount - 1);
 
     RunFrameLoop(g_window);
     RemoveStopSignals();

@@ -14,11 +14,17 @@ struct RunOptions {
     int fileCount = 0;                // files named; all but the first are ignored
 };
 
-// Start-up on the window: the window object, the device, then the application with the
-// start picture at 640 x 480 (stop signals served from before the picture is read when
-// serveStopSignals). False, with one line on standard error and the window object gone,
-// when the device cannot be made.
-bool StartApplication(WindowHandle handle, bool serveStopSignals);
+// Start-up on the window: the window object, the device, then the application at 640 x 480
+// (stop signals served from before the picture is read when serveStopSignals). showLater:
+// the window stays hidden until the loader gives its first picture (or a failure), so that
+// it opens at the picture's size with the picture in it. False, with one line on standard
+// error and the window object gone, when the device cannot be made.
+bool StartApplication(WindowHandle handle, bool serveStopSignals, bool showLater = false);
+
+// The loader that reads pictures off the window's thread (g_loader), and its end: the read in
+// progress stops at its next row. Never called under g_appLock.
+void StartLoader();
+void StopLoader();
 // Tear-down in the order the GL objects need: the application, the renderer and the device
 // while the context lives, then the window object. The window itself stays.
 void StopApplication(WindowHandle handle);

@@ -46,7 +46,8 @@ void CLumaApp::DrawFrame()
     LockGuard lock(g_appLock);
     glFrontFace(GL_CW);
     // Drawn before the frame: the snapshot may need the back buffer on old drivers.
-    if (g_snapshotRequested && path[0] != '\0') {
+    // A snapshot asked for while a preview is shown waits for the picture itself.
+    if (g_snapshotRequested && path[0] != '\0' && !previewShown) {
         SaveSnapshot();
         g_snapshotRequested = false;
     }
@@ -91,8 +92,9 @@ void CLumaApp::SetupView()
     const PicturePlacement place =
         PlacePicture(viewWidth, viewHeight, pictureWidth, pictureHeight, fitToWindow, &panX, &panY);
     Translate(float(place.left), float(place.bottom), 0.0f);
-    g_smoothWall = place.scale != 1.0f;
-    if (g_smoothWall)
+    // A preview's texels are stretched over many pixels: smooth, whatever the scale.
+    g_smoothWall = place.scale != 1.0f || previewShown;
+    if (place.scale != 1.0f)
         Scale(place.scale, place.scale, 1.0f);
 }
 

@@ -227,8 +227,8 @@ void DrawWall(const CWall* wall)
         return;
     PushMatrix();
     // From here on one unit is one picture pixel, y counted down from the picture's top.
-    Translate(0.0f, static_cast<float>(wall->height), 0.0f);
-    Scale(1.0f, -1.0f, 1.0f);
+    Translate(0.0f, static_cast<float>(wall->height) * wall->unitsPerTexelY, 0.0f);
+    Scale(wall->unitsPerTexelX, -wall->unitsPerTexelY, 1.0f);
     if (!g_hasShaders)
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);  // the modulating texture environment passes texels
 

@@ -26,6 +26,10 @@ public:
     int32_t rows = 0;
     int32_t width = 0;
     int32_t height = 0;
+    // Picture units a texel spans: 1, or more for a reduced preview stretched to the
+    // picture's size.
+    float unitsPerTexelX = 1.0f;
+    float unitsPerTexelY = 1.0f;
     std::vector<uint32_t> textures;
     // Tile i's triangle strip is vertices 4 * i to 4 * i + 3: its corners (3 floats each),
     // cut at the picture's edges, one unit per texel and y counted down from the picture's
@@ -69,6 +73,7 @@ struct TileRange {
 // them when the transform turns or shears the picture.
 TileRange VisibleTiles(const CWall* wall);
 
-// Draws the tiles the current transform puts in the view, one texel per unit, the picture's
-// top edge `height` units up; the others would give no pixel and are skipped.
+// Draws the tiles the current transform puts in the view, one texel per unit (or the wall's
+// units per texel), the picture's top edge that many units up; the others would give no
+// pixel and are skipped.
 void DrawWall(const CWall* wall);

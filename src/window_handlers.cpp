@@ -94,7 +94,10 @@ void CWin::OnDropFile(const char* path)
     LockGuard lock(g_appLock);
     if (!g_ready)
         return;
-    if (g_app->LoadPicture(path))
+    // With a loader the picture comes later, from ServeLoads, which sizes the window then.
+    if (g_loader != nullptr)
+        g_app->RequestPicture(path);
+    else if (g_app->LoadPicture(path))
         SizeClientArea(this, g_app->pictureWidth, g_app->pictureHeight);
 }
 
