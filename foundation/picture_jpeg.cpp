@@ -1,6 +1,7 @@
 // The JPEG decoder: one sequence of libjpeg calls for the quiet and the reporting read,
 // and the libjpeg error manager that the JPEG writer shares.
 #include <algorithm>
+#include <cstdint>
 #include <csetjmp>
 #include <cstring>
 #include <vector>
@@ -310,7 +311,7 @@ OxSurface* DecodeJpegBytes(const uint8_t* bytes, int byteCount, ReadContext& con
 
 void PreviewJpegBytes(const uint8_t* bytes, int byteCount, ReadContext& context)
 {
-    if (bytes == nullptr || !context.Quiet() || !context.WantsPreview(1) ||
+    if (bytes == nullptr || !context.Quiet() || !context.WantsPreview(INT64_MAX) ||
         !IsJpegSignature(bytes, byteCount))
         return;
     {

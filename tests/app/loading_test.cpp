@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/assets.h"
@@ -15,6 +18,9 @@
 #include "src/glhelp.h"
 #include "src/globals.h"
 #include "src/loading.h"
+#include "src/picture_loader.h"
+#include "src/run.h"
+#include "src/wallpaper.h"
 #include "src/snapshot.h"
 #include "app/app_fixture.h"
 #include "app/picture_fixture.h"
@@ -264,4 +270,133 @@ TEST_F(PictureTest, ADropSizesTheViewAndTheDeviceBeforeTheNextFrame)
     }
     EXPECT_EQ(size[0], 301);
     EXPECT_EQ(size[1], 199);
+}
+
+namespace {
+
+// Opens as a load does, but holds the read of "slow.png" at its open until let go.
+std::atomic<bool> s_slowOpened{false};
+std::atomic<bool> s_letSlowGo{false};
+
+OxFile* HoldingOpen(const char* name, OpenProblem* why)
+{
+    if (std::string(name).find("slow.png") != std::string::npos) {
+        s_slowOpened = true;
+        while (!s_letSlowGo)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return OpenAssetFile(name, why);
+}
+
+// The loader's events shown, until it has nothing more.
+void ServeUntilIdle()
+{
+    while (!g_loader->Idle()) {
+        g_loader->WaitForEvent(1.0);
+        g_app->ServeLoads();
+    }
+    g_app->ServeLoads();
+}
+
+// Holds the loader's thread in its wake call after its second event (the preview), until
+// let go: the test sees the window between the preview and the picture.
+std::atomic<int> s_wakes{0};
+std::atomic<bool> s_letPictureGo{false};
+
+void HoldAfterPreview()
+{
+    if (++s_wakes == 2) {
+        while (!s_letPictureGo)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+class LoaderTest : public PictureTest {
+protected:
+    void TearDown() override
+    {
+        s_letSlowGo = true;
+        s_letPictureGo = true;
+        StopLoader();
+        SetPictureOpener(nullptr);
+        PictureTest::TearDown();
+    }
+};
+
+}  // namespace
+
+TEST_F(LoaderTest, DropsAreReadBesideTheWindowAndANewerOneReplacesTheOneInProgress)
+{
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("slow.png"), 30, 20));
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("quick.png"), 50, 40));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    StartLoader();
+    SetPictureOpener(HoldingOpen);
+    s_slowOpened = false;
+    s_letSlowGo = false;
+    g_window->OnDropFile(dir.File("slow.png").c_str());
+    while (!s_slowOpened)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The window goes on while the read waits: a frame is drawn, the old (empty) view kept.
+    g_app->ServeLoads();
+    g_window->OnPaint();
+    EXPECT_STREQ(g_app->path, "");
+    g_window->OnDropFile(dir.File("quick.png").c_str());
+    s_letSlowGo = true;
+    ServeUntilIdle();
+    EXPECT_EQ(g_app->path, dir.File("quick.png"));
+    EXPECT_EQ(g_app->pictureWidth, 50);
+    EXPECT_EQ(g_app->pictureHeight, 40);
+    ASSERT_TRUE(WaitForClientSize(handle, 50, 40)) << "the window takes the picture's size";
+}
+
+TEST_F(LoaderTest, ASlowJpegIsShownReducedFirstAndASnapshotWaitsForThePicture)
+{
+    const std::string photo = dir.File("photo.jpg");
+    ASSERT_TRUE(WriteWholeFile(photo, ReadWholeFile(TestdataPath("jpeg/testorig.jpg"))));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    // Every JPEG is slow enough for a preview here.
+    g_loader = new CPictureLoader(ReadPictureAt, HoldAfterPreview, 1);
+    s_wakes = 0;
+    s_letPictureGo = false;
+    g_window->OnDropFile(photo.c_str());
+    while (s_wakes < 2)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    g_app->ServeLoads();
+    ASSERT_TRUE(g_app->previewShown);
+    ASSERT_NE(g_app->wall, nullptr);
+    EXPECT_EQ(g_app->wall->width, (227 + 7) / 8);
+    EXPECT_FLOAT_EQ(g_app->wall->unitsPerTexelX * g_app->wall->width, 227.0f)
+        << "the preview is stretched to the picture's size";
+    EXPECT_EQ(g_app->pictureWidth, 227);
+    EXPECT_EQ(g_app->pictureHeight, 149);
+    g_snapshotRequested = true;
+    g_window->OnPaint();
+    EXPECT_TRUE(g_snapshotRequested) << "no snapshot of a preview";
+
+    s_letPictureGo = true;
+    ServeUntilIdle();
+    EXPECT_FALSE(g_app->previewShown);
+    EXPECT_EQ(g_app->previousWall, nullptr);
+    EXPECT_EQ(g_app->wall->width, 227);
+    EXPECT_EQ(g_app->wall->unitsPerTexelX, 1.0f);
+    g_window->OnPaint();
+    EXPECT_FALSE(g_snapshotRequested) << "the picture itself is saved";
+    g_app->snapshots.reset();
+    EXPECT_TRUE(std::filesystem::exists("snapshot0.png"));
+}
+
+TEST_F(LoaderTest, AtStartTheWindowWaitsHiddenForItsPictureAndOpensAtItsSize)
+{
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("start.png"), 300, 200));
+    handle = CreateAppWindow();
+    ASSERT_NE(handle, nullptr);
+    StartLoader();
+    g_loader->Request(dir.File("start.png"));
+    StdoutOf([&] { ASSERT_TRUE(StartApplication(handle, false, true)); });
+    EXPECT_TRUE(g_app->windowHidden);
+    ServeUntilIdle();
+    EXPECT_FALSE(g_app->windowHidden);
+    EXPECT_EQ(g_app->path, dir.File("start.png"));
+    ASSERT_TRUE(WaitForClientSize(handle, 300, 200));
 }

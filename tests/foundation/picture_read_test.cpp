@@ -73,3 +73,72 @@ TEST(ReadPictureTest, EachFileIsReadOnceAndDecodedAtMostTwice)
         EXPECT_EQ(headers, row.headers) << "room is made once, and only for a header accepted";
     }
 }
+
+// A read that runs beside other work: stopped between rows when its caller no longer wants it,
+// and, for a JPEG slow to decode, a picture at an eighth of its sides lent first.
+TEST(ReadPictureTest, ACallerStopsAReadAndGetsAPreviewOfASlowJpeg)
+{
+    const Bytes png = ReadWholeFile(TestdataPath("pngsuite/basn2c08.png"));
+    const Bytes jpeg = ReadWholeFile(TestdataPath("jpeg/testorig.jpg"));
+    const Bytes progressive = ReadWholeFile(TestdataPath("jpeg/testimgp.jpg"));
+    struct Seen {
+        int askedToStop = 0;
+        bool stop = false;
+        int previews = 0;
+        int previewWidth = 0, previewHeight = 0;
+        bool previewOpaque = true;
+    };
+    struct Row {
+        const char* what;
+        const Bytes* bytes;
+        bool stop;
+        int64_t previewPixels;  // 0: none wanted
+        int previews;
+        PictureProblem problem;
+    };
+    // testorig.jpg is 227 x 149 (33823 pixels), testimgp.jpg the same, progressive.
+    const Row rows[] = {
+        {"a PNG stopped", &png, true, 0, 0, PICTURE_CANCELLED},
+        {"a JPEG stopped", &jpeg, true, 1, 0, PICTURE_CANCELLED},
+        {"a JPEG with a preview", &jpeg, false, 33823, 1, PICTURE_FINE},
+        {"a JPEG below the preview's cost", &jpeg, false, 33824, 0, PICTURE_FINE},
+        {"a progressive JPEG counts twice", &progressive, false, 2 * 33823, 1, PICTURE_FINE},
+        {"a PNG never has one", &png, false, 1, 0, PICTURE_FINE},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        MemoryFile file(*row.bytes);
+        Seen seen;
+        seen.stop = row.stop;
+        PictureHeaderHook hook = {nullptr, &seen};
+        hook.cancelled = [](void* context) {
+            auto* s = static_cast<Seen*>(context);
+            ++s->askedToStop;
+            return s->stop;
+        };
+        hook.preview = [](void* context, OxSurface* preview) {
+            auto* s = static_cast<Seen*>(context);
+            ++s->previews;
+            s->previewWidth = preview->width;
+            s->previewHeight = preview->height;
+            for (int y = 0; y < preview->height; ++y) {
+                for (int x = 0; x < preview->width; ++x)
+                    s->previewOpaque &= preview->readPixels[y * preview->pitch + x * 4 + 3] == 255;
+            }
+        };
+        hook.previewPixels = row.previewPixels;
+        PictureRead read = {nullptr, {PICTURE_FINE, 0, 0}};
+        const std::string log = StdoutOf([&] { read = ReadPicture(&file, &hook); });
+        OxHolder<OxSurface> picture(read.picture);
+        EXPECT_EQ(read.report.problem, row.problem);
+        EXPECT_EQ(bool(picture), !row.stop);
+        EXPECT_EQ(log, "") << "a stopped read says nothing";
+        EXPECT_GT(seen.askedToStop, 0);
+        EXPECT_EQ(seen.previews, row.previews);
+        if (row.previews > 0) {
+            EXPECT_EQ(seen.previewWidth, (227 + 7) / 8);
+            EXPECT_EQ(seen.previewHeight, (149 + 7) / 8);
+            EXPECT_TRUE(seen.previewOpaque);
+        }
+    }
+}
