@@ -337,11 +337,15 @@ void CLumaApp::ShowWindowNow()
     if (!windowHidden)
         return;
     windowHidden = false;
-    ShowAppWindow(hwnd);
+    // The first frame is drawn while the window is still hidden, and shown again the moment
+    // the window is: the window is never seen empty, however long a large picture takes.
     Invalidate();
-    // The first frame follows at once: the window is never seen empty.
     if (g_window != nullptr)
         g_window->OnPaint();
+    ShowAppWindow(hwnd);
+    LockGuard deviceLock(g_deviceLock);
+    if (g_device != nullptr)
+        g_device->EndFrame();
 }
 
 void CLumaApp::MakeRoom()

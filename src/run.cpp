@@ -19,8 +19,6 @@ namespace {
 
 // Frames while the countdown runs come at most this often.
 constexpr auto kFrameInterval = std::chrono::milliseconds(16);
-// A window kept hidden for its first picture is shown after this at the latest, grey.
-constexpr auto kLongestHiddenStart = std::chrono::milliseconds(300);
 // A JPEG this costly to decode (pixels, progressive ones counted twice) takes about a
 // quarter of a second: it is shown reduced first.
 constexpr int64_t kPreviewPixels = 24'000'000;
@@ -48,18 +46,16 @@ void RunFrameLoop(CWin* window)
 {
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastFrame = Clock::now();
-    const Clock::time_point showBy = lastFrame + kLongestHiddenStart;
     bool drewSinceRest = false;
     for (;;) {
         double waitSeconds = -1.0;
         {
             LockGuard lock(g_appLock);
+            // A window kept hidden for its first picture waits for it (or its preview, or
+            // the read's failure) without drawing.
             g_app->ServeLoads();
-            if (g_app->windowHidden && Clock::now() >= showBy)
-                g_app->ShowWindowNow();
             if (g_app->windowHidden) {
-                const auto left = showBy - Clock::now();
-                waitSeconds = std::max(0.0, std::chrono::duration<double>(left).count());
+                waitSeconds = -1.0;
             } else if (g_app->needsRedraw || QueuedKeyPresses(window->handle) > 0) {
                 waitSeconds = 0.0;
             } else if (g_app->NeedsFrame()) {

@@ -346,8 +346,11 @@ void WakeMessageWait()
 
 void RequestClose(WindowHandle handle)
 {
-    if (handle)
-        glfwSetWindowShouldClose(handle, GLFW_TRUE);
+    if (!handle)
+        return;
+    glfwSetWindowShouldClose(handle, GLFW_TRUE);
+    // A request made between waits (from a frame drawn outside one) ends the next wait at once.
+    glfwPostEmptyEvent();
 }
 
 void SetClientSize(WindowHandle handle, int width, int height)

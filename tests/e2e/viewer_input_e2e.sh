@@ -51,6 +51,10 @@ quit() {
 printf 'not a picture\n' > notes.txt
 mkdir folder.png
 head -c 300 wide.png > cut.png
+# A 48 MP photo, slow enough to decode to be shown reduced first.
+"$check" make large.png 8000 6000 6 || fail "cannot make large.png"
+convert large.png -quality 90 large.jpg || fail "cannot make large.jpg"
+rm -f large.png
 # A JPEG whose header claims 30000 x 30000 pixels.
 convert -size 16x16 xc:red big.jpg || fail "cannot make big.jpg"
 sof="$(LC_ALL=C grep -obUaP '\xff\xc0' big.jpg | head -n 1 | cut -d: -f1)"
@@ -70,6 +74,35 @@ for option in --frobnicate -x; do
   grep -q "unknown option '$option'" bad.err && grep -q '^Usage: glowview' bad.err || fail "$option: $(cat bad.err)"
   [ ! -s bad.out ] || fail "$option wrote to standard output"
 done
+
+# ---- the first frame is the picture: the window opens at its size with it drawn, never
+# empty or black; a photo slow to decode shows reduced first, and Escape ends it at once
+one_colour() { [ "$(convert "$1" -format '%k' info: 2>/dev/null)" = 1 ]; }
+# Starts glowview with the file and sets id as soon as its window is shown.
+start_shown() {
+  "${run_env[@]}" "$glowview" "$1" >stdout.txt 2>stderr.txt &
+  pid=$!
+  id=""
+  for _ in $(seq 1 500); do
+    id="$(xdotool search --all --onlyvisible --pid "$pid" "${window_search[@]}" 2>/dev/null | head -n 1 || true)"
+    [ -n "$id" ] && return 0
+    kill -0 "$pid" 2>/dev/null || fail "glowview $1 ended at start-up"
+    sleep 0.02
+  done
+  fail "glowview $1: no window shown"
+}
+for first in wide.png large.jpg; do
+  start_shown "$first"
+  import -window "$id" first-frame.png 2>/dev/null || fail "$first: no screenshot of the first frame"
+  ! one_colour first-frame.png || fail "$first: the first frame seen is empty (one colour)"
+  [ "$first" != wide.png ] || [ "$(client_size "$id")" = 301x199 ] ||
+    fail "wide.png: the window opened at $(client_size "$id")"
+  quit
+done
+# Pressed while the 48 MP picture decodes: the read stops, the program ends.
+start_shown large.jpg
+quit
+[ ! -s stderr.txt ] || fail "Escape during a long decode: standard error: $(cat stderr.txt)"
 
 # ---- FILE at start is shown as if dropped; standard output stays quiet
 start wide.png
