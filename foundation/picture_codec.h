@@ -45,6 +45,8 @@ public:
     void TooLarge(uint32_t width, uint32_t height);
     // Runs the caller's hook once per read, the first time a header is accepted.
     void HeaderAccepted(int width, int height);
+    // The picture is the first frame of an animation of several.
+    void NoteFirstFrameOnly() { report_.firstFrameOnly = true; }
 
 private:
     DecodeMode mode_;
@@ -81,7 +83,10 @@ OxSurface* CreateDecodeSurface(ReadContext& context, int byteSize, int width, in
 OxSurface* DecodePngFile(OxFile* file, ReadContext& context);
 OxSurface* DecodePngBytes(const uint8_t* bytes, int byteCount, ReadContext& context);
 OxSurface* DecodeJpegBytes(const uint8_t* bytes, int byteCount, ReadContext& context);
+OxSurface* DecodeWebpBytes(const uint8_t* bytes, int byteCount, ReadContext& context);
 
 // Signatures.
 bool IsPngSignature(const uint8_t* bytes, int byteCount);
 bool IsJpegSignature(const uint8_t* bytes, int byteCount);
+// "RIFF", the RIFF size, "WEBP": 12 bytes.
+bool IsWebpSignature(const uint8_t* bytes, int byteCount);

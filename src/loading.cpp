@@ -88,7 +88,7 @@ OxSurface* CreateRgbaCopy(OxSurface* picture)
 std::string DescribeProblem(const PictureReport& report)
 {
     switch (report.problem) {
-    case PICTURE_NOT_RECOGNISED: return "not a PNG or JPEG picture";
+    case PICTURE_NOT_RECOGNISED: return "not a PNG, JPEG or WebP picture";
     case PICTURE_TRUNCATED: return "truncated";
     case PICTURE_TOO_LARGE: {
         char text[96];
@@ -140,6 +140,8 @@ bool CLumaApp::LoadPicture(const char* picturePath)
         if (OxSurface* rgba = CreateRgbaCopy(picture.get())) {
             if (report.problem == PICTURE_TRUNCATED)
                 TellUser("%s: truncated, shown as far as it goes", picturePath);
+            if (report.firstFrameOnly)
+                TellUser("%s: animated, only the first frame is shown", picturePath);
             source.Reset();
             picture.Reset();
             source.Reset(rgba);

@@ -79,7 +79,7 @@ TEST_F(LoadingTest, EachLoadOpensTheFileOnceAndReadsItOnce)
         {"a damaged PNG", "damaged.png", ReadWholeFile(TestdataPath("pngsuite/xhdn0g08.png")),
          false, -1, "damaged"},
         {"a text file", "notes.txt", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!'},
-         false, 8, "not a PNG or JPEG picture"},
+         false, 8, "not a PNG, JPEG or WebP picture"},
         {"a missing file", "missing.png", {}, false, 0, "no such file"},
         {"a directory", "folder", {}, false, 0, "is a directory"},
     };
@@ -139,8 +139,8 @@ TEST_F(PictureTest, LoadsKeepOrLeaveTheCurrentPicture)
         std::string name;
         std::string reason;
     } failures[] = {
-        {"notes.txt", "not a PNG or JPEG picture"},
-        {"empty.png", "not a PNG or JPEG picture"},
+        {"notes.txt", "not a PNG, JPEG or WebP picture"},
+        {"empty.png", "not a PNG, JPEG or WebP picture"},
         {"missing.png", "no such file"},
         {"folder.png", "is a directory"},
         {longPath, "the path of 300 characters is longer than 255"},
