@@ -20,6 +20,7 @@
 #include "app/picture_fixture.h"
 #include "counting_file.h"
 #include "test_support.h"
+#include "webp_fixture.h"
 
 namespace {
 
@@ -62,6 +63,12 @@ TEST_F(LoadingTest, EachLoadOpensTheFileOnceAndReadsItOnce)
     const Bytes png = ReadWholeFile(TestdataPath("pngsuite/basn2c08.png"));
     const Bytes jpeg = ReadWholeFile(TestdataPath("jpeg/testorig.jpg"));
     const Bytes warned = WithBadTextChunk(png);
+    const Bytes webp = EncodeWebp(PatternRgba(47, 33, true), 47, 33, false);
+    const Bytes animation = AssembleAnimatedWebp(
+        40, 30, {{PatternRgba(21, 13, true, 1), 21, 13, 4, 6},
+                 {PatternRgba(40, 30, false, 2), 40, 30, 0, 0}});
+    ASSERT_FALSE(webp.empty());
+    ASSERT_FALSE(animation.empty());
     struct Row {
         const char* what;
         const char* name;
@@ -74,6 +81,11 @@ TEST_F(LoadingTest, EachLoadOpensTheFileOnceAndReadsItOnce)
         {"a clean PNG", "clean.png", png, true, -1, ""},
         {"a clean JPEG", "clean.jpg", jpeg, true, -1, ""},
         {"a PNG with a libpng warning", "warned.png", warned, true, -1, ""},
+        {"a WebP named .png: known by its content", "webp.png", webp, true, -1, ""},
+        {"a PNG named .webp", "png.webp", png, true, -1, ""},
+        {"an animated WebP", "anim.webp", animation, true, -1,
+         "animated, only the first frame is shown"},
+        {"a truncated WebP", "cut.webp", Head(webp, webp.size() / 2), false, -1, "truncated"},
         {"a truncated JPEG", "cut.jpg", Head(jpeg, jpeg.size() / 2), true,
          -1, "truncated, shown as far as it goes"},
         {"a damaged PNG", "damaged.png", ReadWholeFile(TestdataPath("pngsuite/xhdn0g08.png")),
