@@ -53,6 +53,10 @@ def main():
     if read and bare:
         print("Reading a WebP photo (ReadPicture / libwebp's bare decode, wall clock):")
         line("12 MP lossy webp", read["real_time"] / bare["real_time"], 1.3, False)
+        into = runs.get("BM_DecodeBareWebpInto")
+        if into:
+            print(f"  {'same, / decode alone into a store made beforehand':<58} "
+                  f"{read['real_time'] / into['real_time']:6.2f}")
 
     for path in ("glsl", "fixed"):
         print(f"Frames on the {path} path (wall clock, frame of the wall / one quad):")
