@@ -84,20 +84,24 @@ VP8StatusCode DecodeRgbaInto(const uint8_t* bytes, size_t byteCount, uint8_t* pi
     return status;
 }
 
-// The sides checked against the limits, the hook called, then the packed RGBA store made.
-bool MakeStore(WebpReader& reader, int width, int height, ReadContext& context)
+// The limits, before anything of the picture is made: its byte size, or -1 (noted).
+int AcceptedStoreSize(int width, int height, ReadContext& context)
 {
     if (width <= 0 || height <= 0) {
         context.Fail(PICTURE_DAMAGED, "WEBP_BITSTREAM_ERROR");
-        return false;
+        return -1;
     }
     if (!context.SidesAccepted(uint32_t(width), uint32_t(height)))
-        return false;
+        return -1;
     const int byteSize = StoreSize(height, int64_t(width) * 4);
-    if (byteSize < 0) {
+    if (byteSize < 0)
         context.TooLarge(uint32_t(width), uint32_t(height));
-        return false;
-    }
+    return byteSize;
+}
+
+// The header accepted (the hook runs), then the packed RGBA store made.
+bool MakeStore(WebpReader& reader, int width, int height, int byteSize, ReadContext& context)
+{
     context.HeaderAccepted(width, height);
     reader.surface = CreateDecodeSurface(context, byteSize, width, height, PF_RGBA, width * 4);
     return reader.surface != nullptr;
@@ -106,50 +110,58 @@ bool MakeStore(WebpReader& reader, int width, int height, ReadContext& context)
 bool DecodeStill(WebpReader& reader, const uint8_t* bytes, size_t byteCount,
                  const WebPBitstreamFeatures& features, ReadContext& context)
 {
-    if (!MakeStore(reader, features.width, features.height, context))
+    const int byteSize = AcceptedStoreSize(features.width, features.height, context);
+    if (byteSize < 0 || !MakeStore(reader, features.width, features.height, byteSize, context))
         return false;
     OxSurface& surface = *reader.surface;
     return Succeeded(DecodeRgbaInto(bytes, byteCount, surface.writePixels, surface.pitch,
-                                    size_t(surface.pitch) * size_t(surface.height)),
+                                    size_t(byteSize)),
                      context);
 }
 
-// An animation's first frame over a transparent canvas, as a player shows it before the
-// second: the first frame is a key frame, drawn without blending.
-bool DecodeFirstFrame(WebpReader& reader, const uint8_t* bytes, size_t byteCount,
-                      const WebPBitstreamFeatures& features, ReadContext& context)
+// The demuxer over the whole file, and its first frame within the canvas; false (noted)
+// for a cut or damaged file.
+bool FindFirstFrame(WebpReader& reader, const uint8_t* bytes, size_t byteCount, int width,
+                    int height, ReadContext& context)
 {
-    // The sides come from the header alone, so a huge canvas is refused before the
-    // demuxer reads its frames.
-    if (!MakeStore(reader, features.width, features.height, context))
-        return false;
     const WebPData data = {bytes, byteCount};
     WebPDemuxState state = WEBP_DEMUX_PARSE_ERROR;
     reader.demuxer = WebPDemuxPartial(&data, &state);
     if (reader.demuxer == nullptr || state != WEBP_DEMUX_DONE) {
-        context.Fail(state == WEBP_DEMUX_PARSE_ERROR ? PICTURE_DAMAGED : PICTURE_TRUNCATED,
-                     state == WEBP_DEMUX_PARSE_ERROR ? "WEBP_DEMUX_PARSE_ERROR"
-                                                     : "WEBP_NOT_ENOUGH_DATA");
+        const bool damaged = state == WEBP_DEMUX_PARSE_ERROR;
+        context.Fail(damaged ? PICTURE_DAMAGED : PICTURE_TRUNCATED,
+                     damaged ? "WEBP_DEMUX_PARSE_ERROR" : "WEBP_NOT_ENOUGH_DATA");
         return false;
     }
-    OxSurface& surface = *reader.surface;
     reader.frameHeld = WebPDemuxGetFrame(reader.demuxer, 1, &reader.frame) != 0;
     const WebPIterator& frame = reader.frame;
-    if (!reader.frameHeld ||
-        WebPDemuxGetI(reader.demuxer, WEBP_FF_CANVAS_WIDTH) != uint32_t(surface.width) ||
-        WebPDemuxGetI(reader.demuxer, WEBP_FF_CANVAS_HEIGHT) != uint32_t(surface.height) ||
-        frame.x_offset < 0 || frame.y_offset < 0 || frame.width <= 0 || frame.height <= 0 ||
-        frame.width > surface.width - frame.x_offset ||
-        frame.height > surface.height - frame.y_offset) {
-        context.Fail(PICTURE_DAMAGED, "WEBP_BAD_FRAME");
+    if (reader.frameHeld && WebPDemuxGetI(reader.demuxer, WEBP_FF_CANVAS_WIDTH) == uint32_t(width) &&
+        WebPDemuxGetI(reader.demuxer, WEBP_FF_CANVAS_HEIGHT) == uint32_t(height) &&
+        frame.x_offset >= 0 && frame.y_offset >= 0 && frame.width > 0 && frame.height > 0 &&
+        frame.width <= width - frame.x_offset && frame.height <= height - frame.y_offset)
+        return true;
+    context.Fail(PICTURE_DAMAGED, "WEBP_BAD_FRAME");
+    return false;
+}
+
+// An animation's first frame over a transparent canvas, as a player shows it before the
+// second: the first frame is a key frame, drawn without blending. The canvas is checked
+// against the limits and the file read through before the store is made.
+bool DecodeFirstFrame(WebpReader& reader, const uint8_t* bytes, size_t byteCount,
+                      const WebPBitstreamFeatures& features, ReadContext& context)
+{
+    const int byteSize = AcceptedStoreSize(features.width, features.height, context);
+    if (byteSize < 0 ||
+        !FindFirstFrame(reader, bytes, byteCount, features.width, features.height, context) ||
+        !MakeStore(reader, features.width, features.height, byteSize, context))
         return false;
-    }
-    const size_t storeBytes = size_t(surface.pitch) * size_t(surface.height);
+    OxSurface& surface = *reader.surface;
+    const WebPIterator& frame = reader.frame;
     if (frame.width != surface.width || frame.height != surface.height)
-        std::memset(surface.writePixels, 0, storeBytes);
+        std::memset(surface.writePixels, 0, size_t(byteSize));
     const size_t at = size_t(frame.y_offset) * size_t(surface.pitch) + size_t(frame.x_offset) * 4;
     if (!Succeeded(DecodeRgbaInto(frame.fragment.bytes, frame.fragment.size,
-                                  surface.writePixels + at, surface.pitch, storeBytes - at),
+                                  surface.writePixels + at, surface.pitch, size_t(byteSize) - at),
                    context))
         return false;
     if (WebPDemuxGetI(reader.demuxer, WEBP_FF_FRAME_COUNT) > 1)

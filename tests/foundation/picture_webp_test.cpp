@@ -35,6 +35,14 @@ Bytes ExtendedHeader(uint32_t width, uint32_t height, uint8_t flags)
     return bytes;
 }
 
+// The bytes with `count` of them from `at` on set to 0xFF.
+Bytes Overwritten(Bytes bytes, size_t at, size_t count)
+{
+    for (size_t i = at; i < at + count && i < bytes.size(); ++i)
+        bytes[i] = 0xFF;
+    return bytes;
+}
+
 // The lossy file with its VP8 frame's start code (9D 01 2A) broken.
 Bytes WithBrokenStartCode(Bytes bytes)
 {
@@ -55,6 +63,7 @@ TEST(WebpReaderTest, PicturesMatchLibwebpAndProblemsAreNamed)
     const Bytes opaque = PatternRgba(47, 33, false);
     const Bytes clear = PatternRgba(47, 33, true);
     const Bytes lossy = EncodeWebp(opaque, 47, 33, false);
+    const Bytes lossless = EncodeWebp(clear, 47, 33, true);
     const Bytes animation = AssembleAnimatedWebp(
         40, 30, {{PatternRgba(21, 13, true, 1), 21, 13, 4, 6},
                  {PatternRgba(40, 30, false, 2), 40, 30, 0, 0},
@@ -77,19 +86,22 @@ TEST(WebpReaderTest, PicturesMatchLibwebpAndProblemsAreNamed)
         {"lossy", lossy, PICTURE_FINE, false, "", 1},
         {"lossy with alpha", EncodeWebp(clear, 47, 33, false), PICTURE_FINE, false, "", 1},
         {"lossless", EncodeWebp(opaque, 47, 33, true), PICTURE_FINE, false, "", 1},
-        {"lossless with alpha", EncodeWebp(clear, 47, 33, true), PICTURE_FINE, false, "", 1},
+        {"lossless with alpha", lossless, PICTURE_FINE, false, "", 1},
         {"1 x 1", EncodeWebp(PatternRgba(1, 1, true), 1, 1, true), PICTURE_FINE, false, "", 1},
         {"animated, a small first frame inside the canvas", animation, PICTURE_FINE, true, "", 1},
         {"animated, a first frame over the whole canvas", whole, PICTURE_FINE, true, "", 1},
         {"animated, one frame", oneFrame, PICTURE_FINE, false, "", 1},
         {"lossy cut in half", Head(lossy, lossy.size() / 2), PICTURE_TRUNCATED, false,
          "WEBP_NOT_ENOUGH_DATA", 1},
-        {"animation cut in half", Head(animation, animation.size() / 2), PICTURE_TRUNCATED, false,
-         "WEBP_NOT_ENOUGH_DATA", 1},
+        {"animation cut in half: refused before its store is made",
+         Head(animation, animation.size() / 2), PICTURE_TRUNCATED, false, "WEBP_NOT_ENOUGH_DATA",
+         0},
         {"the signature alone", Head(lossy, 12), PICTURE_TRUNCATED, false, "WEBP_NOT_ENOUGH_DATA",
          0},
         {"lossy with a broken start code", WithBrokenStartCode(lossy), PICTURE_DAMAGED, false,
          "WEBP_BITSTREAM_ERROR", 0},
+        {"lossless with damaged data", Overwritten(lossless, lossless.size() / 3, 16),
+         PICTURE_DAMAGED, false, "WEBP_BITSTREAM_ERROR", 1},
         {"a canvas wider than the limit", ExtendedHeader(kMaxPictureSide + 1, 300, 0),
          PICTURE_TOO_LARGE, false, "PICTURE_TOO_LARGE", 0},
         {"an animation taller than the limit", ExtendedHeader(300, kMaxPictureSide + 1, 0x02),
