@@ -13,8 +13,11 @@
 
 void ReadContext::Note(PictureProblem problem, uint32_t width, uint32_t height)
 {
-    if (report_.problem == PICTURE_FINE)
-        report_ = PictureReport{problem, width, height};
+    if (report_.problem != PICTURE_FINE)
+        return;
+    report_.problem = problem;
+    report_.width = width;
+    report_.height = height;
 }
 
 void ReadContext::Fail(PictureProblem problem, const char* text)
@@ -93,10 +96,11 @@ OxSurface* CreateDecodeSurface(ReadContext& context, int byteSize, int width, in
 
 namespace {
 
-enum class PictureFormat { Unknown, Png, Jpeg };
+enum class PictureFormat { Unknown, Png, Jpeg, Webp };
 
-// Enough of a file's start to tell its format.
+// Enough of a file's start to tell its format; a RIFF file names its kind in 4 more.
 constexpr int kSignatureBytes = 8;
+constexpr int kRiffSignatureBytes = 12;
 
 PictureFormat RecogniseFormat(const uint8_t* bytes, int byteCount)
 {
@@ -104,7 +108,19 @@ PictureFormat RecogniseFormat(const uint8_t* bytes, int byteCount)
         return PictureFormat::Png;
     if (IsJpegSignature(bytes, byteCount))
         return PictureFormat::Jpeg;
+    if (IsWebpSignature(bytes, byteCount))
+        return PictureFormat::Webp;
     return PictureFormat::Unknown;
+}
+
+// Reads the signature into `bytes` (kRiffSignatureBytes long): the bytes got, or -1.
+int ReadSignature(OxFile* file, uint8_t* bytes)
+{
+    const int got = file->Read(bytes, kSignatureBytes);
+    if (got != kSignatureBytes || std::memcmp(bytes, "RIFF", 4) != 0)
+        return got;
+    const int more = file->Read(bytes + got, kRiffSignatureBytes - kSignatureBytes);
+    return more < 0 ? -1 : got + more;
 }
 
 // The file's bytes from `start` to its end, in a block of their own (not zeroed: every
@@ -151,6 +167,7 @@ OxSurface* DecodeBytes(PictureFormat format, const uint8_t* bytes, int byteCount
     case PictureFormat::Jpeg:
         PreviewJpegBytes(bytes, byteCount, context);
         return DecodeJpegBytes(bytes, byteCount, context);
+    case PictureFormat::Webp: return DecodeWebpBytes(bytes, byteCount, context);
     case PictureFormat::Unknown: break;
     }
     context.Note(PICTURE_NOT_RECOGNISED);
@@ -163,8 +180,8 @@ PictureRead ReadPictureFrom(OxFile* file, const PictureHeaderHook* hook, bool qu
     ReadContext context(DecodeMode::Quiet, hook);
     PictureRead result = {nullptr, {PICTURE_FINE, 0, 0}};
     const int start = file != nullptr ? file->Tell() : -1;
-    uint8_t signature[kSignatureBytes] = {};
-    const int got = start >= 0 ? file->Read(signature, kSignatureBytes) : -1;
+    uint8_t signature[kRiffSignatureBytes] = {};
+    const int got = start >= 0 ? ReadSignature(file, signature) : -1;
     if (got < 0) {
         result.report.problem = PICTURE_UNREADABLE;
         return result;

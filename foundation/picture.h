@@ -1,4 +1,4 @@
-// The picture reader (PNG, JPEG), and the PNG, BMP and JPEG writers.
+// The picture reader (PNG, JPEG, WebP), and the PNG, BMP and JPEG writers.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,7 @@ struct PictureReport {
     PictureProblem problem;
     uint32_t width;   // the sizes of a PICTURE_TOO_LARGE picture, else 0
     uint32_t height;
+    bool firstFrameOnly = false;  // the picture is the first frame of an animation
 };
 
 // The caller's part in a read, each member optional. `accepted` is called once the read has
@@ -52,7 +53,8 @@ struct PictureRead {
 };
 
 // The one road for a picture: reads from the file's current position, recognises the
-// format from its first bytes (nothing more is read of a file that is no picture),
+// format from its first bytes (PNG, JPEG, or WebP, whose animations give their first
+// frame and say so in the report; nothing more is read of a file that is no picture),
 // reads the rest into memory once and decodes it. A clean file comes straight as
 // packed PF_RGBA (rows width * 4 bytes apart, the store not zeroed first); a file
 // with warnings or errors is decoded again from the same bytes, reporting, and comes
@@ -68,7 +70,7 @@ OxSurface* ReadPng(OxFile* file, PictureReport* report = nullptr);
 OxSurface* ReadJpeg(OxFile* file, PictureReport* report = nullptr);
 OxSurface* DecodeJpegMemory(const uint8_t* bytes, int byteCount, PictureReport* report = nullptr);
 
-// The quiet decode alone: the PNG or JPEG in the file decoded straight to a new PF_RGBA
+// The quiet decode alone: the PNG, JPEG or WebP in the file decoded straight to a new PF_RGBA
 // surface, only for files that decode without a warning; anything else (another
 // format, a palette PNG, a damaged or refused file) gives null without a log line.
 // The file's position is then unspecified.

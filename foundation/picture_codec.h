@@ -58,6 +58,8 @@ public:
         if (report_.problem != PICTURE_CANCELLED)
             report_ = PictureReport{PICTURE_FINE, 0, 0};
     }
+    // The picture is the first frame of an animation of several.
+    void NoteFirstFrameOnly() { report_.firstFrameOnly = true; }
 
 private:
     DecodeMode mode_;
@@ -98,7 +100,10 @@ OxSurface* DecodeJpegBytes(const uint8_t* bytes, int byteCount, ReadContext& con
 // A quiet decode at an eighth of the sides, given to the context's preview hook when the
 // JPEG is slow enough to decode to want one; nothing happens otherwise.
 void PreviewJpegBytes(const uint8_t* bytes, int byteCount, ReadContext& context);
+OxSurface* DecodeWebpBytes(const uint8_t* bytes, int byteCount, ReadContext& context);
 
 // Signatures.
 bool IsPngSignature(const uint8_t* bytes, int byteCount);
 bool IsJpegSignature(const uint8_t* bytes, int byteCount);
+// "RIFF", the RIFF size, "WEBP": 12 bytes.
+bool IsWebpSignature(const uint8_t* bytes, int byteCount);

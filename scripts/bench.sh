@@ -10,7 +10,7 @@ out="$dir/bench-results"
 
 bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DGLOWVIEW_TESTS=OFF >/dev/null
-cmake --build "$dir" -j "$(nproc)" --target app_bench gl_bench
+cmake --build "$dir" -j "$(nproc)" --target app_bench gl_bench foundation_bench
 mkdir -p "$out"
 rm -f "$out"/*.json
 
@@ -26,6 +26,7 @@ run() {
 repetitions_before="$repetitions"
 repetitions=$(( repetitions < 5 ? 5 : repetitions ))
 run glow "$dir/bench/app_bench"
+run webp "$dir/bench/foundation_bench" --benchmark_filter='Webp'
 repetitions="$repetitions_before"
 for path in glsl fixed; do
   override=()

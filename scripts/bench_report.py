@@ -49,6 +49,15 @@ def main():
         line(f"lowest speed-up over 24 settings ({worst_name})", worst, 7, True)
         line("lowest 2-thread over 1-thread speed (wall clock)", scaling, 1.7, True)
 
+    read, bare = runs.get("BM_ReadWebp"), runs.get("BM_DecodeBareWebp")
+    if read and bare:
+        print("Reading a WebP photo (ReadPicture / libwebp's bare decode, wall clock):")
+        line("12 MP lossy webp", read["real_time"] / bare["real_time"], 1.3, False)
+        into = runs.get("BM_DecodeBareWebpInto")
+        if into:
+            print(f"  {'same, / decode alone into a store made beforehand':<58} "
+                  f"{read['real_time'] / into['real_time']:6.2f}")
+
     for path in ("glsl", "fixed"):
         print(f"Frames on the {path} path (wall clock, frame of the wall / one quad):")
         for size in ("1920x1080", "4000x3000"):

@@ -13,7 +13,7 @@ build="$root/build-fuzz"
 artifacts="${FUZZ_ARTIFACTS:-$build/artifacts}"
 testdata="$root/../shared/testdata"
 fuzz="$root/tests/fuzz"
-targets=(${FUZZ_TARGETS:-png jpeg jpeg_memory archive convert path})
+targets=(${FUZZ_TARGETS:-png jpeg jpeg_memory webp archive convert path})
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DGLOWVIEW_FUZZ=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -46,7 +46,7 @@ seed_corpus() {
 # in a plain build; the sanitizers make every pixel some ten times dearer.
 timeout_for() {
   case "$1" in
-    png|jpeg|jpeg_memory) echo 3 ;;
+    png|jpeg|jpeg_memory|webp) echo 3 ;;
     *) echo 1 ;;
   esac
 }
@@ -63,6 +63,7 @@ for target in "${targets[@]}"; do
   case "$target" in
     png) dict=(-dict="$fuzz/png.dict") ;;
     jpeg|jpeg_memory) dict=(-dict="$fuzz/jpeg.dict") ;;
+    webp) dict=(-dict="$fuzz/webp.dict") ;;
     archive) dict=(-dict="$fuzz/archive.dict") ;;
     path) dict=(-dict="$fuzz/path.dict") ;;
   esac

@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libglfw3-dev libglew-dev libgl-dev libpng-dev libjpeg-dev zlib1g-dev libx11-dev
+  libglfw3-dev libglew-dev libgl-dev libpng-dev libjpeg-dev libwebp-dev zlib1g-dev libx11-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri x11-utils xdotool imagemagick
   clang libclang-rt-14-dev

@@ -24,7 +24,7 @@ public:
     CLumaApp(const CLumaApp&) = delete;
     CLumaApp& operator=(const CLumaApp&) = delete;
 
-    // Reads a PNG or JPEG and makes it the picture; true when it did. A failure,
+    // Reads a PNG, JPEG or WebP and makes it the picture; true when it did. A failure,
     // or a path longer than `path` holds, leaves the picture, path, sizes and
     // countdown as they were and says why on standard error.
     bool LoadPicture(const char* path);

@@ -90,7 +90,7 @@ OxSurface* CreateRgbaCopy(OxSurface* picture)
 std::string DescribeProblem(const PictureReport& report)
 {
     switch (report.problem) {
-    case PICTURE_NOT_RECOGNISED: return "not a PNG or JPEG picture";
+    case PICTURE_NOT_RECOGNISED: return "not a PNG, JPEG or WebP picture";
     case PICTURE_TRUNCATED: return "truncated";
     case PICTURE_TOO_LARGE: {
         char text[96];
@@ -179,6 +179,8 @@ bool CLumaApp::ShowPicture(const char* picturePath, OxSurface* picture,
         if (OxSurface* rgba = CreateRgbaCopy(picture)) {
             if (report.problem == PICTURE_TRUNCATED)
                 TellUser("%s: truncated, shown as far as it goes", picturePath);
+            if (report.firstFrameOnly)
+                TellUser("%s: animated, only the first frame is shown", picturePath);
             source.Reset();
             held.Reset();
             source.Reset(rgba);

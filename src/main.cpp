@@ -11,7 +11,7 @@ const char* const kVersion = "1.0";
 
 const char* const kUsage =
     "Usage: glowview [OPTION]... [FILE]\n"
-    "Shows a PNG or JPEG picture with a glow added to every pixel:\n"
+    "Shows a PNG, JPEG or WebP picture with a glow added to every pixel:\n"
     "(1 / (R*r^2 + G*g^2 + B*b^2 + 1))^LEVEL on its red, green and blue.\n"
     "Drop a picture on the window to show it.\n"
     "\n"

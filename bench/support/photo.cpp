@@ -1,4 +1,4 @@
-// A synthetic photo-like picture for the benchmarks, and its PNG and JPEG files.
+// A synthetic photo-like picture for the benchmarks, and its PNG, JPEG and WebP files.
 #include "bench/support/photo.h"
 
 #include <cmath>
@@ -9,6 +9,7 @@
 
 #include <jpeglib.h>
 #include <png.h>
+#include <webp/encode.h>
 
 namespace {
 
@@ -128,4 +129,15 @@ bool WritePhotoPng(const OxSurface* photo, const std::string& path)
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return true;
+}
+
+bool WritePhotoWebp(const OxSurface* photo, const std::string& path)
+{
+    uint8_t* encoded = nullptr;
+    const size_t size = WebPEncodeRGBA(photo->writePixels, photo->width, photo->height,
+                                       photo->pitch, 90, &encoded);
+    FileCloser out{size > 0 ? std::fopen(path.c_str(), "wb") : nullptr};
+    const bool written = out.file && std::fwrite(encoded, 1, size, out.file) == size;
+    WebPFree(encoded);
+    return written;
 }

@@ -1,4 +1,4 @@
-// A synthetic photo-like picture for the benchmarks, and its PNG and JPEG files.
+// A synthetic photo-like picture for the benchmarks, and its PNG, JPEG and WebP files.
 #pragma once
 
 #include <string>
@@ -17,3 +17,5 @@ OxSurface* CreateSyntheticPhoto(int width, int height);
 // Writes the photo as a JPEG (quality 90, 4:2:0) or an 8-bit RGB PNG; false on failure.
 bool WritePhotoJpeg(const OxSurface* photo, const std::string& path);
 bool WritePhotoPng(const OxSurface* photo, const std::string& path);
+// Writes the photo as a lossy WebP (libwebp's default settings at quality 90); false on failure.
+bool WritePhotoWebp(const OxSurface* photo, const std::string& path);

@@ -84,7 +84,7 @@ TEST_F(AppTest, AFailedDropKeepsTheClientAreaAndSaysWhy)
     g_window->OnDropFiles(file.c_str(), 2);
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(said, "glowview: 2 files dropped: showing the first, 1 ignored\nglowview: " + file +
-                        ": not a PNG or JPEG picture\n");
+                        ": not a PNG, JPEG or WebP picture\n");
     PumpMessages();
     int width = 0, height = 0;
     GetClientSize(handle, &width, &height);

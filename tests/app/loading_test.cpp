@@ -26,6 +26,7 @@
 #include "app/picture_fixture.h"
 #include "counting_file.h"
 #include "test_support.h"
+#include "webp_fixture.h"
 
 namespace {
 
@@ -68,6 +69,12 @@ TEST_F(LoadingTest, EachLoadOpensTheFileOnceAndReadsItOnce)
     const Bytes png = ReadWholeFile(TestdataPath("pngsuite/basn2c08.png"));
     const Bytes jpeg = ReadWholeFile(TestdataPath("jpeg/testorig.jpg"));
     const Bytes warned = WithBadTextChunk(png);
+    const Bytes webp = EncodeWebp(PatternRgba(47, 33, true), 47, 33, false);
+    const Bytes animation = AssembleAnimatedWebp(
+        40, 30, {{PatternRgba(21, 13, true, 1), 21, 13, 4, 6},
+                 {PatternRgba(40, 30, false, 2), 40, 30, 0, 0}});
+    ASSERT_FALSE(webp.empty());
+    ASSERT_FALSE(animation.empty());
     struct Row {
         const char* what;
         const char* name;
@@ -80,12 +87,17 @@ TEST_F(LoadingTest, EachLoadOpensTheFileOnceAndReadsItOnce)
         {"a clean PNG", "clean.png", png, true, -1, ""},
         {"a clean JPEG", "clean.jpg", jpeg, true, -1, ""},
         {"a PNG with a libpng warning", "warned.png", warned, true, -1, ""},
+        {"a WebP named .png: known by its content", "webp.png", webp, true, -1, ""},
+        {"a PNG named .webp", "png.webp", png, true, -1, ""},
+        {"an animated WebP", "anim.webp", animation, true, -1,
+         "animated, only the first frame is shown"},
+        {"a truncated WebP", "cut.webp", Head(webp, webp.size() / 2), false, -1, "truncated"},
         {"a truncated JPEG", "cut.jpg", Head(jpeg, jpeg.size() / 2), true,
          -1, "truncated, shown as far as it goes"},
         {"a damaged PNG", "damaged.png", ReadWholeFile(TestdataPath("pngsuite/xhdn0g08.png")),
          false, -1, "damaged"},
         {"a text file", "notes.txt", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!'},
-         false, 8, "not a PNG or JPEG picture"},
+         false, 8, "not a PNG, JPEG or WebP picture"},
         {"a missing file", "missing.png", {}, false, 0, "no such file"},
         {"a directory", "folder", {}, false, 0, "is a directory"},
     };
@@ -145,8 +157,8 @@ TEST_F(PictureTest, LoadsKeepOrLeaveTheCurrentPicture)
         std::string name;
         std::string reason;
     } failures[] = {
-        {"notes.txt", "not a PNG or JPEG picture"},
-        {"empty.png", "not a PNG or JPEG picture"},
+        {"notes.txt", "not a PNG, JPEG or WebP picture"},
+        {"empty.png", "not a PNG, JPEG or WebP picture"},
         {"missing.png", "no such file"},
         {"folder.png", "is a directory"},
         {longPath, "the path of 300 characters is longer than 255"},

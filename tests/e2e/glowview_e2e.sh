@@ -67,7 +67,7 @@ kill -0 "$pid" 2>/dev/null || fail "glowview ended after the pause keys"
 # The Windows program names the file as Wine gave it: drive Z: and backslashes.
 shown="$work/notes.txt"
 case "$glowview" in *.exe) shown="Z:${shown//\//\\}" ;; esac
-wait_until 5 grep -qxF "glowview: $shown: not a PNG or JPEG picture" stderr.txt ||
+wait_until 5 grep -qxF "glowview: $shown: not a PNG, JPEG or WebP picture" stderr.txt ||
   fail "no message after the drop: $(cat stderr.txt)"
 size="$(client_size "$id")"
 [ "$size" = 640x480 ] || fail "client area after the drop is $size, not 640x480"

@@ -159,7 +159,7 @@ wait_for_size "$id" 400x300 >/dev/null || fail "the window was not resized to 40
 t="$(title)"
 long="$work/$(printf 'l%.0s' $(seq 1 $((266 - ${#work} - 1))))"
 cases=(
-  "notes.txt|not a PNG or JPEG picture"
+  "notes.txt|not a PNG, JPEG or WebP picture"
   "cut.png|truncated"
   "big.jpg|30000 x 30000 is larger than 16384 x 16384"
   "missing.png|no such file"

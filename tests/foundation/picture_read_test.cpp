@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "foundation/ref.h"
 #include "counting_file.h"
 #include "test_support.h"
+#include "webp_fixture.h"
 
 namespace {
 
@@ -25,7 +27,10 @@ TEST(ReadPictureTest, EachFileIsReadOnceAndDecodedAtMostTwice)
     const Bytes jpeg = ReadWholeFile(TestdataPath("jpeg/testorig.jpg"));
     ASSERT_GT(png.size(), 100u);
     ASSERT_GT(jpeg.size(), 2000u);
+    const Bytes webp = EncodeWebp(PatternRgba(47, 33, true), 47, 33, false);
+    ASSERT_FALSE(webp.empty());
     const Bytes text = {'j', 'u', 's', 't', ' ', 's', 'o', 'm', 'e', ' ', 'w', 'o', 'r', 'd', 's'};
+    const Bytes wave = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
     struct Row {
         const char* what;
         Bytes bytes;
@@ -39,6 +44,7 @@ TEST(ReadPictureTest, EachFileIsReadOnceAndDecodedAtMostTwice)
     const Row rows[] = {
         {"a clean PNG", png, true, PF_RGBA, PICTURE_FINE, -1, "", 1},
         {"a clean JPEG", jpeg, true, PF_RGBA, PICTURE_FINE, -1, "", 1},
+        {"a clean WebP", webp, true, PF_RGBA, PICTURE_FINE, -1, "", 1},
         {"a PNG with a libpng warning", WithBadTextChunk(png), true, PF_RGB, PICTURE_FINE, -1,
          "tEXt: CRC error", 1},
         {"a truncated JPEG", Head(jpeg, jpeg.size() / 2), true, PF_RGB, PICTURE_TRUNCATED, -1,
@@ -46,6 +52,9 @@ TEST(ReadPictureTest, EachFileIsReadOnceAndDecodedAtMostTwice)
         {"a damaged PNG", ReadWholeFile(TestdataPath("pngsuite/xhdn0g08.png")), false, 0,
          PICTURE_DAMAGED, -1, "IHDR: CRC error", 0},
         {"a text file", text, false, 0, PICTURE_NOT_RECOGNISED, 8, "", 0},
+        {"a RIFF file of another kind", wave, false, 0, PICTURE_NOT_RECOGNISED, 12, "", 0},
+        {"a RIFF start too short to name its kind", Head(webp, 10), false, 0,
+         PICTURE_NOT_RECOGNISED, 10, "", 0},
         {"an empty file", {}, false, 0, PICTURE_NOT_RECOGNISED, 0, "", 0},
     };
     for (const Row& row : rows) {
@@ -64,7 +73,9 @@ TEST(ReadPictureTest, EachFileIsReadOnceAndDecodedAtMostTwice)
         EXPECT_EQ(read.report.problem, row.problem);
         EXPECT_EQ(file.bytesRead, row.bytesRead < 0 ? long(row.bytes.size()) : row.bytesRead)
             << "each byte is read from the file once";
-        EXPECT_LE(file.reads, 2) << "the start, then the rest in one read";
+        const bool riff = row.bytes.size() >= 8 && std::memcmp(row.bytes.data(), "RIFF", 4) == 0;
+        EXPECT_LE(file.reads, riff ? 3 : 2)
+            << "the start (a RIFF file's in two steps), then the rest in one read";
         if (row.logged[0] == '\0') {
             EXPECT_EQ(log, "");
         } else {
