@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "foundation/exif.h"
 #include "foundation/log.h"
 #include "foundation/picture_codec.h"
 
@@ -45,7 +46,11 @@ void ReadContext::HeaderAccepted(int width, int height)
     if (headerSeen_)
         return;
     headerSeen_ = true;
-    if (hook_ != nullptr && hook_->accepted != nullptr)
+    if (hook_ == nullptr || hook_->accepted == nullptr)
+        return;
+    if (OrientationSwapsSides(orientation_))
+        hook_->accepted(hook_->context, height, width);
+    else
         hook_->accepted(hook_->context, width, height);
 }
 
@@ -121,6 +126,17 @@ std::unique_ptr<uint8_t[]> ReadRest(OxFile* file, int start, const uint8_t* head
     return bytes;
 }
 
+// The EXIF orientation the picture is turned upright by.
+int StoredOrientation(PictureFormat format, const uint8_t* bytes, int byteCount)
+{
+    switch (format) {
+    case PictureFormat::Png: return PngExifOrientation(bytes, size_t(byteCount));
+    case PictureFormat::Jpeg: return JpegExifOrientation(bytes, size_t(byteCount));
+    case PictureFormat::Unknown: break;
+    }
+    return kOrientationUpright;
+}
+
 OxSurface* DecodeBytes(PictureFormat format, const uint8_t* bytes, int byteCount,
                        ReadContext& context)
 {
@@ -159,6 +175,7 @@ PictureRead ReadPictureFrom(OxFile* file, const PictureHeaderHook* hook, bool qu
         result.report = reading.Report();
         return result;
     }
+    context.SetOrientation(StoredOrientation(format, bytes.get(), byteCount));
     result.picture = DecodeBytes(format, bytes.get(), byteCount, context);
     if (result.picture == nullptr && !quietOnly) {
         // The same bytes again, reporting: the picture in its own format, or why not.

@@ -1,0 +1,201 @@
+// Turning a decoded picture upright by its EXIF orientation: rows placed where they
+// belong, a turn by a quarter written as a transpose in blocks that stay in cache.
+#include <cstddef>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "foundation/exif.h"
+#include "foundation/picture_codec.h"
+
+namespace {
+
+// Rows of the source read together when a quarter turn writes them as columns: each
+// upright row then gets a run of this many pixels at a time, and the source rows stay
+// in cache while every column of them is written.
+constexpr int kBlockRows = 64;
+
+// Where the stored pixel (x, y) lands in the upright store: origin + x * xStep + y * yStep
+// bytes, for a stored picture `width` x `height` and upright rows `pitch` bytes apart.
+struct Placement {
+    ptrdiff_t origin;
+    ptrdiff_t xStep;
+    ptrdiff_t yStep;
+};
+
+Placement PlacementFor(int orientation, ptrdiff_t width, ptrdiff_t height, ptrdiff_t bytes,
+                       ptrdiff_t pitch)
+{
+    const ptrdiff_t lastX = width - 1;
+    const ptrdiff_t lastY = height - 1;
+    switch (orientation) {
+    case 2: return {lastX * bytes, -bytes, pitch};                     // mirrored left to right
+    case 3: return {lastY * pitch + lastX * bytes, -bytes, -pitch};    // half a turn
+    case 4: return {lastY * pitch, bytes, -pitch};                     // mirrored top to bottom
+    case 5: return {0, pitch, bytes};                                  // transposed
+    case 6: return {lastY * bytes, pitch, -bytes};                     // a quarter turn clockwise
+    case 7: return {lastX * pitch + lastY * bytes, -pitch, -bytes};    // transversed
+    case 8: return {lastX * pitch, -pitch, bytes};                     // a quarter turn back
+    default: return {0, bytes, pitch};
+    }
+}
+
+// Upright rows ahead of the one being written, fetched early: the runs of a quarter turn
+// land a whole row apart, where the processor's own prefetching does not look.
+constexpr int kPrefetchAhead = 8;
+
+void PrefetchForWrite(const uint8_t* run, const Placement& place, int runPixels, bool inside)
+{
+#if defined(__GNUC__)
+    if (!inside)
+        return;
+    const uint8_t* ahead = run + kPrefetchAhead * place.xStep;
+    __builtin_prefetch(ahead, 1);
+    __builtin_prefetch(ahead + (runPixels - 1) * place.yStep, 1);
+#else
+    (void)run;
+    (void)place;
+    (void)runPixels;
+    (void)inside;
+#endif
+}
+
+// The rows of a block that a quarter turn writes four by four with vector moves: all of
+// them for pixels of four bytes (the whole width), but the last count % 4; none otherwise.
+template <int Bytes>
+int TurnQuads(const uint8_t*, ptrdiff_t, int, int, uint8_t*, const Placement&)
+{
+    return 0;
+}
+
+#if defined(__SSE2__)
+template <>
+int TurnQuads<4>(const uint8_t* rows, ptrdiff_t rowPitch, int count, int width, uint8_t* origin,
+                 const Placement& place)
+{
+    const int quadRows = count & ~3;
+    const int quadColumns = width & ~3;
+    // A run of four rows is written backwards when rows go right to left upright.
+    const bool backwards = place.yStep < 0;
+    const ptrdiff_t runStart = backwards ? 3 * place.yStep : 0;
+    for (int x = 0; x < quadColumns; x += 4) {
+        PrefetchForWrite(origin + x * place.xStep, place, count, x + kPrefetchAhead < width);
+        for (int y = 0; y < quadRows; y += 4) {
+            const uint8_t* from = rows + y * rowPitch + ptrdiff_t(x) * 4;
+            const __m128i row0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+            const __m128i row1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + rowPitch));
+            const __m128i row2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2 * rowPitch));
+            const __m128i row3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 3 * rowPitch));
+            const __m128i low01 = _mm_unpacklo_epi32(row0, row1);   // 00 10 01 11
+            const __m128i high01 = _mm_unpackhi_epi32(row0, row1);  // 02 12 03 13
+            const __m128i low23 = _mm_unpacklo_epi32(row2, row3);   // 20 30 21 31
+            const __m128i high23 = _mm_unpackhi_epi32(row2, row3);  // 22 32 23 33
+            __m128i columns[4] = {_mm_unpacklo_epi64(low01, low23), _mm_unpackhi_epi64(low01, low23),
+                                  _mm_unpacklo_epi64(high01, high23),
+                                  _mm_unpackhi_epi64(high01, high23)};
+            uint8_t* to = origin + x * place.xStep + y * place.yStep + runStart;
+            for (int i = 0; i < 4; ++i, to += place.xStep) {
+                const __m128i run =
+                    backwards ? _mm_shuffle_epi32(columns[i], _MM_SHUFFLE(0, 1, 2, 3)) : columns[i];
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to), run);
+            }
+        }
+    }
+    // The last columns, one pixel at a time.
+    for (int x = quadColumns; x < width; ++x) {
+        for (int y = 0; y < quadRows; ++y)
+            std::memcpy(origin + x * place.xStep + y * place.yStep, rows + y * rowPitch + x * 4, 4);
+    }
+    return quadRows;
+}
+#endif
+
+// Pixels of Bytes bytes each: copied with a fixed size so the compiler moves them whole.
+template <int Bytes>
+void PlaceRowsFixed(const uint8_t* rows, ptrdiff_t rowPitch, int count, int width,
+                    uint8_t* origin, const Placement& place)
+{
+    if (place.xStep == Bytes) {  // rows stay rows, the same way round
+        for (int y = 0; y < count; ++y)
+            std::memcpy(origin + y * place.yStep, rows + y * rowPitch, size_t(width) * Bytes);
+        return;
+    }
+    if (place.xStep == -Bytes) {  // rows stay rows, mirrored
+        for (int y = 0; y < count; ++y) {
+            const uint8_t* from = rows + y * rowPitch;
+            uint8_t* to = origin + y * place.yStep;
+            for (int x = 0; x < width; ++x, from += Bytes, to -= Bytes)
+                std::memcpy(to, from, Bytes);
+        }
+        return;
+    }
+    // Rows become columns: a block of rows at a time, each column of the block written
+    // as one run of an upright row.
+    for (int top = 0; top < count; top += kBlockRows) {
+        const int rowsInBlock = count - top < kBlockRows ? count - top : kBlockRows;
+        const uint8_t* blockRows = rows + top * rowPitch;
+        uint8_t* blockOrigin = origin + top * place.yStep;
+        const int turned = TurnQuads<Bytes>(blockRows, rowPitch, rowsInBlock, width, blockOrigin, place);
+        if (turned == rowsInBlock)
+            continue;
+        blockRows += turned * rowPitch;
+        blockOrigin += turned * place.yStep;
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* from = blockRows + ptrdiff_t(x) * Bytes;
+            uint8_t* to = blockOrigin + x * place.xStep;
+            PrefetchForWrite(to, place, rowsInBlock, x + kPrefetchAhead < width);
+            for (int y = turned; y < rowsInBlock; ++y, from += rowPitch, to += place.yStep)
+                std::memcpy(to, from, Bytes);
+        }
+    }
+}
+
+}  // namespace
+
+void PlaceStoredRows(const uint8_t* rows, int rowPitch, int first, int count, int storedWidth,
+                     int orientation, OxSurface* upright)
+{
+    const int bytes = BytesPerPixel(upright->format);
+    if (count <= 0 || storedWidth <= 0 || bytes <= 0)
+        return;
+    const int storedHeight = OrientationSwapsSides(orientation) ? upright->width : upright->height;
+    const Placement place =
+        PlacementFor(orientation, storedWidth, storedHeight, bytes, upright->pitch);
+    uint8_t* origin = upright->writePixels + place.origin + ptrdiff_t(first) * place.yStep;
+    switch (bytes) {
+    case 1: PlaceRowsFixed<1>(rows, rowPitch, count, storedWidth, origin, place); break;
+    case 3: PlaceRowsFixed<3>(rows, rowPitch, count, storedWidth, origin, place); break;
+    case 4: PlaceRowsFixed<4>(rows, rowPitch, count, storedWidth, origin, place); break;
+    default: break;  // every decoded format is one of these
+    }
+}
+
+OxSurface* OrientSurface(ReadContext& context, OxSurface* stored)
+{
+    OxHolder<OxSurface> source(stored);
+    const int orientation = context.Orientation();
+    if (orientation == kOrientationUpright)
+        return source.Detach();
+    const bool swap = OrientationSwapsSides(orientation);
+    const int width = swap ? stored->height : stored->width;
+    const int height = swap ? stored->width : stored->height;
+    const int pitch = width * BytesPerPixel(stored->format);
+    const int byteSize = StoreSize(height, pitch);
+    if (byteSize < 0) {
+        context.TooLarge(uint32_t(width), uint32_t(height));
+        return nullptr;
+    }
+    OxSurface* upright =
+        CreateDecodeSurface(context, byteSize, width, height, stored->format, pitch);
+    if (upright == nullptr)
+        return nullptr;
+    upright->paletteCount = stored->paletteCount;
+    upright->paletteStore = stored->paletteStore;
+    upright->colorKey = stored->colorKey;
+    std::memcpy(upright->keyColor, stored->keyColor, sizeof(upright->keyColor));
+    PlaceStoredRows(stored->writePixels, stored->pitch, 0, stored->height, stored->width,
+                    orientation, upright);
+    return upright;
+}
