@@ -24,7 +24,7 @@ constexpr int kMaxJpegScans = 500;
 constexpr int kJpegRowGroupMost = 32;
 // Rows decoded together before they are converted or turned upright: the longer the runs
 // a quarter turn writes to each upright row, the less of each cache line is written twice.
-constexpr int kJpegStripRows = 64 + kJpegRowGroupMost;
+constexpr int kJpegStripRows = 32 + kJpegRowGroupMost;
 
 // Everything one JPEG decode owns. The zeroed decompressor is safe to destroy
 // at any stage of its creation.
