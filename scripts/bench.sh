@@ -10,7 +10,7 @@ out="$dir/bench-results"
 
 bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DGLOWVIEW_TESTS=OFF >/dev/null
-cmake --build "$dir" -j "$(nproc)" --target app_bench gl_bench
+cmake --build "$dir" -j "$(nproc)" --target app_bench gl_bench foundation_bench
 mkdir -p "$out"
 rm -f "$out"/*.json
 
@@ -27,6 +27,9 @@ repetitions_before="$repetitions"
 repetitions=$(( repetitions < 5 ? 5 : repetitions ))
 run glow "$dir/bench/app_bench"
 repetitions="$repetitions_before"
+# Loading a photo tagged to be turned against the same photo upright, taken in turns.
+run orient "$dir/bench/foundation_bench" --benchmark_filter='LoadJpeg' \
+  --benchmark_enable_random_interleaving=true
 for path in glsl fixed; do
   override=()
   [ "$path" = fixed ] && override=(env MESA_GL_VERSION_OVERRIDE=1.5)
