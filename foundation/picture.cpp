@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "foundation/exif.h"
 #include "foundation/log.h"
@@ -27,6 +28,8 @@ void ReadContext::Fail(PictureProblem problem, const char* text)
 
 void ReadContext::TooLarge(uint32_t width, uint32_t height)
 {
+    if (OrientationSwapsSides(orientation_))
+        std::swap(width, height);
     Note(PICTURE_TOO_LARGE, width, height);
     if (!Quiet())
         LogMessage(__LINE__, "", LOG_ERROR, "PICTURE_TOO_LARGE: %u x %u", unsigned(width),

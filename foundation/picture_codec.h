@@ -44,9 +44,11 @@ public:
     void Note(PictureProblem problem, uint32_t width = 0, uint32_t height = 0);
     // Notes the problem and, reporting, logs the line "<text>".
     void Fail(PictureProblem problem, const char* text);
-    // The side limit: false, noted and logged, when a side is past kMaxPictureSide.
+    // The side limit on the stored sides: false, noted and logged, when a side is past
+    // kMaxPictureSide.
     bool SidesAccepted(uint32_t width, uint32_t height);
-    // Notes and logs a picture too large to be held.
+    // Notes and logs a picture too large to be held; given the stored sides, it tells the
+    // upright ones.
     void TooLarge(uint32_t width, uint32_t height);
     // Runs the caller's hook once per read, the first time a header is accepted; it is
     // given the stored sides and passes on the upright ones.

@@ -284,7 +284,7 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
     const int pitch = width * components;
     const int byteSize = StoreSize(height, pitch);
     if (byteSize <= 0) {
-        context.TooLarge(uint32_t(width), uint32_t(height));
+        context.TooLarge(cinfo->output_width, cinfo->output_height);
         return false;
     }
     const int format = components == 4 ? PF_RGBA : components == 3 ? PF_RGB : PF_GREY;

@@ -276,7 +276,7 @@ OxSurface* OrientSurface(ReadContext& context, OxSurface* stored)
     const int pitch = width * BytesPerPixel(stored->format);
     const int byteSize = StoreSize(height, pitch);
     if (byteSize < 0) {
-        context.TooLarge(uint32_t(width), uint32_t(height));
+        context.TooLarge(uint32_t(stored->width), uint32_t(stored->height));
         return nullptr;
     }
     OxSurface* upright =

@@ -76,7 +76,7 @@ Bytes Tagged(const Bytes& file, const Bytes& tiff)
 
 struct Read {
     OxHolder<OxSurface> picture;
-    PictureProblem problem = PICTURE_FINE;
+    PictureReport report = {PICTURE_FINE, 0, 0};
     int hookWidth = 0;
     int hookHeight = 0;
     std::string log;
@@ -95,7 +95,7 @@ Read ReadBytes(const Bytes& bytes)
     read.log = StdoutOf([&] {
         const PictureRead result = ReadPicture(&file, &hook);
         read.picture.Reset(result.picture);
-        read.problem = result.report.problem;
+        read.report = result.report;
     });
     return read;
 }
@@ -251,7 +251,7 @@ TEST(PictureOrientationTest, EveryKindOfPictureTurnsExactly)
             const Read upright = ReadBytes(Tagged(row.file, Tiff(orientation, orientation % 2 == 0)));
             ASSERT_TRUE(upright.picture);
             EXPECT_EQ(upright.picture->format, row.format);
-            EXPECT_EQ(upright.problem, row.problem);
+            EXPECT_EQ(upright.report.problem, row.problem);
             EXPECT_EQ(upright.log, stored.log);
             EXPECT_EQ(upright.hookWidth, upright.picture->width);
             EXPECT_EQ(upright.hookHeight, upright.picture->height);
@@ -308,4 +308,16 @@ TEST(PictureOrientationTest, CameraSizedJpegIsReadUpright)
     EXPECT_EQ(upright.hookWidth, kHeight);
     EXPECT_EQ(upright.hookHeight, kWidth);
     ExpectTurned(*stored.picture.get(), *upright.picture.get(), 6);
+}
+
+// A picture too large to hold is told with its upright sides.
+TEST(PictureOrientationTest, TooLargeIsToldStanding)
+{
+    const Bytes jpeg = WithJpegSize(ReadWholeFile(TestdataPath("jpeg/testorig.jpg")), 30000, 20000);
+    const Read read = ReadBytes(WithJpegExif(jpeg, Tiff(6, false)));
+    EXPECT_FALSE(read.picture);
+    EXPECT_EQ(read.report.problem, PICTURE_TOO_LARGE);
+    EXPECT_EQ(read.report.width, 20000u);
+    EXPECT_EQ(read.report.height, 30000u);
+    EXPECT_NE(read.log.find("PICTURE_TOO_LARGE: 20000 x 30000"), std::string::npos) << read.log;
 }
