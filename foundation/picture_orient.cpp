@@ -2,6 +2,7 @@
 // belong, a turn by a quarter written as a transpose in blocks that stay in cache.
 #include <cstddef>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -46,22 +47,6 @@ Placement PlacementFor(int orientation, ptrdiff_t width, ptrdiff_t height, ptrdi
 // land a whole row apart, where the processor's own prefetching does not look.
 constexpr int kPrefetchAhead = 8;
 
-void PrefetchForWrite(const uint8_t* run, const Placement& place, int runPixels, bool inside)
-{
-#if defined(__GNUC__)
-    if (!inside)
-        return;
-    const uint8_t* ahead = run + kPrefetchAhead * place.xStep;
-    __builtin_prefetch(ahead, 1);
-    __builtin_prefetch(ahead + (runPixels - 1) * place.yStep, 1);
-#else
-    (void)run;
-    (void)place;
-    (void)runPixels;
-    (void)inside;
-#endif
-}
-
 // Every cache line of the run of `count` pixels that starts at `run`, fetched for writing.
 void PrefetchRun(const uint8_t* run, const Placement& place, int count, int bytes)
 {
@@ -78,8 +63,19 @@ void PrefetchRun(const uint8_t* run, const Placement& place, int count, int byte
 #endif
 }
 
-// The rows of a block that a quarter turn writes four by four with vector moves: all of
-// them for pixels of four bytes (the whole width), but the last count % 4; none otherwise.
+// The runs of upright rows x + kPrefetchAhead onwards (`columns` of them), while there are.
+void PrefetchColumns(uint8_t* origin, const Placement& place, int x, int columns, int count,
+                     int width, int bytes)
+{
+    if (x + kPrefetchAhead + columns > width)
+        return;
+    for (int i = 0; i < columns; ++i)
+        PrefetchRun(origin + (x + kPrefetchAhead + i) * place.xStep, place, count, bytes);
+}
+
+// How many of a block's first rows a quarter turn has written with vector moves, across
+// the whole width: all but the last count % 4 for pixels of four bytes; none for other
+// sizes, which are moved one at a time.
 template <int Bytes>
 int TurnQuads(const uint8_t*, ptrdiff_t, int, int, uint8_t*, const Placement&)
 {
@@ -97,14 +93,6 @@ void TurnLastColumns(const uint8_t* rows, ptrdiff_t rowPitch, int count, int fir
     }
 }
 
-void PrefetchColumns(uint8_t* origin, const Placement& place, int x, int columns, int count, int width)
-{
-    if (x + kPrefetchAhead + columns > width)
-        return;
-    for (int i = 0; i < columns; ++i)
-        PrefetchRun(origin + (x + kPrefetchAhead + i) * place.xStep, place, count, 4);
-}
-
 int TurnQuadsSse(const uint8_t* rows, ptrdiff_t rowPitch, int count, int width, uint8_t* origin,
                  const Placement& place)
 {
@@ -114,7 +102,7 @@ int TurnQuadsSse(const uint8_t* rows, ptrdiff_t rowPitch, int count, int width, 
     const bool backwards = place.yStep < 0;
     const ptrdiff_t runStart = backwards ? 3 * place.yStep : 0;
     for (int x = 0; x < quadColumns; x += 4) {
-        PrefetchColumns(origin, place, x, 4, quadRows, width);
+        PrefetchColumns(origin, place, x, 4, quadRows, width, 4);
         for (int y = 0; y < quadRows; y += 4) {
             // Rows read last to first give each column backwards, as a backwards run needs.
             const uint8_t* from = rows + y * rowPitch + ptrdiff_t(x) * 4 + (backwards ? 3 * rowPitch : 0);
@@ -152,7 +140,7 @@ __attribute__((target("avx2"))) int TurnEightsAvx2(const uint8_t* rows, ptrdiff_
     const bool backwards = place.yStep < 0;
     const ptrdiff_t runStart = backwards ? 7 * place.yStep : 0;
     for (int x = 0; x < eightColumns; x += 8) {
-        PrefetchColumns(origin, place, x, 8, eightRows, width);
+        PrefetchColumns(origin, place, x, 8, eightRows, width, 4);
         for (int y = 0; y < eightRows; y += 8) {
             const uint8_t* from = rows + y * rowPitch + ptrdiff_t(x) * 4;
             // Rows read last to first give each column backwards, as a backwards run needs.
@@ -237,7 +225,7 @@ void PlaceRowsFixed(const uint8_t* rows, ptrdiff_t rowPitch, int count, int widt
         for (int x = 0; x < width; ++x) {
             const uint8_t* from = blockRows + ptrdiff_t(x) * Bytes;
             uint8_t* to = blockOrigin + x * place.xStep;
-            PrefetchForWrite(to, place, rowsInBlock, x + kPrefetchAhead < width);
+            PrefetchColumns(blockOrigin, place, x, 1, rowsInBlock - turned, width, Bytes);
             for (int y = turned; y < rowsInBlock; ++y, from += rowPitch, to += place.yStep)
                 std::memcpy(to, from, Bytes);
         }
@@ -284,7 +272,13 @@ OxSurface* OrientSurface(ReadContext& context, OxSurface* stored)
     if (upright == nullptr)
         return nullptr;
     upright->paletteCount = stored->paletteCount;
-    upright->paletteStore = stored->paletteStore;
+    try {
+        upright->paletteStore = stored->paletteStore;
+    } catch (const std::bad_alloc&) {
+        OxRelease(upright);
+        context.Fail(PICTURE_NO_MEMORY, "OUT_OF_MEMORY");
+        return nullptr;
+    }
     upright->colorKey = stored->colorKey;
     std::memcpy(upright->keyColor, stored->keyColor, sizeof(upright->keyColor));
     PlaceStoredRows(stored->writePixels, stored->pitch, 0, stored->height, stored->width,
