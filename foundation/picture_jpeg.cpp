@@ -169,7 +169,7 @@ inline uint8_t ScaleByInk(unsigned x, unsigned y)
     return uint8_t((product + (product >> 8)) >> 8);
 }
 
-// CMYK rows to RGB or RGBA in place (the pixels only shrink). Adobe's files store every
+// CMYK rows to RGB or RGBA in place (no pixel grows). Adobe's files store every
 // ink inverted (0 full ink), as Photoshop writes them; others store the ink itself.
 void ConvertInks(uint8_t* row, int width, bool inverted, int components)
 {
@@ -249,6 +249,30 @@ bool ReadJpegRows(JpegReader& reader, int pitch, int byteSize)
     return true;
 }
 
+// Rows that need no work are decoded straight into the picture's rows.
+bool ReadJpegStraight(JpegReader& reader, int pitch, int byteSize)
+{
+    const int height = reader.surface->height;
+    if (!ResizeBuffer(reader.rows, size_t(height), reader.context))
+        return false;
+    for (int i = 0; i < height; ++i)
+        reader.rows[size_t(i)] = reader.surface->writePixels + size_t(i) * size_t(pitch);
+    return ReadJpegRows(reader, pitch, byteSize);
+}
+
+// Rows with inks to convert or a turn to make are decoded into a strip first.
+bool ReadJpegThroughStrip(JpegReader& reader)
+{
+    const size_t stripPitch =
+        size_t(reader.cinfo.output_width) * size_t(reader.cinfo.output_components);
+    if (!ResizeBuffer(reader.rows, kJpegStripRows, reader.context) ||
+        !ResizeBuffer(reader.strip, stripPitch * kJpegStripRows, reader.context))
+        return false;
+    for (int i = 0; i < kJpegStripRows; ++i)
+        reader.rows[size_t(i)] = reader.strip.data() + size_t(i) * stripPitch;
+    return ReadJpegStrips(reader);
+}
+
 bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
 {
     jpeg_decompress_struct* cinfo = &reader.cinfo;
@@ -291,22 +315,8 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
     reader.surface = CreateDecodeSurface(context, byteSize, width, height, format, pitch);
     if (reader.surface == nullptr)
         return false;
-    bool read = false;
-    if (upright && !inks) {
-        if (!ResizeBuffer(reader.rows, size_t(height), &context))
-            return false;
-        for (int i = 0; i < height; ++i)
-            reader.rows[size_t(i)] = reader.surface->writePixels + size_t(i) * size_t(pitch);
-        read = ReadJpegRows(reader, pitch, byteSize);
-    } else {
-        const size_t stripPitch = size_t(cinfo->output_width) * size_t(cinfo->output_components);
-        if (!ResizeBuffer(reader.rows, kJpegStripRows, &context) ||
-            !ResizeBuffer(reader.strip, stripPitch * kJpegStripRows, &context))
-            return false;
-        for (int i = 0; i < kJpegStripRows; ++i)
-            reader.rows[size_t(i)] = reader.strip.data() + size_t(i) * stripPitch;
-        read = ReadJpegStrips(reader);
-    }
+    const bool read = upright && !inks ? ReadJpegStraight(reader, pitch, byteSize)
+                                       : ReadJpegThroughStrip(reader);
     return read && (!context.Quiet() || reader.errors.standard.num_warnings == 0);
 }
 
