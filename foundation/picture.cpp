@@ -7,7 +7,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
+#include "foundation/exif.h"
 #include "foundation/log.h"
 #include "foundation/picture_codec.h"
 
@@ -29,6 +31,8 @@ void ReadContext::Fail(PictureProblem problem, const char* text)
 
 void ReadContext::TooLarge(uint32_t width, uint32_t height)
 {
+    if (OrientationSwapsSides(orientation_))
+        std::swap(width, height);
     Note(PICTURE_TOO_LARGE, width, height);
     if (!Quiet())
         LogMessage(__LINE__, "", LOG_ERROR, "PICTURE_TOO_LARGE: %u x %u", unsigned(width),
@@ -48,7 +52,11 @@ void ReadContext::HeaderAccepted(int width, int height)
     if (headerSeen_)
         return;
     headerSeen_ = true;
-    if (hook_ != nullptr && hook_->accepted != nullptr)
+    if (hook_ == nullptr || hook_->accepted == nullptr)
+        return;
+    if (OrientationSwapsSides(orientation_))
+        hook_->accepted(hook_->context, height, width);
+    else
         hook_->accepted(hook_->context, width, height);
 }
 
@@ -159,6 +167,18 @@ std::unique_ptr<uint8_t[]> ReadRest(OxFile* file, int start, const uint8_t* head
     return bytes;
 }
 
+// The EXIF orientation the picture is turned upright by.
+int StoredOrientation(PictureFormat format, const uint8_t* bytes, int byteCount)
+{
+    switch (format) {
+    case PictureFormat::Png: return PngExifOrientation(bytes, size_t(byteCount));
+    case PictureFormat::Jpeg: return JpegExifOrientation(bytes, size_t(byteCount));
+    case PictureFormat::Webp:  // its EXIF chunk is not looked into
+    case PictureFormat::Unknown: break;
+    }
+    return kOrientationUpright;
+}
+
 OxSurface* DecodeBytes(PictureFormat format, const uint8_t* bytes, int byteCount,
                        ReadContext& context)
 {
@@ -200,6 +220,7 @@ PictureRead ReadPictureFrom(OxFile* file, const PictureHeaderHook* hook, bool qu
         result.report = reading.Report();
         return result;
     }
+    context.SetOrientation(StoredOrientation(format, bytes.get(), byteCount));
     result.picture = DecodeBytes(format, bytes.get(), byteCount, context);
     if (result.picture == nullptr && !quietOnly &&
         context.Report().problem != PICTURE_CANCELLED) {

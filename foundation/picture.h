@@ -18,7 +18,8 @@ enum PictureProblem {
     PICTURE_TRUNCATED,       // the data ends early
     PICTURE_TOO_LARGE,       // a side past kMaxPictureSide: see width and height
     PICTURE_DAMAGED,         // the codec found an error in the data
-    PICTURE_UNSUPPORTED,     // a kind of picture the reader does not give (CMYK JPEG)
+    PICTURE_UNSUPPORTED,     // a kind of picture the reader does not give (a JPEG of
+                             // an unknown colour space)
     PICTURE_NO_MEMORY,
     PICTURE_UNREADABLE,      // the file could not be read or its size told
     PICTURE_CANCELLED,       // the caller's hook asked the read to stop
@@ -59,10 +60,13 @@ struct PictureRead {
 // packed PF_RGBA (rows width * 4 bytes apart, the store not zeroed first); a file
 // with warnings or errors is decoded again from the same bytes, reporting, and comes
 // in its own pixel format with its log lines. A truncated JPEG is read as far as it
-// goes, with PICTURE_TRUNCATED in the report. The hook, when given, runs at most once.
+// goes, with PICTURE_TRUNCATED in the report. A picture with an EXIF orientation (a JPEG's
+// APP1 Exif block, a PNG's eXIf chunk) comes turned upright, in both decodes; its sizes, in
+// the hook and in the report, are the upright ones. The hook, when given, runs at most once.
 PictureRead ReadPicture(OxFile* file, const PictureHeaderHook* hook = nullptr);
 
-// The reporting reads of one format, in the file's pixel format, or null; `report`
+// The reporting reads of one format, in the file's pixel format, as stored (no EXIF
+// orientation is applied), or null; `report`
 // (when given) says why or what is missing. Read from the file's current position;
 // ReadPng leaves the position unchanged when the file is not a PNG. ReadJpeg reads
 // to the end of the file and refuses files over 1 GiB or whose size cannot be told.

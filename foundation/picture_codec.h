@@ -35,15 +35,23 @@ public:
     }
     const PictureReport& Report() const { return report_; }
 
+    // The EXIF orientation the picture is turned upright by (1: as stored); it holds for
+    // both decodes of a read.
+    void SetOrientation(int orientation) { orientation_ = orientation; }
+    int Orientation() const { return orientation_; }
+
     // Notes a problem unless an earlier one of this read is noted already.
     void Note(PictureProblem problem, uint32_t width = 0, uint32_t height = 0);
     // Notes the problem and, reporting, logs the line "<text>".
     void Fail(PictureProblem problem, const char* text);
-    // The side limit: false, noted and logged, when a side is past kMaxPictureSide.
+    // The side limit on the stored sides: false, noted and logged, when a side is past
+    // kMaxPictureSide.
     bool SidesAccepted(uint32_t width, uint32_t height);
-    // Notes and logs a picture too large to be held.
+    // Notes and logs a picture too large to be held; given the stored sides, it tells the
+    // upright ones.
     void TooLarge(uint32_t width, uint32_t height);
-    // Runs the caller's hook once per read, the first time a header is accepted.
+    // Runs the caller's hook once per read, the first time a header is accepted; it is
+    // given the stored sides and passes on the upright ones.
     void HeaderAccepted(int width, int height);
     // The caller asked the read to stop: true, and the read is noted as cancelled.
     bool Cancelled();
@@ -66,6 +74,7 @@ private:
     const PictureHeaderHook* hook_;
     bool headerSeen_ = false;
     bool previewGiven_ = false;
+    int orientation_ = 1;
     PictureReport report_ = {PICTURE_FINE, 0, 0};
 };
 
@@ -91,6 +100,16 @@ bool ResizeBuffer(std::vector<Entry>& buffer, size_t count, ReadContext* context
 // The pixel store of a decode: not zeroed when quiet (every byte is written over).
 OxSurface* CreateDecodeSurface(ReadContext& context, int byteSize, int width, int height,
                                int format, int pitch);
+
+// Turning a picture upright (picture_orient.cpp). PlaceStoredRows writes `count` rows
+// of a stored picture `storedWidth` pixels wide, beginning at its row `first`, from `rows`
+// (`rowPitch` bytes apart, in the upright picture's pixel format) to their upright place
+// in `upright`, whose sides are the upright ones. OrientSurface gives a new upright copy
+// of a whole stored picture (the context's store kind, palette and key kept), or null,
+// noted in the context; the stored one is released either way.
+void PlaceStoredRows(const uint8_t* rows, int rowPitch, int first, int count, int storedWidth,
+                     int orientation, OxSurface* upright);
+OxSurface* OrientSurface(ReadContext& context, OxSurface* stored);
 
 // The decoders. Bytes read from a file (PNG) or held in memory (both); null on failure,
 // with the reason in the context.

@@ -8,6 +8,7 @@
 
 #include <jerror.h>
 
+#include "foundation/exif.h"
 #include "foundation/jpeg_errors.h"
 #include "foundation/log.h"
 #include "foundation/picture_codec.h"
@@ -20,6 +21,11 @@ constexpr long kMaxJpegDecoderMemory = 1L << 30;
 // A progressive file can hold any number of scans, each a pass over the
 // whole picture; more than this is a hostile file, not a picture.
 constexpr int kMaxJpegScans = 500;
+// The most rows one call of libjpeg gives: a row group, at most 4 x 8 rows.
+constexpr int kJpegRowGroupMost = 32;
+// Rows decoded together before they are converted or turned upright: the longer the runs
+// a quarter turn writes to each upright row, the less of each cache line is written twice.
+constexpr int kJpegStripRows = 32 + kJpegRowGroupMost;
 
 // Everything one JPEG decode owns. The zeroed decompressor is safe to destroy
 // at any stage of its creation.
@@ -29,6 +35,8 @@ struct JpegReader {
     jpeg_progress_mgr progress{};
     OxSurface* surface = nullptr;
     std::vector<JSAMPROW> rows;
+    // Rows that need work before they land (inks to convert, a turn): decoded here first.
+    std::vector<uint8_t> strip;
     ReadContext* context = nullptr;
     void (*standardEmit)(j_common_ptr, int) = nullptr;
     // libjpeg met the end of the data (in scan endedScan) and makes up the rest.
@@ -119,12 +127,22 @@ bool JpegDataCanFit(const jpeg_decompress_struct& cinfo, int byteCount, ReadCont
     return false;
 }
 
+// CMYK and YCCK files are decoded to CMYK (libjpeg turns YCCK into CMYK) and their inks
+// converted here.
+bool DecodedAsInks(const jpeg_decompress_struct& cinfo)
+{
+    return cinfo.out_color_space == JCS_CMYK;
+}
+
 bool ColourSpaceShown(const jpeg_decompress_struct& cinfo, int components, ReadContext& context)
 {
-    const bool shown = (cinfo.out_color_space == JCS_RGB || cinfo.out_color_space == JCS_GRAYSCALE ||
-                        cinfo.out_color_space == JCS_EXT_RGBA) &&
-                       (components == 0 || components == (context.Quiet() ? 4 : 3) ||
-                        (!context.Quiet() && components == 1));
+    const bool colours = (cinfo.out_color_space == JCS_RGB ||
+                          cinfo.out_color_space == JCS_GRAYSCALE ||
+                          cinfo.out_color_space == JCS_EXT_RGBA) &&
+                         (components == 0 || components == (context.Quiet() ? 4 : 3) ||
+                          (!context.Quiet() && components == 1));
+    const bool inks = DecodedAsInks(cinfo) && (components == 0 || components == 4);
+    const bool shown = colours || inks;
     if (shown)
         return true;
     context.Note(PICTURE_UNSUPPORTED);
@@ -146,6 +164,71 @@ void SetUpDecoder(JpegReader& reader)
     }
     reader.standardEmit = reader.errors.standard.emit_message;
     reader.errors.standard.emit_message = NoteJpegMessage;
+}
+
+// x * y / 255, rounded.
+inline uint8_t ScaleByInk(unsigned x, unsigned y)
+{
+    const unsigned product = x * y + 128;
+    return uint8_t((product + (product >> 8)) >> 8);
+}
+
+// CMYK rows to RGB or RGBA in place (no pixel grows). Adobe's files store every
+// ink inverted (0 full ink), as Photoshop writes them; others store the ink itself.
+void ConvertInks(uint8_t* row, int width, bool inverted, int components)
+{
+    const uint8_t flip = inverted ? 0 : 0xFF;
+    const uint8_t* from = row;
+    uint8_t* to = row;
+    for (int x = 0; x < width; ++x, from += 4, to += components) {
+        const unsigned white = uint8_t(from[3] ^ flip);
+        const uint8_t red = ScaleByInk(uint8_t(from[0] ^ flip), white);
+        const uint8_t green = ScaleByInk(uint8_t(from[1] ^ flip), white);
+        const uint8_t blue = ScaleByInk(uint8_t(from[2] ^ flip), white);
+        to[0] = red;
+        to[1] = green;
+        to[2] = blue;
+        if (components == 4)
+            to[3] = 0xFF;
+    }
+}
+
+// Reads the rows a strip at a time, converts their inks when they are CMYK, and places
+// them upright; a picture whose data ended is read as far as it goes, with the same rows
+// as when read straight into the picture.
+bool ReadJpegStrips(JpegReader& reader)
+{
+    jpeg_decompress_struct* cinfo = &reader.cinfo;
+    OxSurface* surface = reader.surface;
+    const int width = int(cinfo->output_width);
+    const int stripPitch = width * cinfo->output_components;
+    const bool inks = DecodedAsInks(*cinfo);
+    const int components = BytesPerPixel(surface->format);
+    while (cinfo->output_scanline < cinfo->output_height) {
+        const int first = int(cinfo->output_scanline);
+        int got = 0;
+        // Calls are given room for a whole row group each, so no call is cut short.
+        do {
+            const JDIMENSION read = jpeg_read_scanlines(cinfo, &reader.rows[size_t(got)],
+                                                        JDIMENSION(kJpegStripRows - got));
+            if (read == 0)
+                return false;
+            got += int(read);
+        } while (kJpegStripRows - got >= kJpegRowGroupMost && !reader.dataEnded &&
+                 cinfo->output_scanline < cinfo->output_height);
+        for (int i = 0; inks && i < got; ++i)
+            ConvertInks(reader.rows[size_t(i)], width, cinfo->saw_Adobe_marker, components);
+        PlaceStoredRows(reader.strip.data(), stripPitch, first, got, width,
+                        reader.context->Orientation(), surface);
+        // Rows below would only be made up from nothing: they stay black (the reporting
+        // store is zeroed), undecoded.
+        if (reader.dataEnded && cinfo->output_scanline < cinfo->output_height) {
+            jpeg_abort_decompress(cinfo);
+            return true;
+        }
+    }
+    jpeg_finish_decompress(cinfo);
+    return true;
 }
 
 // Reads the rows; a picture whose data ended is read as far as it goes.
@@ -170,6 +253,30 @@ bool ReadJpegRows(JpegReader& reader, int pitch, int byteSize)
     return true;
 }
 
+// Rows that need no work are decoded straight into the picture's rows.
+bool ReadJpegStraight(JpegReader& reader, int pitch, int byteSize)
+{
+    const int height = reader.surface->height;
+    if (!ResizeBuffer(reader.rows, size_t(height), reader.context))
+        return false;
+    for (int i = 0; i < height; ++i)
+        reader.rows[size_t(i)] = reader.surface->writePixels + size_t(i) * size_t(pitch);
+    return ReadJpegRows(reader, pitch, byteSize);
+}
+
+// Rows with inks to convert or a turn to make are decoded into a strip first.
+bool ReadJpegThroughStrip(JpegReader& reader)
+{
+    const size_t stripPitch =
+        size_t(reader.cinfo.output_width) * size_t(reader.cinfo.output_components);
+    if (!ResizeBuffer(reader.rows, kJpegStripRows, reader.context) ||
+        !ResizeBuffer(reader.strip, stripPitch * kJpegStripRows, reader.context))
+        return false;
+    for (int i = 0; i < kJpegStripRows; ++i)
+        reader.rows[size_t(i)] = reader.strip.data() + size_t(i) * stripPitch;
+    return ReadJpegStrips(reader);
+}
+
 // Reads the header and checks it against the limits; false when refused.
 bool StartJpegHeader(JpegReader& reader, const uint8_t* bytes, int byteCount)
 {
@@ -186,7 +293,7 @@ bool StartJpegHeader(JpegReader& reader, const uint8_t* bytes, int byteCount)
         !JpegDataCanFit(*cinfo, byteCount, context) || !ColourSpaceShown(*cinfo, 0, context))
         return false;
     // libjpeg-turbo converts to RGB with a fourth byte of 0xFF itself.
-    if (context.Quiet())
+    if (context.Quiet() && !DecodedAsInks(*cinfo))
         cinfo->out_color_space = JCS_EXT_RGBA;
     context.HeaderAccepted(int(cinfo->image_width), int(cinfo->image_height));
     return true;
@@ -203,25 +310,27 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
         return false;
     jpeg_start_decompress(cinfo);
 
-    const int components = cinfo->output_components;
-    if (!ColourSpaceShown(*cinfo, components, context))
+    if (!ColourSpaceShown(*cinfo, cinfo->output_components, context))
         return false;
-    const int width = int(cinfo->output_width);
-    const int height = int(cinfo->output_height);
+    const bool inks = DecodedAsInks(*cinfo);
+    const int components = inks ? (context.Quiet() ? 4 : 3) : cinfo->output_components;
+    const bool upright = context.Orientation() == kOrientationUpright;
+    const bool swap = OrientationSwapsSides(context.Orientation());
+    const int width = int(swap ? cinfo->output_height : cinfo->output_width);
+    const int height = int(swap ? cinfo->output_width : cinfo->output_height);
     const int pitch = width * components;
     const int byteSize = StoreSize(height, pitch);
     if (byteSize <= 0) {
-        context.TooLarge(uint32_t(width), uint32_t(height));
+        context.TooLarge(cinfo->output_width, cinfo->output_height);
         return false;
     }
     const int format = components == 4 ? PF_RGBA : components == 3 ? PF_RGB : PF_GREY;
     reader.surface = CreateDecodeSurface(context, byteSize, width, height, format, pitch);
-    if (reader.surface == nullptr || !ResizeBuffer(reader.rows, size_t(height), &context))
+    if (reader.surface == nullptr)
         return false;
-    for (int i = 0; i < height; ++i)
-        reader.rows[size_t(i)] = reader.surface->writePixels + size_t(i) * size_t(pitch);
-    return ReadJpegRows(reader, pitch, byteSize) &&
-           (!context.Quiet() || reader.errors.standard.num_warnings == 0);
+    const bool read = upright && !inks ? ReadJpegStraight(reader, pitch, byteSize)
+                                       : ReadJpegThroughStrip(reader);
+    return read && (!context.Quiet() || reader.errors.standard.num_warnings == 0);
 }
 
 // A progressive file is read whole before its first row comes out, each scan a pass over
@@ -250,7 +359,7 @@ bool DecodeJpegPreview(JpegReader& reader, const uint8_t* bytes, int byteCount)
     const int height = int(cinfo->output_height);
     const int pitch = width * 4;
     const int byteSize = StoreSize(height, pitch);
-    if (cinfo->output_components != 4 || byteSize <= 0)
+    if (cinfo->out_color_space != JCS_EXT_RGBA || byteSize <= 0)
         return false;
     reader.surface = CreateDecodeSurface(*reader.context, byteSize, width, height, PF_RGBA, pitch);
     if (reader.surface == nullptr || !ResizeBuffer(reader.rows, size_t(height), nullptr))
@@ -317,8 +426,13 @@ void PreviewJpegBytes(const uint8_t* bytes, int byteCount, ReadContext& context)
     {
         JpegReader reader;
         reader.context = &context;
-        if (DecodeJpegPreview(reader, bytes, byteCount))
-            context.GivePreview(reader.surface);
+        if (DecodeJpegPreview(reader, bytes, byteCount)) {
+            // Turned as the picture will be.
+            OxHolder<OxSurface> preview(OrientSurface(context, reader.surface));
+            reader.surface = nullptr;
+            if (preview)
+                context.GivePreview(preview.get());
+        }
     }
     // What the preview met is said, if at all, by the picture's own decode.
     context.ForgetProblemsUnlessCancelled();

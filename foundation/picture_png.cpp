@@ -254,7 +254,8 @@ OxSurface* DecodePngInput(const PngInput& input, ReadContext& context)
     }
     OxSurface* surface = reader.surface;
     reader.surface = nullptr;
-    return surface;
+    // libpng gives whole interlaced pictures only, so the picture is turned once decoded.
+    return OrientSurface(context, surface);
 }
 
 }  // namespace

@@ -28,6 +28,9 @@ repetitions=$(( repetitions < 5 ? 5 : repetitions ))
 run glow "$dir/bench/app_bench"
 run webp "$dir/bench/foundation_bench" --benchmark_filter='Webp'
 repetitions="$repetitions_before"
+# Loading a photo tagged to be turned against the same photo upright, taken in turns.
+run orient "$dir/bench/foundation_bench" --benchmark_filter='LoadJpeg' \
+  --benchmark_enable_random_interleaving=true
 for path in glsl fixed; do
   override=()
   [ "$path" = fixed ] && override=(env MESA_GL_VERSION_OVERRIDE=1.5)

@@ -57,6 +57,12 @@ def main():
         if into:
             print(f"  {'same, / decode alone into a store made beforehand':<58} "
                   f"{read['real_time'] / into['real_time']:6.2f}")
+    upright = runs.get("BM_LoadJpeg/upright")
+    tagged = runs.get("BM_LoadJpeg/tagged6")
+    if upright and tagged:
+        print("Loading a 12 MP JPEG tagged with orientation 6 (turned / stored upright, CPU time):")
+        line("12 MP jpeg turned upright as it loads", tagged["cpu_time"] / upright["cpu_time"], 1.1,
+             False)
 
     for path in ("glsl", "fixed"):
         print(f"Frames on the {path} path (wall clock, frame of the wall / one quad):")

@@ -13,7 +13,7 @@ build="$root/build-fuzz"
 artifacts="${FUZZ_ARTIFACTS:-$build/artifacts}"
 testdata="$root/../shared/testdata"
 fuzz="$root/tests/fuzz"
-targets=(${FUZZ_TARGETS:-png jpeg jpeg_memory webp archive convert path})
+targets=(${FUZZ_TARGETS:-png jpeg jpeg_memory webp archive convert path exif})
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DGLOWVIEW_FUZZ=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -30,6 +30,7 @@ seed_corpus() {
   case "$target" in
     png) cp "$testdata"/pngsuite/*.png "$root"/samples/*.png "$dir"/ ;;
     jpeg|jpeg_memory) cp "$testdata"/jpeg/*.jp*g "$fuzz"/regressions/jpeg/* "$dir"/ ;;
+    exif) cp "$fuzz"/seeds/jpeg/* "$fuzz"/seeds/png/* "$dir"/ ;;
     archive)
       # Each archive behind the length and text of a name to look up.
       local zip name i=0
@@ -66,6 +67,7 @@ for target in "${targets[@]}"; do
     webp) dict=(-dict="$fuzz/webp.dict") ;;
     archive) dict=(-dict="$fuzz/archive.dict") ;;
     path) dict=(-dict="$fuzz/path.dict") ;;
+    exif) dict=(-dict="$fuzz/exif.dict") ;;
   esac
   rm -f "$artifacts/$target-"*
   log="$build/fuzz-$target.log"

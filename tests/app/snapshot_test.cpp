@@ -20,6 +20,7 @@
 #include "src/globals.h"
 #include "src/glow.h"
 #include "src/snapshot.h"
+#include "picture_fixtures.h"
 #include "test_support.h"
 #include "app/app_fixture.h"
 #include "app/picture_fixture.h"
@@ -169,6 +170,47 @@ TEST_F(SnapshotTest, ARequestWritesTheWholePictureWhateverTheViewShows)
         OxHolder<OxSurface> written(ReadRgb(dir.File(name)));
         EXPECT_EQ(DifferentPixels(whole.get(), written.get()), 0) << name;
     }
+}
+
+// A picture stored on its side and tagged to be turned (EXIF orientation 6) is shown and
+// saved standing: the wall and the snapshot have the upright sides, and each pixel is the
+// stored picture's pixel turned a quarter clockwise, with the same glow.
+TEST_F(SnapshotTest, ATaggedPictureIsShownAndSavedUpright)
+{
+    ASSERT_TRUE(WritePicture(dir.File("pic.png"), 301, 199));
+    TestTiff tiff;
+    tiff.value = 6;
+    ASSERT_TRUE(WriteWholeFile(dir.File("tagged.png"),
+                               WithPngExif(ReadWholeFile(dir.File("pic.png")), tiff.Build())));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    ASSERT_TRUE(g_app->LoadPicture("pic.png"));
+    OxHolder<OxSurface> stored;
+    {
+        LockGuard lock(g_appLock);
+        stored.Reset(RenderWholePicture(g_app->wall.get(), 301, 199));
+    }
+    ASSERT_TRUE(stored);
+    ASSERT_TRUE(g_app->LoadPicture("tagged.png"));
+    LockGuard lock(g_appLock);
+    ASSERT_EQ(g_app->wall->width, 199);
+    ASSERT_EQ(g_app->wall->height, 301);
+    g_snapshotRequested = true;
+    g_app->DrawFrame();
+    g_app->snapshots->Finish();
+    OxHolder<OxSurface> written(ReadRgb(dir.File("snapshot0.png")));
+    ASSERT_TRUE(written);
+    ASSERT_EQ(written->width, 199);
+    ASSERT_EQ(written->height, 301);
+    long wrong = 0;
+    for (int y = 0; y < 199; ++y) {
+        for (int x = 0; x < 301; ++x) {
+            wrong += std::memcmp(stored->readPixels + size_t(y) * stored->pitch + size_t(x) * 3,
+                                 written->readPixels + size_t(x) * written->pitch +
+                                     size_t(198 - y) * 3,
+                                 3) != 0;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(SnapshotTest, FilesAreWrittenInOrderAndReportedWhenTheFrameLoopHasMovedOn)

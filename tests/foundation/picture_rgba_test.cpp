@@ -78,7 +78,7 @@ TEST(ReadRgbaQuietlyTest, MatchesTheReportingReadersOnEveryTestPicture)
             ++matched;
         }
     }
-    // Palette PNGs, broken files and CMYK JPEGs are left to the reporting readers;
+    // Palette PNGs and broken files are left to the reporting readers;
     // photo-like kinds are not.
     for (const std::string& name : quietNulls) {
         EXPECT_NE(name, "testorig.jpg");
