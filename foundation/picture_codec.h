@@ -36,13 +36,20 @@ public:
     const PictureReport& Report() const { return report_; }
 
     // Notes a problem unless an earlier one of this read is noted already.
-    void Note(PictureProblem problem, uint32_t width = 0, uint32_t height = 0);
+    void Note(PictureProblem problem, uint32_t width = 0, uint32_t height = 0,
+              uint32_t maxSide = 0);
     // Notes the problem and, reporting, logs the line "<text>".
     void Fail(PictureProblem problem, const char* text);
-    // The side limit: false, noted and logged, when a side is past kMaxPictureSide.
+    // The limits, checked on the header before anything is allocated: false, noted and
+    // logged, when a side is past kMaxPictureSide or the RGBA store of the picture
+    // would be larger than kMaxPictureBytes.
     bool SidesAccepted(uint32_t width, uint32_t height);
-    // Notes and logs a picture too large to be held.
-    void TooLarge(uint32_t width, uint32_t height);
+    // Notes and logs a picture with a side past maxSide.
+    void TooLarge(uint32_t width, uint32_t height, uint32_t maxSide = kMaxPictureSide);
+    // Notes and logs a picture whose store would be too large to be held.
+    void TooLargeToHold(uint32_t width, uint32_t height);
+    // Notes and logs a picture whose pixel store could not be allocated.
+    void NoMemory(uint32_t width, uint32_t height);
     // Runs the caller's hook once per read, the first time a header is accepted.
     void HeaderAccepted(int width, int height);
 
