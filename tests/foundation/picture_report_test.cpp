@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include <zlib.h>
-
 #include "foundation/file.h"
 #include "foundation/picture.h"
 #include "foundation/ref.h"
@@ -43,22 +41,6 @@ Bytes WithJpegSize(Bytes bytes, int width, int height)
             break;
         }
     }
-    return bytes;
-}
-
-// The PNG with the sizes in its header replaced, its checksum made again.
-Bytes WithPngSize(Bytes bytes, uint32_t width, uint32_t height)
-{
-    // The signature, then IHDR: length, type, width, height, ..., checksum at 29.
-    if (bytes.size() < 33)
-        return bytes;
-    for (int i = 0; i < 4; ++i) {
-        bytes[size_t(16 + i)] = uint8_t(width >> (24 - 8 * i));
-        bytes[size_t(20 + i)] = uint8_t(height >> (24 - 8 * i));
-    }
-    const uint32_t sum = uint32_t(crc32(0, bytes.data() + 12, 17));
-    for (int i = 0; i < 4; ++i)
-        bytes[size_t(29 + i)] = uint8_t(sum >> (24 - 8 * i));
     return bytes;
 }
 

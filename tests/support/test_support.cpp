@@ -16,6 +16,8 @@
 #include <random>
 #include <utility>
 
+#include <zlib.h>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -41,6 +43,21 @@ std::vector<uint8_t> WithBadTextChunk(const std::vector<uint8_t>& png)
     out.insert(out.end(), chunk.begin(), chunk.end());
     out.insert(out.end(), png.begin() + afterHeader, png.end());
     return out;
+}
+
+std::vector<uint8_t> WithPngSize(std::vector<uint8_t> png, uint32_t width, uint32_t height)
+{
+    // The signature, then IHDR: length, type, width, height, ..., checksum at 29.
+    if (png.size() < 33)
+        return png;
+    for (int i = 0; i < 4; ++i) {
+        png[size_t(16 + i)] = uint8_t(width >> (24 - 8 * i));
+        png[size_t(20 + i)] = uint8_t(height >> (24 - 8 * i));
+    }
+    const uint32_t sum = uint32_t(crc32(0, png.data() + 12, 17));
+    for (int i = 0; i < 4; ++i)
+        png[size_t(29 + i)] = uint8_t(sum >> (24 - 8 * i));
+    return png;
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path)
