@@ -29,11 +29,11 @@ OxSurface* ReadBytes(const TempDir& dir, const Bytes& bytes, Reader reader, Pict
     return reader == Reader::Png ? ReadPng(file.get(), report) : ReadJpeg(file.get(), report);
 }
 
-// The JPEG with the sizes in its first baseline frame header replaced.
+// The JPEG with the sizes in its first baseline or progressive frame header replaced.
 Bytes WithJpegSize(Bytes bytes, int width, int height)
 {
     for (size_t i = 0; i + 9 < bytes.size(); ++i) {
-        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {
+        if (bytes[i] == 0xFF && (bytes[i + 1] == 0xC0 || bytes[i + 1] == 0xC2)) {
             bytes[i + 5] = uint8_t(height >> 8);
             bytes[i + 6] = uint8_t(height);
             bytes[i + 7] = uint8_t(width >> 8);
@@ -137,6 +137,11 @@ TEST(PictureReportTest, EachReadSaysWhatWentWrong)
     const Bytes jpeg = ReadWholeFile(TestdataPath("jpeg/testorig.jpg"));
     ASSERT_GT(png.size(), 100u);
     ASSERT_GT(jpeg.size(), 2000u);
+    // A progressive JPEG of 65500 x 8000 (within the limits) whose file is long enough for
+    // that many blocks: libjpeg would need more working memory than it may have.
+    Bytes progressive =
+        WithJpegSize(ReadWholeFile(TestdataPath("jpeg/testimgp.jpg")), 65500, 8000);
+    progressive.resize(progressive.size() + (3 << 20), 0);
     struct Row {
         const char* what;
         Bytes bytes;
@@ -160,6 +165,8 @@ TEST(PictureReportTest, EachReadSaysWhatWentWrong)
          Reader::Jpeg, true, PICTURE_TRUNCATED, 0, 0},
         {"a JPEG of 30000 x 20000", WithJpegSize(jpeg, 30000, 20000), Reader::Jpeg, false,
          PICTURE_TOO_LARGE_TO_HOLD, 30000, 20000},
+        {"a progressive JPEG past libjpeg's working memory", progressive, Reader::Jpeg, false,
+         PICTURE_NO_MEMORY, 65500, 8000},
         {"a CMYK JPEG", ReadWholeFile(TestdataPath("jpeg/video-001.cmyk.jpeg")), Reader::Jpeg,
          false, PICTURE_UNSUPPORTED, 0, 0},
         {"a JPEG without scans", ReadWholeFile(TestdataPath("jpeg/missing-sos.jpg")),
