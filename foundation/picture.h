@@ -20,11 +20,11 @@ enum PictureProblem {
     PICTURE_NOT_RECOGNISED,  // not of the reader's kind (an empty file included)
     PICTURE_TRUNCATED,       // the data ends early
     PICTURE_TOO_LARGE,       // a side past the limit: see width, height and maxSide
-    PICTURE_TOO_LARGE_TO_HOLD,  // an RGBA store past kMaxPictureBytes: see width and height
     PICTURE_DAMAGED,         // the codec found an error in the data
     PICTURE_UNSUPPORTED,     // a kind of picture the reader does not give (CMYK JPEG)
-    PICTURE_NO_MEMORY,
+    PICTURE_NO_MEMORY,       // no memory for the picture: see width and height when known
     PICTURE_UNREADABLE,      // the file could not be read or its size told
+    PICTURE_TOO_LARGE_TO_HOLD,  // its RGBA store would pass kMaxPictureBytes: see width, height
 };
 
 struct PictureReport {

@@ -54,8 +54,8 @@ void TellUser(const char* format, ...)
 namespace {
 
 // A new PF_RGBA copy of the picture, rows width * 4 bytes apart; null when it
-// cannot be made, with *noMemory set when its store could not be had. A picture that is already so is not copied: it comes back with one more
-// reference.
+// cannot be made, with *noMemory set when its store could not be had. A picture
+// that is already so is not copied: it comes back with one more reference.
 OxSurface* CreateRgbaCopy(OxSurface* picture, bool* noMemory)
 {
     const int64_t byteSize = int64_t(picture->width) * picture->height * 4;
@@ -100,7 +100,8 @@ std::string DescribeProblem(const PictureReport& report)
     }
     case PICTURE_TOO_LARGE_TO_HOLD: {
         char text[96];
-        std::snprintf(text, sizeof(text), "%u x %u is too large to hold (more than %d megapixels)",
+        std::snprintf(text, sizeof(text),
+                      "%u x %u is too large to hold (more than %d megapixels)",
                       unsigned(report.width), unsigned(report.height),
                       int(kMaxPictureBytes / 4 / 1000000));
         return text;
