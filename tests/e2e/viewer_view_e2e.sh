@@ -178,7 +178,7 @@ last="$(grep '^glowview: saved' stdout.txt | tail -n 1 | awk '{print $3}')"
   fail "$last, saved while closing, is not the whole ramp: $(cat check.txt)"
 ls -A | grep -q '\.part$' && fail "a temporary file was left: $(ls -A | grep '\.part$')"
 
-# ---- a panorama wider than 16384 pixels: shown, panned to its far end, saved exactly ----
+# ---- a 20000 x 600 panorama: shown, panned to its far end, saved exactly ----
 pw=20000; ph=600
 "$check" make pano.png "$pw" "$ph" 13 || fail "cannot make pano.png"
 start "$work"
