@@ -182,7 +182,7 @@ ls -A | grep -q '\.part$' && fail "a temporary file was left: $(ls -A | grep '\.
 pw=20000; ph=600
 "$check" make pano.png "$pw" "$ph" 13 || fail "cannot make pano.png"
 start "$work"
-drop_file pano.png "${sw}x$ph"
+drop_file pano.png "${sw}x$((ph < sh ? ph : sh))"
 snapshot "$pw x $ph"
 "$check" compare pano.png "$snap" 1 1 0 10 "$mode" "$pw" "$ph" >check.txt ||
   fail "$snap is not the whole of pano.png with the start glow: $(cat check.txt)"
