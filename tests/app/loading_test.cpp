@@ -173,6 +173,9 @@ TEST_F(PictureTest, LoadsKeepOrLeaveTheCurrentPicture)
     ASSERT_TRUE(WriteCoordinatePicture(dir.File("past.png"), 65536, 1));
     ASSERT_TRUE(WriteWholeFile(dir.File("hold.png"),
                                WithPngSize(ReadWholeFile(dir.File("other.png")), 65535, 32768)));
+    ASSERT_TRUE(WriteWholeFile(
+        dir.File("side.jpg"),
+        WithJpegSize(ReadWholeFile(TestdataPath("jpeg/testorig.jpg")), 65535, 65535)));
     std::filesystem::create_directory(dir.File("folder.png"));
     const std::string longPath = dir.path() + "/" + std::string(300 - dir.path().size() - 1, 'x');
     const struct {
@@ -183,6 +186,7 @@ TEST_F(PictureTest, LoadsKeepOrLeaveTheCurrentPicture)
         {"empty.png", "not a PNG or JPEG picture"},
         {"past.png", "65536 x 1 is larger than 65535 x 65535"},
         {"hold.png", "65535 x 32768 is too large to hold (more than 536 megapixels)"},
+        {"side.jpg", "65535 x 65535 is larger than 65500 x 65500"},
         {"missing.png", "no such file"},
         {"folder.png", "is a directory"},
         {longPath, "the path of 300 characters is longer than 255"},

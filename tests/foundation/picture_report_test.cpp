@@ -29,21 +29,6 @@ OxSurface* ReadBytes(const TempDir& dir, const Bytes& bytes, Reader reader, Pict
     return reader == Reader::Png ? ReadPng(file.get(), report) : ReadJpeg(file.get(), report);
 }
 
-// The JPEG with the sizes in its first baseline or progressive frame header replaced.
-Bytes WithJpegSize(Bytes bytes, int width, int height)
-{
-    for (size_t i = 0; i + 9 < bytes.size(); ++i) {
-        if (bytes[i] == 0xFF && (bytes[i + 1] == 0xC0 || bytes[i + 1] == 0xC2)) {
-            bytes[i + 5] = uint8_t(height >> 8);
-            bytes[i + 6] = uint8_t(height);
-            bytes[i + 7] = uint8_t(width >> 8);
-            bytes[i + 8] = uint8_t(width);
-            break;
-        }
-    }
-    return bytes;
-}
-
 // A grey picture of width x 1 written by the program's own writers.
 Bytes WidePicture(const TempDir& dir, Reader format, int width)
 {

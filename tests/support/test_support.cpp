@@ -60,6 +60,20 @@ std::vector<uint8_t> WithPngSize(std::vector<uint8_t> png, uint32_t width, uint3
     return png;
 }
 
+std::vector<uint8_t> WithJpegSize(std::vector<uint8_t> jpeg, int width, int height)
+{
+    for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+            jpeg[i + 5] = uint8_t(height >> 8);
+            jpeg[i + 6] = uint8_t(height);
+            jpeg[i + 7] = uint8_t(width >> 8);
+            jpeg[i + 8] = uint8_t(width);
+            break;
+        }
+    }
+    return jpeg;
+}
+
 std::vector<uint8_t> ReadWholeFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
