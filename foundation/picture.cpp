@@ -13,13 +13,15 @@
 #include "foundation/log.h"
 #include "foundation/picture_codec.h"
 
-void ReadContext::Note(PictureProblem problem, uint32_t width, uint32_t height)
+void ReadContext::Note(PictureProblem problem, uint32_t width, uint32_t height,
+                       uint32_t maxSide)
 {
     if (report_.problem != PICTURE_FINE)
         return;
     report_.problem = problem;
     report_.width = width;
     report_.height = height;
+    report_.maxSide = maxSide;
 }
 
 void ReadContext::Fail(PictureProblem problem, const char* text)
@@ -29,22 +31,45 @@ void ReadContext::Fail(PictureProblem problem, const char* text)
         LogMessage(__LINE__, "", LOG_ERROR, "%s", text);
 }
 
-void ReadContext::TooLarge(uint32_t width, uint32_t height)
+void ReadContext::TooLarge(uint32_t width, uint32_t height, uint32_t maxSide)
 {
     if (OrientationSwapsSides(orientation_))
         std::swap(width, height);
-    Note(PICTURE_TOO_LARGE, width, height);
+    Note(PICTURE_TOO_LARGE, width, height, maxSide);
     if (!Quiet())
         LogMessage(__LINE__, "", LOG_ERROR, "PICTURE_TOO_LARGE: %u x %u", unsigned(width),
                    unsigned(height));
 }
 
+void ReadContext::TooLargeToHold(uint32_t width, uint32_t height)
+{
+    if (OrientationSwapsSides(orientation_))
+        std::swap(width, height);
+    Note(PICTURE_TOO_LARGE_TO_HOLD, width, height);
+    if (!Quiet())
+        LogMessage(__LINE__, "", LOG_ERROR, "PICTURE_TOO_LARGE_TO_HOLD: %u x %u",
+                   unsigned(width), unsigned(height));
+}
+
+void ReadContext::NoMemory(uint32_t width, uint32_t height)
+{
+    Note(PICTURE_NO_MEMORY, width, height);
+    if (!Quiet())
+        LogMessage(__LINE__, "", LOG_ERROR, "%s", "OUT_OF_MEMORY");
+}
+
 bool ReadContext::SidesAccepted(uint32_t width, uint32_t height)
 {
-    if (width <= uint32_t(kMaxPictureSide) && height <= uint32_t(kMaxPictureSide))
-        return true;
-    TooLarge(width, height);
-    return false;
+    if (width > uint32_t(kMaxPictureSide) || height > uint32_t(kMaxPictureSide)) {
+        TooLarge(width, height);
+        return false;
+    }
+    // The picture is shown from an RGBA copy, whatever format it is decoded in.
+    if (uint64_t(width) * height * 4 > uint64_t(kMaxPictureBytes)) {
+        TooLargeToHold(width, height);
+        return false;
+    }
+    return true;
 }
 
 void ReadContext::HeaderAccepted(int width, int height)
@@ -98,7 +123,7 @@ OxSurface* CreateDecodeSurface(ReadContext& context, int byteSize, int width, in
                              ? CreateSurfaceForOverwrite(byteSize, width, height, format, pitch)
                              : CreateSurface(byteSize, width, height, format, pitch);
     if (surface == nullptr)
-        context.Fail(PICTURE_NO_MEMORY, "OUT_OF_MEMORY");
+        context.NoMemory(uint32_t(width), uint32_t(height));
     return surface;
 }
 

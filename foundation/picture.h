@@ -7,8 +7,11 @@
 #include "foundation/file.h"
 #include "foundation/surface.h"
 
-// Pictures wider or taller than this are refused before any pixel store exists.
-constexpr int kMaxPictureSide = 16384;
+// Pictures wider or taller than this are refused before any pixel store exists, and so
+// are pictures whose RGBA store would be larger than a surface holds (kMaxPictureBytes,
+// about 536 megapixels). JPEG's own limit is lower: 65500 pixels a side.
+constexpr int kMaxPictureSide = 65535;
+constexpr int64_t kMaxPictureBytes = INT32_MAX;
 
 // What went wrong in a read: why it gave no picture or, for PICTURE_TRUNCATED
 // after a JPEG that was read all the same, what is missing from the picture.
@@ -16,19 +19,25 @@ enum PictureProblem {
     PICTURE_FINE = 0,
     PICTURE_NOT_RECOGNISED,  // not of the reader's kind (an empty file included)
     PICTURE_TRUNCATED,       // the data ends early
-    PICTURE_TOO_LARGE,       // a side past kMaxPictureSide: see width and height
+    PICTURE_TOO_LARGE,       // a side past the limit: see width, height and maxSide
     PICTURE_DAMAGED,         // the codec found an error in the data
     PICTURE_UNSUPPORTED,     // a kind of picture the reader does not give (a JPEG of
                              // an unknown colour space)
-    PICTURE_NO_MEMORY,
+    PICTURE_NO_MEMORY,       // no memory for the picture: see width and height when known
     PICTURE_UNREADABLE,      // the file could not be read or its size told
     PICTURE_CANCELLED,       // the caller's hook asked the read to stop
+    PICTURE_TOO_LARGE_TO_HOLD,  // its RGBA store would pass kMaxPictureBytes: see width, height
 };
 
 struct PictureReport {
     PictureProblem problem;
-    uint32_t width;   // the sizes of a PICTURE_TOO_LARGE picture, else 0
+    // The sizes of a PICTURE_TOO_LARGE or PICTURE_TOO_LARGE_TO_HOLD picture, and of a
+    // PICTURE_NO_MEMORY one whose pixel store could not be had; else 0.
+    uint32_t width;
     uint32_t height;
+    // The side limit a PICTURE_TOO_LARGE picture passed: kMaxPictureSide, or the lower
+    // one of its format's decoder; else 0.
+    uint32_t maxSide = 0;
     bool firstFrameOnly = false;  // the picture is the first frame of an animation
 };
 

@@ -41,15 +41,22 @@ public:
     int Orientation() const { return orientation_; }
 
     // Notes a problem unless an earlier one of this read is noted already.
-    void Note(PictureProblem problem, uint32_t width = 0, uint32_t height = 0);
+    void Note(PictureProblem problem, uint32_t width = 0, uint32_t height = 0,
+              uint32_t maxSide = 0);
     // Notes the problem and, reporting, logs the line "<text>".
     void Fail(PictureProblem problem, const char* text);
-    // The side limit on the stored sides: false, noted and logged, when a side is past
-    // kMaxPictureSide.
+    // The limits, checked on the stored sides of the header before anything is allocated:
+    // false, noted and logged, when a side is past kMaxPictureSide or the RGBA store of the
+    // picture would be larger than kMaxPictureBytes.
     bool SidesAccepted(uint32_t width, uint32_t height);
-    // Notes and logs a picture too large to be held; given the stored sides, it tells the
-    // upright ones.
-    void TooLarge(uint32_t width, uint32_t height);
+    // Notes and logs a picture with a side past maxSide; given the stored sides, it tells
+    // the upright ones.
+    void TooLarge(uint32_t width, uint32_t height, uint32_t maxSide = kMaxPictureSide);
+    // Notes and logs a picture whose store would be too large to be held; stored sides, as
+    // TooLarge.
+    void TooLargeToHold(uint32_t width, uint32_t height);
+    // Notes and logs a picture whose pixel store could not be allocated (its upright sides).
+    void NoMemory(uint32_t width, uint32_t height);
     // Runs the caller's hook once per read, the first time a header is accepted; it is
     // given the stored sides and passes on the upright ones.
     void HeaderAccepted(int width, int height);

@@ -152,6 +152,24 @@ bool ColourSpaceShown(const jpeg_decompress_struct& cinfo, int components, ReadC
     return false;
 }
 
+// After libjpeg's fatal error: a picture past libjpeg's own side limit, or one whose
+// working memory libjpeg could not have, is said to be so rather than damaged.
+void NoteLibraryRefusal(const JpegReader& reader)
+{
+    const jpeg_decompress_struct& cinfo = reader.cinfo;
+    switch (cinfo.err->msg_code) {
+    case JERR_IMAGE_TOO_BIG:
+        reader.context->TooLarge(cinfo.image_width, cinfo.image_height, JPEG_MAX_DIMENSION);
+        break;
+    case JERR_OUT_OF_MEMORY:
+    case JERR_NO_BACKING_STORE:
+        reader.context->Note(PICTURE_NO_MEMORY, cinfo.image_width, cinfo.image_height);
+        break;
+    default:
+        break;
+    }
+}
+
 void SetUpDecoder(JpegReader& reader)
 {
     jpeg_decompress_struct* cinfo = &reader.cinfo;
@@ -304,8 +322,10 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
     jpeg_decompress_struct* cinfo = &reader.cinfo;
     ReadContext& context = *reader.context;
     SetUpDecoder(reader);
-    if (setjmp(reader.errors.recovery))
+    if (setjmp(reader.errors.recovery)) {
+        NoteLibraryRefusal(reader);
         return false;
+    }
     if (!StartJpegHeader(reader, bytes, byteCount))
         return false;
     jpeg_start_decompress(cinfo);
@@ -321,7 +341,7 @@ bool DecodeJpeg(JpegReader& reader, const uint8_t* bytes, int byteCount)
     const int pitch = width * components;
     const int byteSize = StoreSize(height, pitch);
     if (byteSize <= 0) {
-        context.TooLarge(cinfo->output_width, cinfo->output_height);
+        context.TooLargeToHold(cinfo->output_width, cinfo->output_height);
         return false;
     }
     const int format = components == 4 ? PF_RGBA : components == 3 ? PF_RGB : PF_GREY;

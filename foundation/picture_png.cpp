@@ -161,9 +161,12 @@ bool CopyPalette(png_structp png, png_infop info, OxSurface* surface)
 
 // Chunks past the ones the reader uses (IHDR, PLTE, tRNS, IDAT, IEND) are
 // skipped unread, so no text, profile or other ancillary chunk is buffered or
-// inflated, whatever length it claims.
+// inflated, whatever length it claims. libpng's own side limits (a million pixels
+// by default) are lifted to the format's: the reader's limits decide, and a
+// picture past them is reported as too large.
 void LimitPngReader(png_structp png)
 {
+    png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_set_chunk_malloc_max(png, png_alloc_size_t(1) << 20);
 }
@@ -219,7 +222,7 @@ bool DecodePng(PngReader& reader)
     const int pitch = int(rowBytes);
     const int byteSize = StoreSize(height, pitch);
     if (byteSize < 0) {
-        context.TooLarge(width, height);
+        context.TooLargeToHold(width, height);
         return false;
     }
     context.HeaderAccepted(int(width), int(height));

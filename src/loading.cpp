@@ -56,9 +56,9 @@ void TellUser(const char* format, ...)
 namespace {
 
 // A new PF_RGBA copy of the picture, rows width * 4 bytes apart; null when it
-// cannot be made. A picture that is already so is not copied: it comes back with
-// one more reference.
-OxSurface* CreateRgbaCopy(OxSurface* picture)
+// cannot be made, with *noMemory set when its store could not be had. A picture
+// that is already so is not copied: it comes back with one more reference.
+OxSurface* CreateRgbaCopy(OxSurface* picture, bool* noMemory)
 {
     const int64_t byteSize = int64_t(picture->width) * picture->height * 4;
     if (picture->width <= 0 || picture->height <= 0 || byteSize > INT32_MAX) {
@@ -76,6 +76,7 @@ OxSurface* CreateRgbaCopy(OxSurface* picture)
     if (!copy) {
         LogMessage(__LINE__, kSource, LOG_ERROR, "No memory for a %d x %d picture",
                    picture->width, picture->height);
+        *noMemory = true;
         return nullptr;
     }
     if (ConvertPixels(copy->pitch, copy->writePixels, PF_RGBA, picture) != 0) {
@@ -93,15 +94,30 @@ std::string DescribeProblem(const PictureReport& report)
     case PICTURE_NOT_RECOGNISED: return "not a PNG, JPEG or WebP picture";
     case PICTURE_TRUNCATED: return "truncated";
     case PICTURE_TOO_LARGE: {
+        const unsigned side = report.maxSide > 0 ? report.maxSide : unsigned(kMaxPictureSide);
         char text[96];
-        std::snprintf(text, sizeof(text), "%u x %u is larger than %d x %d",
-                      unsigned(report.width), unsigned(report.height), kMaxPictureSide,
-                      kMaxPictureSide);
+        std::snprintf(text, sizeof(text), "%u x %u is larger than %u x %u",
+                      unsigned(report.width), unsigned(report.height), side, side);
+        return text;
+    }
+    case PICTURE_TOO_LARGE_TO_HOLD: {
+        char text[96];
+        std::snprintf(text, sizeof(text),
+                      "%u x %u is too large to hold (more than %d megapixels)",
+                      unsigned(report.width), unsigned(report.height),
+                      int(kMaxPictureBytes / 4 / 1000000));
         return text;
     }
     case PICTURE_DAMAGED: return "damaged";
     case PICTURE_UNSUPPORTED: return "a kind of PNG or JPEG that cannot be shown";
-    case PICTURE_NO_MEMORY: return "not enough memory";
+    case PICTURE_NO_MEMORY: {
+        if (report.width == 0 || report.height == 0)
+            return "not enough memory";
+        char text[64];
+        std::snprintf(text, sizeof(text), "not enough memory for %u x %u",
+                      unsigned(report.width), unsigned(report.height));
+        return text;
+    }
     case PICTURE_UNREADABLE: return "cannot be read";
     case PICTURE_CANCELLED: return "not read: another picture was asked for";
     case PICTURE_FINE: break;
@@ -176,7 +192,8 @@ bool CLumaApp::ShowPicture(const char* picturePath, OxSurface* picture,
     PutPreviewAway();
     if (picture != nullptr) {
         OxHolder<OxSurface> held(OxRetain(picture));
-        if (OxSurface* rgba = CreateRgbaCopy(picture)) {
+        bool noMemory = false;
+        if (OxSurface* rgba = CreateRgbaCopy(picture, &noMemory)) {
             if (report.problem == PICTURE_TRUNCATED)
                 TellUser("%s: truncated, shown as far as it goes", picturePath);
             if (report.firstFrameOnly)
@@ -195,8 +212,12 @@ bool CLumaApp::ShowPicture(const char* picturePath, OxSurface* picture,
             loaded = true;
             CHECK_GL_ERROR(kSource);
         } else {
-            TellUser("%s: a picture of %d x %d cannot be shown", picturePath, picture->width,
-                     picture->height);
+            if (noMemory)
+                TellUser("%s: not enough memory for %d x %d", picturePath, picture->width,
+                         picture->height);
+            else
+                TellUser("%s: a picture of %d x %d cannot be shown", picturePath,
+                         picture->width, picture->height);
             held.Reset();
             RestorePicture();
         }

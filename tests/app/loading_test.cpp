@@ -8,9 +8,16 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+#include <sys/resource.h>
+#include <unistd.h>
+#define GLOWVIEW_LIMITS_ADDRESS_SPACE 1
+#endif
 
 #include "foundation/assets.h"
 #include "foundation/picture.h"
@@ -49,6 +56,36 @@ OxFile* CountingOpen(const char* name, OpenProblem* why)
     ++s_count.last->refCount;  // the load's reference
     return s_count.last.get();
 }
+
+#ifdef GLOWVIEW_LIMITS_ADDRESS_SPACE
+// Keeps the process's address space within what it uses now and `more` bytes for its
+// lifetime, so that a large allocation fails as it would on a machine without the memory.
+class ScopedAddressSpaceLimit {
+public:
+    explicit ScopedAddressSpaceLimit(rlim_t more)
+    {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        set_ = pages > 0 && getrlimit(RLIMIT_AS, &old_) == 0;
+        rlimit limited = old_;
+        limited.rlim_cur = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + more;
+        set_ = set_ && limited.rlim_cur < old_.rlim_cur && setrlimit(RLIMIT_AS, &limited) == 0;
+    }
+    ~ScopedAddressSpaceLimit()
+    {
+        if (set_)
+            setrlimit(RLIMIT_AS, &old_);
+    }
+    ScopedAddressSpaceLimit(const ScopedAddressSpaceLimit&) = delete;
+    ScopedAddressSpaceLimit& operator=(const ScopedAddressSpaceLimit&) = delete;
+
+    bool Set() const { return set_; }
+
+private:
+    rlimit old_ = {};
+    bool set_ = false;
+};
+#endif
 
 class LoadingTest : public AppStartUpTest {
 protected:
@@ -151,6 +188,12 @@ TEST_F(PictureTest, LoadsKeepOrLeaveTheCurrentPicture)
     // one line on standard error says why.
     ASSERT_TRUE(WriteWholeFile(dir.File("notes.txt"), {'h', 'i'}));
     ASSERT_TRUE(WriteWholeFile(dir.File("empty.png"), {}));
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("past.png"), 65536, 1));
+    ASSERT_TRUE(WriteWholeFile(dir.File("hold.png"),
+                               WithPngSize(ReadWholeFile(dir.File("other.png")), 65535, 32768)));
+    ASSERT_TRUE(WriteWholeFile(
+        dir.File("side.jpg"),
+        WithJpegSize(ReadWholeFile(TestdataPath("jpeg/testorig.jpg")), 65535, 65535)));
     std::filesystem::create_directory(dir.File("folder.png"));
     const std::string longPath = dir.path() + "/" + std::string(300 - dir.path().size() - 1, 'x');
     const struct {
@@ -159,6 +202,9 @@ TEST_F(PictureTest, LoadsKeepOrLeaveTheCurrentPicture)
     } failures[] = {
         {"notes.txt", "not a PNG, JPEG or WebP picture"},
         {"empty.png", "not a PNG, JPEG or WebP picture"},
+        {"past.png", "65536 x 1 is larger than 65535 x 65535"},
+        {"hold.png", "65535 x 32768 is too large to hold (more than 536 megapixels)"},
+        {"side.jpg", "65535 x 65535 is larger than 65500 x 65500"},
         {"missing.png", "no such file"},
         {"folder.png", "is a directory"},
         {longPath, "the path of 300 characters is longer than 255"},
@@ -253,6 +299,45 @@ TEST_F(PictureTest, AFailedDropBringsTheWallBackAsItWas)
     EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), g_app->source.get()->readPixels))
         << "the picture is the same, pixel for pixel";
     ExpectWallShows(g_app->wall.get(), g_app->source.get());
+}
+
+// A picture within the limits whose memory cannot be had is refused with one line that
+// names it and its size; the picture shown stays as it was.
+TEST_F(PictureTest, APictureWithoutMemoryIsRefusedAndThePictureStays)
+{
+#ifndef GLOWVIEW_LIMITS_ADDRESS_SPACE
+    GTEST_SKIP() << "the address space is limited with setrlimit, which Linux alone has and "
+                    "which the address sanitizer's shadow memory does not fit in";
+#else
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("pic.png"), 130, 70));
+    // A header that claims 23000 x 23000 pixels (within the limits), and bytes after the
+    // image data enough for that much data: the read goes as far as the pixel store.
+    Bytes claim = WithPngSize(ReadWholeFile(dir.File("pic.png")), 23000, 23000);
+    claim.resize(claim.size() + (2 << 20), 0);
+    ASSERT_TRUE(WriteWholeFile(dir.File("huge.png"), claim));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    ASSERT_TRUE(g_app->LoadPicture("pic.png"));
+    const OxSurface* picture = g_app->source.get();
+    const std::vector<uint8_t> pixels(picture->readPixels,
+                                      picture->readPixels + picture->pitch * picture->height);
+
+    std::string said;
+    {
+        ScopedAddressSpaceLimit limit(256 << 20);
+        ASSERT_TRUE(limit.Set());
+        testing::internal::CaptureStderr();
+        StdoutOf([] { EXPECT_FALSE(g_app->LoadPicture("huge.png")); });
+        said = testing::internal::GetCapturedStderr();
+    }
+    EXPECT_EQ(said, "glowview: huge.png: not enough memory for 23000 x 23000\n");
+    EXPECT_STREQ(g_app->path, "pic.png");
+    EXPECT_EQ(g_app->pictureWidth, 130);
+    EXPECT_EQ(g_app->pictureHeight, 70);
+    ASSERT_NE(g_app->source.get(), nullptr);
+    EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), g_app->source.get()->readPixels))
+        << "the picture is the same, pixel for pixel";
+    ExpectWallShows(g_app->wall.get(), g_app->source.get());
+#endif
 }
 
 TEST_F(PictureTest, F5SizesTheWindowToAPictureThatChangedSize)

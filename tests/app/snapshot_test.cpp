@@ -122,6 +122,32 @@ TEST_F(SnapshotTest, BandsOfEveryShapeGiveTheSamePictureWithOrWithoutRenderTarge
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
+// A picture of the widest side: bands of at most 4096 columns and a narrower last, rows of
+// 196605 bytes, and the file written from them holds the same pixels.
+TEST_F(SnapshotTest, ThePictureOfTheWidestSideIsSavedWhole)
+{
+    const int width = kMaxPictureSide, height = 3;
+    ASSERT_TRUE(WritePicture(dir.File("wide.png"), width, height));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    ASSERT_TRUE(g_app->LoadPicture("wide.png"));
+    LockGuard lock(g_appLock);
+    OxHolder<OxSurface> whole(RenderWholePicture(g_app->wall.get(), width, height));
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->width, width);
+    EXPECT_EQ(whole->height, height);
+    // Black turns white under the start glow, full red stays: neither is the clear colour.
+    EXPECT_EQ(whole->readPixels[0], 255);
+    EXPECT_EQ(whole->readPixels[size_t(width - 1) * 3], 255);
+    OxHolder<OxSurface> banded(RenderWholePicture(g_app->wall.get(), width, height, 1000));
+    EXPECT_EQ(DifferentPixels(whole.get(), banded.get()), 0);
+
+    std::string name, error;
+    ASSERT_TRUE(WriteSnapshotFile(whole.get(), &name, &error)) << error;
+    OxHolder<OxSurface> saved(ReadRgb(name));
+    EXPECT_EQ(DifferentPixels(whole.get(), saved.get()), 0);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
 TEST_F(SnapshotFixedFunctionTest, WithoutGlslTheSnapshotIsTheProcessedCopy)
 {
     ASSERT_TRUE(WritePicture(dir.File("odd.png"), 131, 67));

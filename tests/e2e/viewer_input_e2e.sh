@@ -55,11 +55,15 @@ head -c 300 wide.png > cut.png
 "$check" make large.png 8000 6000 6 || fail "cannot make large.png"
 convert large.png -quality 90 large.jpg || fail "cannot make large.jpg"
 rm -f large.png
-# A JPEG whose header claims 30000 x 30000 pixels.
+# JPEGs whose headers claim 30000 x 30000 pixels (more than a picture's store holds)
+# and 65535 x 65535 (past libjpeg's sides); a PNG past the sides of any picture.
 convert -size 16x16 xc:red big.jpg || fail "cannot make big.jpg"
 sof="$(LC_ALL=C grep -obUaP '\xff\xc0' big.jpg | head -n 1 | cut -d: -f1)"
 [ -n "$sof" ] || fail "no SOF0 marker in big.jpg"
+cp big.jpg side.jpg
 printf '\x75\x30\x75\x30' | dd of=big.jpg bs=1 seek=$((sof + 5)) conv=notrunc status=none
+printf '\xff\xff\xff\xff' | dd of=side.jpg bs=1 seek=$((sof + 5)) conv=notrunc status=none
+"$check" make past.png 70000 1 3 || fail "cannot make past.png"
 
 # ---- the command line, without a display: nothing of it opens a window
 DISPLAY= "$glowview" --help >help.out 2>help.err; status=$?
@@ -161,7 +165,9 @@ long="$work/$(printf 'l%.0s' $(seq 1 $((266 - ${#work} - 1))))"
 cases=(
   "notes.txt|not a PNG, JPEG or WebP picture"
   "cut.png|truncated"
-  "big.jpg|30000 x 30000 is larger than 16384 x 16384"
+  "big.jpg|30000 x 30000 is too large to hold (more than 536 megapixels)"
+  "side.jpg|65535 x 65535 is larger than 65500 x 65500"
+  "past.png|70000 x 1 is larger than 65535 x 65535"
   "missing.png|no such file"
   "folder.png|is a directory"
   "$long|the path of 266 characters is longer than 255"

@@ -2,8 +2,9 @@
 # Drives the real glowview from outside and checks what it draws where: every pixel of
 # odd and 1 x 1 pictures, in the window (screenshots) and in snapshots; a picture
 # centred in a larger window; a picture larger than the screen saved whole and exact,
-# panned by dragging and the wheel, fitted with F without seams; snapshots that cannot
-# be written (read-only or full directory) leave nothing and are reported.
+# panned by dragging and the wheel, fitted with F without seams; a 20000 x 600 panorama
+# shown, panned to its far end and saved exactly; snapshots that cannot be written
+# (read-only or full directory) leave nothing and are reported.
 # Usage: viewer_view_e2e.sh GLOWVIEW XDND_DROP WM_CLOSE GLOW_CHECK glsl|cpu|held-s
 # cpu runs the fixed-function path (no GLSL) with the processor-side pass; held-s
 # checks only that one long press of S writes one snapshot.
@@ -176,6 +177,25 @@ last="$(grep '^glowview: saved' stdout.txt | tail -n 1 | awk '{print $3}')"
 "$check" compare ramp.png "$last" 1 1 0 10 "$mode" "$bw" "$bh" >check.txt ||
   fail "$last, saved while closing, is not the whole ramp: $(cat check.txt)"
 ls -A | grep -q '\.part$' && fail "a temporary file was left: $(ls -A | grep '\.part$')"
+
+# ---- a 20000 x 600 panorama: shown, panned to its far end, saved exactly ----
+pw=20000; ph=600
+"$check" make pano.png "$pw" "$ph" 13 || fail "cannot make pano.png"
+start "$work"
+drop_file pano.png "${sw}x$((ph < sh ? ph : sh))"
+snapshot "$pw x $ph"
+"$check" compare pano.png "$snap" 1 1 0 10 "$mode" "$pw" "$ph" >check.txt ||
+  fail "$snap is not the whole of pano.png with the start glow: $(cat check.txt)"
+echo "panorama saved: $snap, $pw x $ph"
+expect_window "$snap" 0 0 "panorama, left end"
+# Shift+wheel moves it an eighth of the window a notch: enough notches to pass its end.
+xdotool mousemove --window "$id" 300 300
+focus
+xdotool keydown shift click --repeat $(((pw - sw) / (sw / 8) + 4)) --delay 5 5 keyup shift
+expect_window "$snap" $((sw - pw)) 0 "panorama, Shift+wheel to the right end"
+xdotool mousemove --window "$id" 200 300 mousedown 1 mousemove --window "$id" 700 300 mouseup 1
+expect_window "$snap" $((sw - pw + 500)) 0 "panorama, dragged 500 back"
+stop
 
 # ---- snapshots that cannot be written ----
 "$check" make noisy.png 301 199 11 || fail "cannot make noisy.png"

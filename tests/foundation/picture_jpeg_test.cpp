@@ -333,14 +333,16 @@ TEST(JpegReadTest, DamagedFilesNeverCrash)
     }
 }
 
-// The limit holds before libjpeg or we allocate for the picture.
+// The limits hold before libjpeg or we allocate for the picture: libjpeg's own
+// side limit (65500), and an RGBA store past 2^31 - 1 bytes.
 TEST(JpegReadTest, OversizedPicturesAreRefused)
 {
     const Bytes whole = JpegBytes("testorig.jpg");
     const std::vector<Segment> segments = SegmentsOf(whole);
     const Segment* frame = FindSegment(segments, 0xC0);
     ASSERT_NE(frame, nullptr);
-    const std::pair<int, int> sizes[] = {{20000, 20000}, {16385, 1}, {1, 16385}, {65500, 65500}};
+    const std::pair<int, int> sizes[] = {
+        {30000, 20000}, {65501, 1}, {1, 65501}, {65535, 65535}, {65500, 8200}};
     for (const auto& size : sizes) {
         SCOPED_TRACE(size.first);
         Bytes huge = whole;

@@ -316,8 +316,9 @@ TEST(PictureOrientationTest, TooLargeIsToldStanding)
     const Bytes jpeg = WithJpegSize(ReadWholeFile(TestdataPath("jpeg/testorig.jpg")), 30000, 20000);
     const Read read = ReadBytes(WithJpegExif(jpeg, Tiff(6, false)));
     EXPECT_FALSE(read.picture);
-    EXPECT_EQ(read.report.problem, PICTURE_TOO_LARGE);
+    EXPECT_EQ(read.report.problem, PICTURE_TOO_LARGE_TO_HOLD);
     EXPECT_EQ(read.report.width, 20000u);
     EXPECT_EQ(read.report.height, 30000u);
-    EXPECT_NE(read.log.find("PICTURE_TOO_LARGE: 20000 x 30000"), std::string::npos) << read.log;
+    EXPECT_NE(read.log.find("PICTURE_TOO_LARGE_TO_HOLD: 20000 x 30000"), std::string::npos)
+        << read.log;
 }

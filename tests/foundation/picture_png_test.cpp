@@ -623,11 +623,13 @@ TEST(PngReadTest, DamageBehindValidCrcsIsSurvived)
     }
 }
 
-// The limit holds before any pixel store exists: the files below carry only
-// the first bytes of their image data.
+// The limits hold before any pixel store exists: the files below carry only
+// the first bytes of their image data. Sides past the limit, and sides within
+// it whose RGBA store would pass 2^31 - 1 bytes.
 TEST(PngReadTest, OversizedPicturesAreRefused)
 {
-    const std::pair<uint32_t, uint32_t> sizes[] = {{20000, 10}, {10, 20000}, {16385, 1}};
+    const std::pair<uint32_t, uint32_t> sizes[] = {
+        {70000, 10}, {10, 70000}, {65536, 1}, {40000, 40000}, {65535, 8193}};
     for (const auto& size : sizes) {
         for (uint8_t colorType : {0, 2, 6}) {
             SCOPED_TRACE(size.first);
@@ -647,12 +649,12 @@ TEST(PngReadTest, OversizedPicturesAreRefused)
     EXPECT_NE(FinishCapture(), "");
 
     // The largest side allowed still reads.
-    Bytes row(16385, 7);
+    Bytes row(size_t(kMaxPictureSide) + 1, 7);
     row[0] = 0;  // filter type None
-    OxHolder<OxSurface> widest(ReadPngBytes(MakePng(16384, 1, 8, 0, {}, row)));
+    OxHolder<OxSurface> widest(ReadPngBytes(MakePng(kMaxPictureSide, 1, 8, 0, {}, row)));
     ASSERT_TRUE(widest);
-    EXPECT_EQ(widest->width, 16384);
-    EXPECT_EQ(widest->readPixels[16383], 7);
+    EXPECT_EQ(widest->width, kMaxPictureSide);
+    EXPECT_EQ(widest->readPixels[kMaxPictureSide - 1], 7);
 }
 
 // Hostile headers and chunks are turned away before memory follows their

@@ -117,20 +117,6 @@ Bytes WithPngExif(const Bytes& png, const Bytes& tiff)
     return out;
 }
 
-Bytes WithJpegSize(Bytes jpeg, int width, int height)
-{
-    for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
-            jpeg[i + 5] = uint8_t(height >> 8);
-            jpeg[i + 6] = uint8_t(height);
-            jpeg[i + 7] = uint8_t(width >> 8);
-            jpeg[i + 8] = uint8_t(width);
-            break;
-        }
-    }
-    return jpeg;
-}
-
 Bytes EncodeTestJpeg(int width, int height, const uint8_t* pixels, TestJpegKind kind)
 {
     jpeg_compress_struct cinfo{};

@@ -23,9 +23,6 @@ std::vector<uint8_t> WithJpegExif(const std::vector<uint8_t>& jpeg, const std::v
 // The PNG with an eXIf chunk holding `tiff` (a correct checksum) right after IHDR.
 std::vector<uint8_t> WithPngExif(const std::vector<uint8_t>& png, const std::vector<uint8_t>& tiff);
 
-// The JPEG with the sizes in its first baseline frame header replaced.
-std::vector<uint8_t> WithJpegSize(std::vector<uint8_t> jpeg, int width, int height);
-
 // How a test JPEG stores its pixels: RGB from RGB input; CMYK input stored as CMYK with
 // Adobe's marker (the inks inverted, as Photoshop writes them) or without it (the inks
 // as they are), or as YCCK (always with Adobe's marker, the only sign of YCCK).

@@ -16,6 +16,8 @@
 #include <random>
 #include <utility>
 
+#include <zlib.h>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -41,6 +43,35 @@ std::vector<uint8_t> WithBadTextChunk(const std::vector<uint8_t>& png)
     out.insert(out.end(), chunk.begin(), chunk.end());
     out.insert(out.end(), png.begin() + afterHeader, png.end());
     return out;
+}
+
+std::vector<uint8_t> WithPngSize(std::vector<uint8_t> png, uint32_t width, uint32_t height)
+{
+    // The signature, then IHDR: length, type, width, height, ..., checksum at 29.
+    if (png.size() < 33)
+        return png;
+    for (int i = 0; i < 4; ++i) {
+        png[size_t(16 + i)] = uint8_t(width >> (24 - 8 * i));
+        png[size_t(20 + i)] = uint8_t(height >> (24 - 8 * i));
+    }
+    const uint32_t sum = uint32_t(crc32(0, png.data() + 12, 17));
+    for (int i = 0; i < 4; ++i)
+        png[size_t(29 + i)] = uint8_t(sum >> (24 - 8 * i));
+    return png;
+}
+
+std::vector<uint8_t> WithJpegSize(std::vector<uint8_t> jpeg, int width, int height)
+{
+    for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+            jpeg[i + 5] = uint8_t(height >> 8);
+            jpeg[i + 6] = uint8_t(height);
+            jpeg[i + 7] = uint8_t(width >> 8);
+            jpeg[i + 8] = uint8_t(width);
+            break;
+        }
+    }
+    return jpeg;
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path)

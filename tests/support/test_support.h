@@ -24,6 +24,11 @@ std::vector<uint8_t> Head(std::vector<uint8_t> bytes, size_t count);
 // The PNG with a tEXt chunk whose checksum is wrong right after its header: libpng warns
 // ("tEXt: CRC error") and goes on.
 std::vector<uint8_t> WithBadTextChunk(const std::vector<uint8_t>& png);
+// The PNG with the sizes in its header replaced, the header's checksum made again: a
+// picture that claims more rows or columns than its data holds.
+std::vector<uint8_t> WithPngSize(std::vector<uint8_t> png, uint32_t width, uint32_t height);
+// The JPEG with the sizes in its first baseline or progressive frame header replaced.
+std::vector<uint8_t> WithJpegSize(std::vector<uint8_t> jpeg, int width, int height);
 
 // What the call writes to standard output.
 std::string StdoutOf(const std::function<void()>& call);
