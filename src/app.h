@@ -13,6 +13,7 @@
 
 class OxSurface;
 class CWall;
+class CTileStock;
 class CSnapshotWriter;
 struct LoaderEvent;
 
@@ -35,8 +36,10 @@ public:
                                      std::string* failure);
     // Makes a picture read (null when it failed, then `failure` says why) the picture shown,
     // as LoadPicture does after its read; true when it did.
+    // reuseTiles: the new wall takes over the textures of the wall it replaces, and those
+    // made ahead in tileStock.
     bool ShowPicture(const char* path, OxSurface* picture, const PictureReport& report,
-                     const std::string& failure);
+                     const std::string& failure, bool reuseTiles = false);
     // Asks the loader to read the picture off the window's thread (LoadPicture itself when
     // there is no loader); ServeLoads shows it when it comes. reload: F5's read again.
     void RequestPicture(const char* path, bool reload = false);
@@ -48,6 +51,9 @@ public:
     void MakeRoomBeside();
     // Shows a reduced picture, stretched to the header's size, in place of the wall.
     void ShowPreview(const LoaderEvent& event);
+    // Makes the tile textures a new picture of the header's size needs beyond those of the
+    // wall shown, while it decodes.
+    void MakeTilesAhead();
     // The wall shown before a preview comes back, with its sizes.
     void PutPreviewAway();
     // A window kept hidden until its first picture is there is shown, and drawn at once.
@@ -126,6 +132,8 @@ public:
     bool windowHidden = false;
     bool previewShown = false;
     std::unique_ptr<CWall> previousWall;
+    // Tile textures made while the picture decodes, for its wall.
+    std::unique_ptr<CTileStock> tileStock;
     int32_t widthBeforePreview = 0;
     int32_t heightBeforePreview = 0;
     // Encodes and writes snapshots beside the frames; done with them when destroyed.

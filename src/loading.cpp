@@ -183,7 +183,8 @@ bool CLumaApp::LoadPicture(const char* picturePath)
 }
 
 bool CLumaApp::ShowPicture(const char* picturePath, OxSurface* picture,
-                           const PictureReport& report, const std::string& failure)
+                           const PictureReport& report, const std::string& failure,
+                           bool reuseTiles)
 {
     LockGuard lock(g_appLock);
     CHECK_GL_ERROR(kSource);
@@ -201,6 +202,8 @@ bool CLumaApp::ShowPicture(const char* picturePath, OxSurface* picture,
             source.Reset();
             held.Reset();
             source.Reset(rgba);
+            if (reuseTiles && tileStock && wall)
+                tileStock->Adopt(wall->textures);
             UploadWall(source.get());
             wallShowsGlow = false;
             if (std::strcmp(path, picturePath) != 0)
@@ -226,6 +229,9 @@ bool CLumaApp::ShowPicture(const char* picturePath, OxSurface* picture,
             TellUser("%s: %s", picturePath, failure.c_str());
         RestorePicture();
     }
+    // Tiles made ahead that the wall did not take go.
+    if (tileStock)
+        tileStock->Release();
     UpdateTitle(hwnd);
     // A failed load changes nothing, a pending pass included.
     if (loaded) {
@@ -301,6 +307,19 @@ void CLumaApp::ShowPreview(const LoaderEvent& event)
     Invalidate();
 }
 
+void CLumaApp::MakeTilesAhead()
+{
+    // The new wall takes the shown wall's textures first; only those it needs beyond them
+    // are made here, while the picture decodes on the loader's thread.
+    const CWall* shown = previewShown ? previousWall.get() : wall.get();
+    const size_t have = shown ? shown->textures.size() : 0;
+    const size_t need = WallTileCount(headerWidth, headerHeight);
+    if (!tileStock)
+        tileStock.reset(new CTileStock());
+    if (need > have)
+        tileStock->FillTo(need - have);
+}
+
 void CLumaApp::PutPreviewAway()
 {
     LockGuard lock(g_appLock);
@@ -325,6 +344,7 @@ bool CLumaApp::ServeLoads()
         case LoaderEvent::HEADER:
             headerWidth = event.width;
             headerHeight = event.height;
+            MakeTilesAhead();
             // A window not shown yet opens at the picture's size.
             if (windowHidden && g_window != nullptr)
                 SizeClientArea(g_window, headerWidth, headerHeight);
@@ -341,7 +361,7 @@ bool CLumaApp::ServeLoads()
                 event.picture ? std::string() : LoadFailureReason(event.opened, event.report);
             const int widthBefore = pictureWidth, heightBefore = pictureHeight;
             const bool loaded = ShowPicture(event.path.c_str(), event.picture.get(),
-                                            event.report, failure);
+                                            event.report, failure, true);
             // A dropped picture gets a window of its size; a reloaded one only when its
             // size changed.
             const bool resized = pictureWidth != widthBefore || pictureHeight != heightBefore;

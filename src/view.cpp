@@ -27,7 +27,8 @@ void CLumaApp::UploadWall(const OxSurface* surface)
     LockGuard lock(g_appLock);
     wall.reset();
     if (surface)
-        wall.reset(new CWall(surface->width, surface->height, surface->readPixels));
+        wall.reset(
+            new CWall(surface->width, surface->height, surface->readPixels, tileStock.get()));
     CHECK_GL_ERROR(kSource);
 }
 

@@ -38,13 +38,55 @@ int TileCount(int side)
 
 }  // namespace
 
-CWall::CWall(int pictureWidth, int pictureHeight, const uint8_t* pixels)
+void CTileStock::FillTo(size_t count)
+{
+    while (names_.size() < count) {
+        const uint32_t name = UploadTileTexture(nullptr);
+        if (name == 0)
+            return;
+        names_.push_back(name);
+    }
+}
+
+void CTileStock::Adopt(std::vector<uint32_t>& textures)
+{
+    for (uint32_t name : textures) {
+        if (name != 0)
+            names_.push_back(name);
+    }
+    textures.clear();
+}
+
+uint32_t CTileStock::Take()
+{
+    if (names_.empty())
+        return 0;
+    const uint32_t name = names_.back();
+    names_.pop_back();
+    return name;
+}
+
+void CTileStock::Release()
+{
+    if (!names_.empty())
+        glDeleteTextures(static_cast<GLsizei>(names_.size()), names_.data());
+    names_.clear();
+}
+
+size_t WallTileCount(int width, int height)
+{
+    return static_cast<size_t>(TileCount(width)) * static_cast<size_t>(TileCount(height));
+}
+
+CWall::CWall(int pictureWidth, int pictureHeight, const uint8_t* pixels, CTileStock* stock)
     : width(pictureWidth), height(pictureHeight)
 {
     if (!pixels)
         return;
     LayOutTiles();
+    stock_ = stock;
     MakeTiles(0, height, pixels, width * 4);
+    stock_ = nullptr;
 }
 
 CWall* CWall::CreateUnfilled(int pictureWidth, int pictureHeight)
@@ -98,7 +140,8 @@ void CWall::MakeTiles(int firstRow, int rowCount, const uint8_t* pixels, int pit
             if (texture != 0)
                 continue;
             texture = CreateWallTexture(pixels, pitch, width, lastRow - firstRow,
-                                        kWallTileSide * c, y0 - firstRow);
+                                        kWallTileSide * c, y0 - firstRow,
+                                        stock_ != nullptr ? stock_->Take() : 0);
         }
     }
 }
@@ -111,7 +154,7 @@ CWall::~CWall()
 }
 
 uint32_t CreateWallTexture(const uint8_t* pixels, int pitch, int width, int height, int x0,
-                           int y0)
+                           int y0, uint32_t reuse)
 {
     static_assert(TextureSide(kWallTileSide) == kWallTileSide, "tiles are whole textures");
     // One pass over the picture's rows into a block that stays in the cache; only a tile
@@ -135,18 +178,26 @@ uint32_t CreateWallTexture(const uint8_t* pixels, int pitch, int width, int heig
             std::memcpy(texelRow + m * 4, &texel, sizeof(texel));
         }
     }
-    return UploadTileTexture(texels);
+    return UploadTileTexture(texels, reuse);
 }
 
-uint32_t UploadTileTexture(const uint8_t* texels)
+uint32_t UploadTileTexture(const uint8_t* texels, uint32_t reuse)
 {
     CHECK_GL_ERROR(kSource);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    if (reuse != 0) {
+        glBindTexture(GL_TEXTURE_2D, reuse);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kWallTileSide, kWallTileSide, GL_RGBA,
+                        GL_UNSIGNED_BYTE, texels);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        CHECK_GL_ERROR(kSource);
+        return reuse;
+    }
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     // Before the texels: the driver knows from the start that there are no mipmap levels.
     SetTileTextureParameters();
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kWallTileSide, kWallTileSide, 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, texels);
     glBindTexture(GL_TEXTURE_2D, 0);

@@ -1,6 +1,7 @@
 // The wall: the picture cut into 64 x 64 textures, and its drawing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -8,13 +9,42 @@ class OxSurface;
 
 constexpr int kWallTileSide = 64;
 
+// Tile textures that exist and wait for a wall: made ahead while a picture decodes, or left
+// by the wall a new one replaces. A wall that takes them fills their texels in place instead
+// of making textures of its own: no new storage for the driver to find, clear and map.
+// Made and used with the GL context current; what is left is deleted with it.
+class CTileStock {
+public:
+    CTileStock() = default;
+    ~CTileStock() { Release(); }
+    CTileStock(const CTileStock&) = delete;
+    CTileStock& operator=(const CTileStock&) = delete;
+
+    // Makes textures (without texels) until the stock holds `count`.
+    void FillTo(size_t count);
+    // Takes over the textures of a wall that goes (their names; the wall keeps none).
+    void Adopt(std::vector<uint32_t>& textures);
+    // A texture to fill, or 0 when the stock is empty.
+    uint32_t Take();
+    size_t Size() const { return names_.size(); }
+    // Deletes what is left.
+    void Release();
+
+private:
+    std::vector<uint32_t> names_;
+};
+
+// Tiles a picture of width x height is cut into.
+size_t WallTileCount(int width, int height);
+
 // The picture as tiles of GL textures, tile (row, column) at row * columns + column,
 // rows counted from the picture's top. Made with the GL context current.
 class CWall {
 public:
     // pixels: 4 bytes per pixel (red, green, blue first), top row first,
-    // rows width * 4 bytes apart. No tiles for an empty picture or null pixels.
-    CWall(int width, int height, const uint8_t* pixels);
+    // rows width * 4 bytes apart. No tiles for an empty picture or null pixels. Textures
+    // come from the stock while it has any.
+    CWall(int width, int height, const uint8_t* pixels, CTileStock* stock = nullptr);
     // A wall with its tiles laid out and no textures yet (names 0): MakeTiles makes them
     // a band of rows at a time, so that the whole picture need not exist at once.
     static CWall* CreateUnfilled(int width, int height);
@@ -44,15 +74,19 @@ public:
 
 private:
     void LayOutTiles();
+    CTileStock* stock_ = nullptr;  // only while the constructor makes the tiles
 };
 
 // The 64 x 64 RGBA texture of the tile whose top left pixel is (x0, y0): picture
-// texels with alpha 255, margin texels (0, 0, 0, 0). Returns its GL name.
+// texels with alpha 255, margin texels (0, 0, 0, 0). Returns its GL name: `reuse` filled
+// anew when it is a texture, else a new one.
 uint32_t CreateWallTexture(const uint8_t* pixels, int pitch, int width, int height, int x0,
-                           int y0);
+                           int y0, uint32_t reuse = 0);
 
-// A new 64 x 64 RGBA tile texture with the tile parameters from packed texels; its GL name.
-uint32_t UploadTileTexture(const uint8_t* texels);
+// A 64 x 64 RGBA tile texture with the tile parameters from packed texels; its GL name.
+// `reuse` (a tile texture) gets the texels in place; 0 makes a new texture. Null texels
+// make the texture's storage alone.
+uint32_t UploadTileTexture(const uint8_t* texels, uint32_t reuse = 0);
 
 // The wall's picture read back from its tiles as a new PF_RGBA surface, rows width * 4 bytes
 // apart (alpha 255, as the tiles hold it); null when it cannot be made.

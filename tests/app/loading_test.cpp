@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -496,4 +497,39 @@ TEST_F(LoaderTest, AtStartTheWindowWaitsHiddenForItsPictureAndOpensAtItsSize)
     EXPECT_FALSE(g_app->windowHidden);
     EXPECT_EQ(g_app->path, dir.File("start.png"));
     ASSERT_TRUE(WaitForClientSize(handle, 300, 200));
+}
+
+TEST_F(LoaderTest, ANewPictureFillsTheTexturesOfTheWallItReplaces)
+{
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("small.png"), 130, 64));   // 3 x 1 tiles
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("large.png"), 200, 130));  // 4 x 3 tiles
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    StartLoader();
+    const auto drop = [&](const char* name) {
+        return StdoutOf([&] {
+            g_window->OnDropFile(dir.File(name).c_str());
+            ServeUntilIdle();
+        });
+    };
+    std::string log = drop("small.png");
+    EXPECT_EQ(CountOf(log, "Create texture for wall: "), 3);
+    ExpectWallShows(g_app->wall.get(), g_app->source.get());
+    const std::vector<uint32_t> smallTiles = g_app->wall->textures;
+
+    log = drop("large.png");
+    EXPECT_EQ(CountOf(log, "Create texture for wall: "), 9) << "only the tiles beyond the 3";
+    ExpectWallShows(g_app->wall.get(), g_app->source.get());
+    int reused = 0;
+    for (uint32_t name : g_app->wall->textures)
+        reused += std::count(smallTiles.begin(), smallTiles.end(), name) > 0 ? 1 : 0;
+    EXPECT_EQ(reused, 3);
+    const std::vector<uint32_t> largeTiles = g_app->wall->textures;
+
+    log = drop("small.png");
+    EXPECT_EQ(CountOf(log, "Create texture for wall: "), 0);
+    ExpectWallShows(g_app->wall.get(), g_app->source.get());
+    int left = 0;
+    for (uint32_t name : largeTiles)
+        left += glIsTexture(name) ? 1 : 0;
+    EXPECT_EQ(left, 3) << "the tiles the small wall did not take are deleted";
 }
