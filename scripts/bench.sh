@@ -10,7 +10,7 @@ out="$dir/bench-results"
 
 bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DGLOWVIEW_TESTS=OFF >/dev/null
-cmake --build "$dir" -j "$(nproc)" --target app_bench gl_bench foundation_bench
+cmake --build "$dir" -j "$(nproc)" --target app_bench gl_bench foundation_bench start_bench
 mkdir -p "$out"
 rm -f "$out"/*.json
 
@@ -39,5 +39,10 @@ for path in glsl fixed; do
   # Memory in a process of its own, one measurement (it drops the photo ten times).
   run "memory-$path" "${override[@]}" bash "$root/scripts/with-display.sh" \
     "$dir/bench/gl_bench" --benchmark_filter='Memory'
+done
+# The way to the first picture; the first drop on two screen sizes.
+for screen in 1920x1080 4096x3072; do
+  GLOWVIEW_SCREEN="$screen" run "start-$screen" bash "$root/scripts/with-display.sh" \
+    "$dir/bench/start_bench"
 done
 python3 "$root/scripts/bench_report.py" "$out"

@@ -94,6 +94,25 @@ def main():
             line("after 10 drops", memory["after_10_drops"], 2.5, False)
             line("peak while loading", memory["peak_while_loading"], 3.2, False)
 
+    bare = runs.get("BM_DecodeBare/photo")
+    empty, start = runs.get("BM_StartEmpty"), runs.get("BM_StartWithPhoto")
+    if bare:
+        print("The way to the first picture, read beside the window (wall clock / bare decode):")
+        if empty and start:
+            line("start with a 12 MP jpeg less an empty start",
+                 (start["real_time"] - empty["real_time"]) / bare["real_time"], 1.0, False)
+        for screen in ("1920x1080", "4096x3072"):
+            drop = runs.get(f"BM_FirstDrop/{screen}")
+            if drop:
+                line(f"first drop of a 12 MP jpeg, {screen} screen",
+                     drop["real_time"] / bare["real_time"], 1.5, False)
+    large, large_bare = runs.get("BM_LargePreviewAndEscape"), runs.get("BM_DecodeBare/large")
+    if large and large_bare:
+        line("50 MP jpeg: its preview on the screen", large["real_time"] / large_bare["real_time"],
+             0.25, False)
+        print(f"  {'Escape while the 50 MP jpeg decodes (ms, goal <= 100)':<58} "
+              f"{large.get('escape_ms', -1):6.1f}")
+
 
 if __name__ == "__main__":
     main()

@@ -37,7 +37,8 @@ bash "$root/scripts/with-display.sh" bash -c "
   status=0
   # The Wine prefix is made on first use (about 20 s); before the tests, not within one.
   bash '$root/scripts/wine-run.sh' cmd /c exit
-  ctest --test-dir '$root/build-windows' --output-on-failure -j $(nproc) --repeat until-pass:3 || status=\$?
+  bash '$root/scripts/wine-run.sh' --serve
+  ctest --test-dir '$root/build-windows' --output-on-failure -j $(nproc) || status=\$?
   bash '$root/scripts/wine-run.sh' --stop
   exit \$status
 "

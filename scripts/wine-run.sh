@@ -3,6 +3,7 @@
 # (created on first use). The cross build's test runner; also usable by hand:
 #   scripts/wine-run.sh build-windows/src/glowview.exe
 #   scripts/wine-run.sh stdbuf -oL build-windows/src/glowview.exe -v
+#   scripts/wine-run.sh --serve   (keeps the prefix's Wine server running until --stop)
 #   scripts/wine-run.sh --stop    (ends the Wine server of the prefix)
 set -euo pipefail
 
@@ -24,12 +25,24 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEARCH=win64
 
+wineserver="$(dirname "$(command -v "$wine")")/wineserver64"
+[ -x "$wineserver" ] || wineserver=wineserver
+
 # --stop ends the prefix's Wine server and what it keeps running, once the tests are done.
 if [ "${1:-}" = --stop ]; then
-  wineserver="$(dirname "$(command -v "$wine")")/wineserver64"
-  [ -x "$wineserver" ] || wineserver=wineserver
   [ -d "$WINEPREFIX" ] && "$wineserver" -k 2>/dev/null
   exit 0
+fi
+
+# --serve keeps the server up between programs. Left to itself it ends a few seconds after
+# its last program, and a program started just then meets a server on its way out: it ends
+# at once, without a word. Test runs start many programs, one after another.
+if [ "${1:-}" = --serve ]; then
+  [ -f "$WINEPREFIX/.glowview-ready" ] || { echo "wine-run: make the prefix first" >&2; exit 1; }
+  # A server still running (with its own delay) is ended first; -p does not change it.
+  "$wineserver" -k 2>/dev/null || true
+  "$wineserver" -w 2>/dev/null || true
+  exec "$wineserver" -p
 fi
 
 # The prefix is made once, under a lock, since CTest starts several programs at a time.
@@ -39,8 +52,6 @@ if [ ! -f "$WINEPREFIX/.glowview-ready" ]; then
   flock 9
   if [ ! -f "$WINEPREFIX/.glowview-ready" ]; then
     "$wine" wineboot --init >/dev/null 2>&1 || true
-    wineserver="$(dirname "$(command -v "$wine")")/wineserver64"
-    [ -x "$wineserver" ] || wineserver=wineserver
     "$wineserver" -w 2>/dev/null || true
     [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-run: could not create $WINEPREFIX" >&2; exit 1; }
     touch "$WINEPREFIX/.glowview-ready"
