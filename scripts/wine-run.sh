@@ -42,7 +42,11 @@ if [ "${1:-}" = --serve ]; then
   # A server still running (with its own delay) is ended first; -p does not change it.
   "$wineserver" -k 2>/dev/null || true
   "$wineserver" -w 2>/dev/null || true
-  exec "$wineserver" -p
+  "$wineserver" -p </dev/null >/dev/null 2>&1
+  # The services the first program starts stay with the server: started here, they hold no
+  # caller's output open (a test runner reads a program's output until its end).
+  "$wine" cmd /c exit </dev/null >/dev/null 2>&1
+  exit 0
 fi
 
 # The prefix is made once, under a lock, since CTest starts several programs at a time.
