@@ -17,7 +17,6 @@
 #include <thread>
 #include <vector>
 
-#include <jpeglib.h>
 #include <png.h>
 
 #include "bench/support/photo.h"
@@ -194,27 +193,10 @@ void BM_LoadDrop(benchmark::State& state, const std::string* path)
 void BM_DecodeBareJpeg(benchmark::State& state)
 {
     for (auto _ : state) {
-        std::FILE* file = std::fopen(g_jpegPath.c_str(), "rb");
-        jpeg_decompress_struct cinfo{};
-        jpeg_error_mgr errors{};
-        cinfo.err = jpeg_std_error(&errors);
-        jpeg_create_decompress(&cinfo);
-        jpeg_stdio_src(&cinfo, file);
-        jpeg_read_header(&cinfo, TRUE);
-        jpeg_start_decompress(&cinfo);
-        const size_t pitch = size_t(cinfo.output_width) * cinfo.output_components;
-        std::unique_ptr<uint8_t[]> pixels(new uint8_t[pitch * cinfo.output_height]);
-        while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW rows[16];
-            for (int i = 0; i < 16; ++i)
-                rows[i] = pixels.get() + pitch * std::min<size_t>(cinfo.output_scanline + i,
-                                                                  cinfo.output_height - 1);
-            jpeg_read_scanlines(&cinfo, rows, 16);
+        if (!DecodeJpegFileBare(g_jpegPath)) {
+            state.SkipWithError("cannot read the photo");
+            break;
         }
-        jpeg_finish_decompress(&cinfo);
-        jpeg_destroy_decompress(&cinfo);
-        std::fclose(file);
-        benchmark::DoNotOptimize(pixels.get());
     }
 }
 

@@ -12,8 +12,6 @@
 #include <string>
 #include <unistd.h>
 
-#include <jpeglib.h>
-
 #include "bench/support/photo.h"
 #include "foundation/ref.h"
 #include "foundation/surface.h"
@@ -85,11 +83,12 @@ void EndProgram()
     DestroyAppWindow(handle);
 }
 
-void BM_StartEmpty(benchmark::State& state)
+// Start-up to the first frame, and tear-down out of the time; file: null for an empty start.
+void BM_Start(benchmark::State& state, const std::string* file)
 {
     for (auto _ : state) {
-        if (!StartProgram(nullptr)) {
-            state.SkipWithError("no window");
+        if (!StartProgram(file ? file->c_str() : nullptr)) {
+            state.SkipWithError(file ? "the photo was not shown" : "no window");
             break;
         }
         state.PauseTiming();
@@ -98,44 +97,10 @@ void BM_StartEmpty(benchmark::State& state)
     }
 }
 
-void BM_StartWithPhoto(benchmark::State& state)
-{
-    for (auto _ : state) {
-        if (!StartProgram(g_photoPath.c_str())) {
-            state.SkipWithError("the photo was not shown");
-            break;
-        }
-        state.PauseTiming();
-        EndProgram();
-        state.ResumeTiming();
-    }
-}
-
-// From the drop to the picture on the screen, on a window started empty just before.
-void BM_FirstDrop(benchmark::State& state)
-{
-    for (auto _ : state) {
-        state.PauseTiming();
-        if (!StartProgram(nullptr)) {
-            state.SkipWithError("no window");
-            break;
-        }
-        state.ResumeTiming();
-        g_window->OnDropFile(g_photoPath.c_str());
-        const bool shown = ServeUntilShown(g_photoPath, false);
-        state.PauseTiming();
-        EndProgram();
-        state.ResumeTiming();
-        if (!shown) {
-            state.SkipWithError("the photo was not shown");
-            break;
-        }
-    }
-}
-
-// From the drop of the 50 MP photo to its preview on the screen; then, with the picture
-// still decoding, the time Escape takes to end the program (its tear-down).
-void BM_LargePreviewAndEscape(benchmark::State& state)
+// From the drop to the picture (or, with preview, its preview) on the screen, on a window
+// started empty just before. With preview the picture is still decoding when the program
+// ends: the time that end takes, as Escape would start it, is escape_ms.
+void BM_Drop(benchmark::State& state, const std::string* path, bool preview)
 {
     double escapeSeconds = 0;
     int escapes = 0;
@@ -146,8 +111,8 @@ void BM_LargePreviewAndEscape(benchmark::State& state)
             break;
         }
         state.ResumeTiming();
-        g_window->OnDropFile(g_largePath.c_str());
-        const bool previewed = ServeUntilShown(g_largePath, true);
+        g_window->OnDropFile(path->c_str());
+        const bool shown = ServeUntilShown(*path, preview);
         state.PauseTiming();
         const bool stillDecoding = !g_loader->Idle();
         const Clock::time_point escape = Clock::now();
@@ -157,36 +122,23 @@ void BM_LargePreviewAndEscape(benchmark::State& state)
             ++escapes;
         }
         state.ResumeTiming();
-        if (!previewed) {
-            state.SkipWithError("no preview of the large photo");
+        if (!shown) {
+            state.SkipWithError("the photo was not shown");
             break;
         }
     }
-    state.counters["escape_ms"] = escapes > 0 ? 1000.0 * escapeSeconds / escapes : -1.0;
+    if (preview)
+        state.counters["escape_ms"] = escapes > 0 ? 1000.0 * escapeSeconds / escapes : -1.0;
 }
 
 // libjpeg-turbo alone: the file decoded to RGB rows in memory.
 void BM_DecodeBare(benchmark::State& state, const std::string* path)
 {
     for (auto _ : state) {
-        std::FILE* file = std::fopen(path->c_str(), "rb");
-        jpeg_decompress_struct cinfo{};
-        jpeg_error_mgr errors{};
-        cinfo.err = jpeg_std_error(&errors);
-        jpeg_create_decompress(&cinfo);
-        jpeg_stdio_src(&cinfo, file);
-        jpeg_read_header(&cinfo, TRUE);
-        jpeg_start_decompress(&cinfo);
-        const size_t pitch = size_t(cinfo.output_width) * cinfo.output_components;
-        std::unique_ptr<uint8_t[]> pixels(new uint8_t[pitch * cinfo.output_height]);
-        while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW row = pixels.get() + pitch * cinfo.output_scanline;
-            jpeg_read_scanlines(&cinfo, &row, 1);
+        if (!DecodeJpegFileBare(*path)) {
+            state.SkipWithError("cannot read the photo");
+            break;
         }
-        jpeg_finish_decompress(&cinfo);
-        jpeg_destroy_decompress(&cinfo);
-        std::fclose(file);
-        benchmark::DoNotOptimize(pixels.get());
     }
 }
 
@@ -218,13 +170,13 @@ int main(int argc, char** argv)
     };
     each(benchmark::RegisterBenchmark("BM_DecodeBare/photo", BM_DecodeBare, &g_photoPath));
     each(benchmark::RegisterBenchmark("BM_DecodeBare/large", BM_DecodeBare, &g_largePath));
-    each(benchmark::RegisterBenchmark("BM_StartEmpty", BM_StartEmpty));
-    each(benchmark::RegisterBenchmark("BM_StartWithPhoto", BM_StartWithPhoto));
+    each(benchmark::RegisterBenchmark("BM_StartEmpty", BM_Start, nullptr));
+    each(benchmark::RegisterBenchmark("BM_StartWithPhoto", BM_Start, &g_photoPath));
     // The first drop is measured per screen size: the window's buffers grow with it.
     const char* screen = std::getenv("GLOWVIEW_SCREEN");
     const std::string firstDrop = std::string("BM_FirstDrop/") + (screen ? screen : "1280x1024");
-    each(benchmark::RegisterBenchmark(firstDrop.c_str(), BM_FirstDrop));
-    each(benchmark::RegisterBenchmark("BM_LargePreviewAndEscape", BM_LargePreviewAndEscape)
+    each(benchmark::RegisterBenchmark(firstDrop.c_str(), BM_Drop, &g_photoPath, false));
+    each(benchmark::RegisterBenchmark("BM_LargePreviewAndEscape", BM_Drop, &g_largePath, true)
              ->Iterations(3));
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

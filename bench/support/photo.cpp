@@ -1,6 +1,7 @@
 // A synthetic photo-like picture for the benchmarks, and its PNG, JPEG and WebP files.
 #include "bench/support/photo.h"
 
+#include <algorithm>
 #include <cmath>
 #include <csetjmp>
 #include <cstdint>
@@ -140,4 +141,31 @@ bool WritePhotoWebp(const OxSurface* photo, const std::string& path)
     const bool written = out.file && std::fwrite(encoded, 1, size, out.file) == size;
     WebPFree(encoded);
     return written;
+}
+
+bool DecodeJpegFileBare(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_start_decompress(&cinfo);
+    const size_t pitch = size_t(cinfo.output_width) * cinfo.output_components;
+    std::vector<uint8_t> pixels(pitch * cinfo.output_height);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW rows[16];
+        for (int i = 0; i < 16; ++i)
+            rows[i] = pixels.data() + pitch * std::min<size_t>(cinfo.output_scanline + i,
+                                                               cinfo.output_height - 1);
+        jpeg_read_scanlines(&cinfo, rows, 16);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(file);
+    return !pixels.empty();
 }

@@ -19,3 +19,7 @@ bool WritePhotoJpeg(const OxSurface* photo, const std::string& path);
 bool WritePhotoPng(const OxSurface* photo, const std::string& path);
 // Writes the photo as a lossy WebP (libwebp's default settings at quality 90); false on failure.
 bool WritePhotoWebp(const OxSurface* photo, const std::string& path);
+
+// libjpeg-turbo alone: the JPEG file decoded to RGB rows in a new block, as fast as it goes;
+// the reference the loading goals are measured against. False when the file cannot be read.
+bool DecodeJpegFileBare(const std::string& path);
