@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "bench/support/photo.h"
+#include "foundation/log.h"
 #include "foundation/ref.h"
 #include "foundation/surface.h"
 #include "src/app.h"
@@ -44,7 +45,9 @@ bool ServeUntilShown(const std::string& path, bool preview)
     for (int turns = 0; turns < 100000; ++turns) {
         g_loader->WaitForEvent(0.05);
         g_app->ServeLoads();
-        const bool shown = preview ? g_app->previewShown : path == g_app->path;
+        // A preview not yet served when the picture itself came is passed over: what the
+        // user sees first is then the picture.
+        const bool shown = (preview && g_app->previewShown) || path == g_app->path;
         if (shown && !g_app->windowHidden) {
             if (g_app->needsRedraw)
                 g_window->OnPaint();
@@ -153,6 +156,7 @@ bool WritePhoto(int width, int height, const std::string& path)
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
+    SetLogThreshold(LOG_NONE);
     char directory[] = "/tmp/glowview-start-bench-XXXXXX";
     if (!mkdtemp(directory)) {
         std::fprintf(stderr, "start_bench: no temporary directory\n");
