@@ -382,9 +382,12 @@ void CLumaApp::ShowWindowNow()
     windowHidden = false;
     // The first frame is drawn while the window is still hidden, and shown again the moment
     // the window is: the window is never seen empty, however long a large picture takes.
-    Invalidate();
-    if (g_window != nullptr)
+    // NOTE: Mesa makes a resized window's buffers anew only at the frame after the one that
+    // saw the new size; the frame is drawn twice so that the one shown has the window's size.
+    for (int frame = 0; frame < 2 && g_window != nullptr; ++frame) {
+        Invalidate();
         g_window->OnPaint();
+    }
     ShowAppWindow(hwnd);
     LockGuard deviceLock(g_deviceLock);
     if (g_device != nullptr)
