@@ -7,10 +7,21 @@
 
 #include "src/app.h"
 #include "src/globals.h"
+#include "src/picture_loader.h"
 #include "src/run.h"
 #include "src/window_handlers.h"
 #include "test_support.h"
 #include "test_window.h"
+
+// Shows what the loader gives, as the frame loop does, until it has nothing more.
+inline void ServeLoadsUntilIdle()
+{
+    while (!g_loader->Idle()) {
+        g_loader->WaitForEvent(1.0);
+        g_app->ServeLoads();
+    }
+    g_app->ServeLoads();
+}
 
 class AppStartUpTest : public ::testing::Test {
 protected:

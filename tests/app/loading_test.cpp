@@ -386,16 +386,6 @@ OxFile* HoldingOpen(const char* name, OpenProblem* why)
     return OpenAssetFile(name, why);
 }
 
-// The loader's events shown, until it has nothing more.
-void ServeUntilIdle()
-{
-    while (!g_loader->Idle()) {
-        g_loader->WaitForEvent(1.0);
-        g_app->ServeLoads();
-    }
-    g_app->ServeLoads();
-}
-
 // Holds the loader's thread in its wake call after its second event (the preview), until
 // let go: the test sees the window between the preview and the picture.
 std::atomic<int> s_wakes{0};
@@ -441,7 +431,7 @@ TEST_F(LoaderTest, DropsAreReadBesideTheWindowAndANewerOneReplacesTheOneInProgre
     EXPECT_STREQ(g_app->path, "");
     g_window->OnDropFile(dir.File("quick.png").c_str());
     s_letSlowGo = true;
-    ServeUntilIdle();
+    ServeLoadsUntilIdle();
     EXPECT_EQ(g_app->path, dir.File("quick.png"));
     EXPECT_EQ(g_app->pictureWidth, 50);
     EXPECT_EQ(g_app->pictureHeight, 40);
@@ -473,7 +463,7 @@ TEST_F(LoaderTest, ASlowJpegIsShownReducedFirstAndASnapshotWaitsForThePicture)
     EXPECT_TRUE(g_snapshotRequested) << "no snapshot of a preview";
 
     s_letPictureGo = true;
-    ServeUntilIdle();
+    ServeLoadsUntilIdle();
     EXPECT_FALSE(g_app->previewShown);
     EXPECT_EQ(g_app->previousWall, nullptr);
     EXPECT_EQ(g_app->wall->width, 227);
@@ -493,7 +483,7 @@ TEST_F(LoaderTest, AtStartTheWindowWaitsHiddenForItsPictureAndOpensAtItsSize)
     g_loader->Request(dir.File("start.png"));
     StdoutOf([&] { ASSERT_TRUE(StartApplication(handle, false, true)); });
     EXPECT_TRUE(g_app->windowHidden);
-    ServeUntilIdle();
+    ServeLoadsUntilIdle();
     EXPECT_FALSE(g_app->windowHidden);
     EXPECT_EQ(g_app->path, dir.File("start.png"));
     ASSERT_TRUE(WaitForClientSize(handle, 300, 200));
@@ -508,7 +498,7 @@ TEST_F(LoaderTest, ANewPictureFillsTheTexturesOfTheWallItReplaces)
     const auto drop = [&](const char* name) {
         return StdoutOf([&] {
             g_window->OnDropFile(dir.File(name).c_str());
-            ServeUntilIdle();
+            ServeLoadsUntilIdle();
         });
     };
     std::string log = drop("small.png");

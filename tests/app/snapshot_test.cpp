@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include "src/glhelp.h"
 #include "src/globals.h"
 #include "src/glow.h"
+#include "src/run.h"
 #include "src/snapshot.h"
 #include "picture_fixtures.h"
 #include "test_support.h"
@@ -201,42 +203,89 @@ TEST_F(SnapshotTest, ARequestWritesTheWholePictureWhateverTheViewShows)
 // A picture stored on its side and tagged to be turned (EXIF orientation 6) is shown and
 // saved standing: the wall and the snapshot have the upright sides, and each pixel is the
 // stored picture's pixel turned a quarter clockwise, with the same glow.
-TEST_F(SnapshotTest, ATaggedPictureIsShownAndSavedUpright)
+namespace {
+
+// A width x height JPEG of the same pattern as WritePicture.
+bool WriteJpegPicture(const std::string& file, int width, int height)
 {
-    ASSERT_TRUE(WritePicture(dir.File("pic.png"), 301, 199));
-    TestTiff tiff;
-    tiff.value = 6;
-    ASSERT_TRUE(WriteWholeFile(dir.File("tagged.png"),
-                               WithPngExif(ReadWholeFile(dir.File("pic.png")), tiff.Build())));
-    ASSERT_NO_FATAL_FAILURE(StartUp());
-    ASSERT_TRUE(g_app->LoadPicture("pic.png"));
-    OxHolder<OxSurface> stored;
-    {
-        LockGuard lock(g_appLock);
-        stored.Reset(RenderWholePicture(g_app->wall.get(), 301, 199));
-    }
-    ASSERT_TRUE(stored);
-    ASSERT_TRUE(g_app->LoadPicture("tagged.png"));
-    LockGuard lock(g_appLock);
-    ASSERT_EQ(g_app->wall->width, 199);
-    ASSERT_EQ(g_app->wall->height, 301);
-    g_snapshotRequested = true;
-    g_app->DrawFrame();
-    g_app->snapshots->Finish();
-    OxHolder<OxSurface> written(ReadRgb(dir.File("snapshot0.png")));
-    ASSERT_TRUE(written);
-    ASSERT_EQ(written->width, 199);
-    ASSERT_EQ(written->height, 301);
-    long wrong = 0;
-    for (int y = 0; y < 199; ++y) {
-        for (int x = 0; x < 301; ++x) {
-            wrong += std::memcmp(stored->readPixels + size_t(y) * stored->pitch + size_t(x) * 3,
-                                 written->readPixels + size_t(x) * written->pitch +
-                                     size_t(198 - y) * 3,
-                                 3) != 0;
+    std::vector<uint8_t> rgb(size_t(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
+            p[0] = uint8_t(x * 255 / std::max(1, width - 1));
+            p[1] = uint8_t(y * 255 / std::max(1, height - 1));
+            p[2] = uint8_t((x * 37 + y * 91) & 0xFF);
         }
     }
-    EXPECT_EQ(wrong, 0);
+    std::FILE* stream = std::fopen(file.c_str(), "wb");
+    if (!stream)
+        return false;
+    const bool written = WriteJpeg(width, height, rgb.data(), 0, stream) == 0;
+    return std::fclose(stream) == 0 && written;
+}
+
+}  // namespace
+
+TEST_F(SnapshotTest, ATaggedPictureIsShownAndSavedUpright)
+{
+    struct Row {
+        const char* what;
+        const char* name;
+        bool jpeg;
+        int width, height;  // as stored
+    };
+    const Row rows[] = {
+        {"a PNG with an eXIf chunk", "pic.png", false, 301, 199},
+        {"a camera-sized JPEG with an Exif block", "photo.jpg", true, 4000, 3000},
+    };
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    StartLoader();
+    int snapshot = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string stored = dir.File(row.name);
+        const std::string tagged = dir.File(std::string("tagged-") + row.name);
+        ASSERT_TRUE(row.jpeg ? WriteJpegPicture(stored, row.width, row.height)
+                             : WritePicture(stored, row.width, row.height));
+        TestTiff tiff;
+        tiff.value = 6;
+        const std::vector<uint8_t> bytes = ReadWholeFile(stored);
+        ASSERT_TRUE(WriteWholeFile(tagged, row.jpeg ? WithJpegExif(bytes, tiff.Build())
+                                                    : WithPngExif(bytes, tiff.Build())));
+        ASSERT_TRUE(g_app->LoadPicture(stored.c_str()));
+        OxHolder<OxSurface> render;
+        {
+            LockGuard lock(g_appLock);
+            render.Reset(RenderWholePicture(g_app->wall.get(), row.width, row.height));
+        }
+        ASSERT_TRUE(render);
+        // The tagged file as the program takes it: read beside the window, then shown.
+        g_window->OnDropFile(tagged.c_str());
+        ServeLoadsUntilIdle();
+        LockGuard lock(g_appLock);
+        ASSERT_EQ(g_app->path, tagged);
+        ASSERT_EQ(g_app->wall->width, row.height);
+        ASSERT_EQ(g_app->wall->height, row.width);
+        g_snapshotRequested = true;
+        g_app->DrawFrame();
+        g_app->snapshots->Finish();
+        OxHolder<OxSurface> written(
+            ReadRgb(dir.File("snapshot" + std::to_string(snapshot++) + ".png")));
+        ASSERT_TRUE(written);
+        ASSERT_EQ(written->width, row.height);
+        ASSERT_EQ(written->height, row.width);
+        // Turned a quarter clockwise: stored (x, y) is upright (height - 1 - y, x).
+        long wrong = 0;
+        for (int y = 0; y < row.height; ++y) {
+            for (int x = 0; x < row.width; ++x) {
+                wrong += std::memcmp(render->readPixels + size_t(y) * render->pitch + size_t(x) * 3,
+                                     written->readPixels + size_t(x) * written->pitch +
+                                         size_t(row.height - 1 - y) * 3,
+                                     3) != 0;
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
 }
 
 TEST_F(SnapshotTest, FilesAreWrittenInOrderAndReportedWhenTheFrameLoopHasMovedOn)
