@@ -188,11 +188,16 @@ snapshot "$pw x $ph"
   fail "$snap is not the whole of pano.png with the start glow: $(cat check.txt)"
 echo "panorama saved: $snap, $pw x $ph"
 expect_window "$snap" 0 0 "panorama, left end"
-# Shift+wheel moves it an eighth of the window a notch: enough notches to pass its end.
+# Shift+wheel moves it an eighth of the window a notch, each notch exactly once: one notch
+# short of its end first, then two more, of which the second meets the end and moves nothing.
+step=$((sw / 8)); short=$(((pw - sw - 1) / step))
 xdotool mousemove --window "$id" 300 300
 focus
-xdotool keydown shift click --repeat $(((pw - sw) / (sw / 8) + 4)) --delay 5 5 keyup shift
-expect_window "$snap" $((sw - pw)) 0 "panorama, Shift+wheel to the right end"
+xdotool keydown shift click --repeat "$short" --delay 5 5 keyup shift
+expect_window "$snap" $((-short * step)) 0 "panorama, $short notches of Shift+wheel"
+focus
+xdotool keydown shift click --repeat 2 --delay 5 5 keyup shift
+expect_window "$snap" $((sw - pw)) 0 "panorama, two more: the right end, and no further"
 xdotool mousemove --window "$id" 200 300 mousedown 1 mousemove --window "$id" 700 300 mouseup 1
 expect_window "$snap" $((sw - pw + 500)) 0 "panorama, dragged 500 back"
 stop
