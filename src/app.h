@@ -54,6 +54,11 @@ public:
     // Makes the tile textures a new picture of the header's size needs beyond those of the
     // wall shown, while it decodes.
     void MakeTilesAhead();
+    // Gives the shown window the size of the header just read (a reload only when the size
+    // changed), so that its new buffers are made while the pixels decode.
+    void SizeForHeader(bool reload);
+    // After a read that failed: the window's size and the pan from before SizeForHeader.
+    void UndoSizeForHeader();
     // The wall shown before a preview comes back, with its sizes.
     void PutPreviewAway();
     // A window kept hidden until its first picture is there is shown, and drawn at once.
@@ -136,6 +141,13 @@ public:
     std::unique_ptr<CTileStock> tileStock;
     int32_t widthBeforePreview = 0;
     int32_t heightBeforePreview = 0;
+    // The window took the size of a header whose picture is still decoding; the client size
+    // and pan it had before, given back if that read fails.
+    bool sizedForHeader = false;
+    int32_t clientWidthBeforeHeader = 0;
+    int32_t clientHeightBeforeHeader = 0;
+    int32_t panXBeforeHeader = 0;
+    int32_t panYBeforeHeader = 0;
     // Encodes and writes snapshots beside the frames; done with them when destroyed.
     std::unique_ptr<CSnapshotWriter> snapshots;
 };

@@ -316,7 +316,7 @@ void CLumaApp::MakeTilesAhead()
     const size_t need = WallTileCount(headerWidth, headerHeight);
     if (!tileStock)
         tileStock.reset(new CTileStock());
-    if (need > have)
+    if (need > have && !getenv("NOAHEAD"))
         tileStock->FillTo(need - have);
 }
 
@@ -348,6 +348,8 @@ bool CLumaApp::ServeLoads()
             // A window not shown yet opens at the picture's size.
             if (windowHidden && g_window != nullptr)
                 SizeClientArea(g_window, headerWidth, headerHeight);
+            else
+                SizeForHeader(event.reload);
             break;
         case LoaderEvent::PREVIEW:
             ShowPreview(event);
@@ -367,12 +369,43 @@ bool CLumaApp::ServeLoads()
             const bool resized = pictureWidth != widthBefore || pictureHeight != heightBefore;
             if (g_window != nullptr && (windowHidden || (loaded && (!event.reload || resized))))
                 SizeClientArea(g_window, pictureWidth, pictureHeight);
+            else if (!loaded)
+                UndoSizeForHeader();
+            sizedForHeader = false;
             ShowWindowNow();
             break;
         }
         }
     }
     return served;
+}
+
+void CLumaApp::SizeForHeader(bool reload)
+{
+    if (g_window == nullptr || (reload && headerWidth == pictureWidth &&
+                                headerHeight == pictureHeight))
+        return;
+    // The first frame at a new size costs the driver its new buffers, about another frame:
+    // made now, it is paid while the picture decodes. Meanwhile the picture shown stays,
+    // in the window of the new size.
+    if (!sizedForHeader) {
+        GetClientSize(hwnd, &clientWidthBeforeHeader, &clientHeightBeforeHeader);
+        panXBeforeHeader = panX;
+        panYBeforeHeader = panY;
+        sizedForHeader = true;
+    }
+    SizeClientArea(g_window, headerWidth, headerHeight);
+}
+
+void CLumaApp::UndoSizeForHeader()
+{
+    if (!sizedForHeader || g_window == nullptr)
+        return;
+    if (clientWidthBeforeHeader > 0 && clientHeightBeforeHeader > 0)
+        SizeClientArea(g_window, clientWidthBeforeHeader, clientHeightBeforeHeader);
+    panX = panXBeforeHeader;
+    panY = panYBeforeHeader;
+    Invalidate();
 }
 
 void CLumaApp::ShowWindowNow()

@@ -38,19 +38,20 @@ double SecondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// The frame loop's part that serves the loader, until the picture at `path` is the one shown
-// (or, with preview, its preview is), with its frame drawn and finished.
+// The frame loop's part that serves the loader and draws what changed, until the picture at
+// `path` is the one shown (or, with preview, its preview is), with its frame drawn and
+// finished.
 bool ServeUntilShown(const std::string& path, bool preview)
 {
     for (int turns = 0; turns < 100000; ++turns) {
         g_loader->WaitForEvent(0.05);
         g_app->ServeLoads();
+        if (g_app->needsRedraw && !g_app->windowHidden)
+            g_window->OnPaint();
         // A preview not yet served when the picture itself came is passed over: what the
         // user sees first is then the picture.
         const bool shown = (preview && g_app->previewShown) || path == g_app->path;
         if (shown && !g_app->windowHidden) {
-            if (g_app->needsRedraw)
-                g_window->OnPaint();
             glFinish();
             return true;
         }

@@ -386,14 +386,15 @@ OxFile* HoldingOpen(const char* name, OpenProblem* why)
     return OpenAssetFile(name, why);
 }
 
-// Holds the loader's thread in its wake call after its second event (the preview), until
-// let go: the test sees the window between the preview and the picture.
+// Holds the loader's thread in its wake call after its s_holdAt-th event (2: the preview),
+// until let go: the test sees the window between that event and the next.
 std::atomic<int> s_wakes{0};
+std::atomic<int> s_holdAt{2};
 std::atomic<bool> s_letPictureGo{false};
 
 void HoldAfterPreview()
 {
-    if (++s_wakes == 2) {
+    if (++s_wakes == s_holdAt) {
         while (!s_letPictureGo)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -446,6 +447,7 @@ TEST_F(LoaderTest, ASlowJpegIsShownReducedFirstAndASnapshotWaitsForThePicture)
     // Every JPEG is slow enough for a preview here.
     g_loader = new CPictureLoader(ReadPictureAt, HoldAfterPreview, 1);
     s_wakes = 0;
+    s_holdAt = 2;
     s_letPictureGo = false;
     g_window->OnDropFile(photo.c_str());
     while (s_wakes < 2)
@@ -458,6 +460,7 @@ TEST_F(LoaderTest, ASlowJpegIsShownReducedFirstAndASnapshotWaitsForThePicture)
         << "the preview is stretched to the picture's size";
     EXPECT_EQ(g_app->pictureWidth, 227);
     EXPECT_EQ(g_app->pictureHeight, 149);
+    EXPECT_TRUE(WaitForClientSize(handle, 227, 149)) << "the window has the picture's size";
     g_snapshotRequested = true;
     g_window->OnPaint();
     EXPECT_TRUE(g_snapshotRequested) << "no snapshot of a preview";
@@ -472,6 +475,43 @@ TEST_F(LoaderTest, ASlowJpegIsShownReducedFirstAndASnapshotWaitsForThePicture)
     EXPECT_FALSE(g_snapshotRequested) << "the picture itself is saved";
     g_app->snapshots.reset();
     EXPECT_TRUE(std::filesystem::exists("snapshot0.png"));
+}
+
+TEST_F(LoaderTest, TheWindowTakesTheSizeOfAHeaderAndGetsItsOwnBackWhenTheReadFails)
+{
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("shown.png"), 50, 40));
+    // A good header, then pixel data that fails its check.
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("bad.png"), 300, 200));
+    std::vector<unsigned char> bad = ReadWholeFile(dir.File("bad.png"));
+    const char kData[] = "IDAT";
+    const auto data = std::search(bad.begin(), bad.end(), kData, kData + 4);
+    ASSERT_NE(data, bad.end());
+    data[10] ^= 0x5a;
+    ASSERT_TRUE(WriteWholeFile(dir.File("bad.png"), bad));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    g_loader = new CPictureLoader(ReadPictureAt, HoldAfterPreview, 0);
+    s_wakes = 0;
+    s_holdAt = -1;
+    g_window->OnDropFile(dir.File("shown.png").c_str());
+    ServeLoadsUntilIdle();
+    ASSERT_TRUE(WaitForClientSize(handle, 50, 40));
+
+    s_wakes = 0;
+    s_holdAt = 1;
+    s_letPictureGo = false;
+    g_window->OnDropFile(dir.File("bad.png").c_str());
+    while (s_wakes < 1)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    g_app->ServeLoads();
+    EXPECT_TRUE(WaitForClientSize(handle, 300, 200))
+        << "the window is sized from the header while the pixels decode";
+    s_letPictureGo = true;
+    testing::internal::CaptureStderr();
+    ServeLoadsUntilIdle();
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("bad.png: "), std::string::npos) << errors;
+    EXPECT_EQ(g_app->path, dir.File("shown.png"));
+    EXPECT_TRUE(WaitForClientSize(handle, 50, 40)) << "the size from before the read";
 }
 
 TEST_F(LoaderTest, AtStartTheWindowWaitsHiddenForItsPictureAndOpensAtItsSize)
