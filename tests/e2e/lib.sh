@@ -88,12 +88,12 @@ wait_for_size() {  # window, expected size; waits up to 5 s, else prints the siz
 # The functions below act on the window $id.
 title() { xdotool getwindowname "$id"; }
 
-# Keys act only while the window has the focus: focus it before each press.
-# Keys are polled once per frame, and a key that two frames see down acts twice.
-# 1, 2, 3 and S sleep 200 ms after acting, so a 100 ms press acts once; Left and
-# Right sleep 20 ms, and frames are at least 36 ms apart, so a 30 ms tap acts at
-# most once. Down and up go in one xdotool run, so the hold is what is asked for,
-# without the start of a second xdotool process in between.
+# Keys act only while the window has the focus: focus it before each press. Tests that
+# show windows hold the CTest lock display_focus, so no other test's window takes the
+# focus meanwhile: every press must act exactly once, and a check fails on the first
+# press that acted twice or not at all. Down and up go in one xdotool run, so the hold
+# is what is asked for (100 ms, 30 ms for the repeating Left and Right, shorter than the
+# key-repeat delay), without the start of a second xdotool process in between.
 focus() { timeout 2 xdotool windowfocus --sync "$id" >/dev/null 2>&1 || true; }
 focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$id" ]; }
 press() { focus; xdotool keydown "$1" sleep 0.1 keyup "$1"; }
@@ -107,27 +107,33 @@ wait_for_title_change() {  # previous title; up to 2 s
   return 1
 }
 
-# Sets the glow R G B LEVEL through the keys and returns once the title shows it. A key
-# that a slow machine holds across two frames acts twice; callers that must be sure
-# read the title again after their next step (as snap_and_check does).
+# Sets the glow R G B LEVEL through the keys and returns once the title shows it. Each
+# press must change the title by exactly its own step: one that acted twice, or not at
+# all, fails the check.
 # With program_log set (the file the program's standard output goes to), it records
 # in key_log_before the number of log lines before the last key it pressed, and in
 # key_log_after the number when the title first showed that key's effect.
 set_glow() {  # R G B LEVEL
-  local want="R$1 G$2 B$3 LEVEL=$4" t r g b level
+  local want="R$1 G$2 B$3 LEVEL=$4" t r g b level key="" expect=""
   for _ in $(seq 1 200); do
     t="$(title)"
+    # The title a press made, read again before the next: a second action of the press
+    # shows here, or in the caller's check of the title after its next step.
+    [ -z "$expect" ] || [ "$t" = "$expect" ] ||
+      fail "a press of $key made the title '$t', not '$expect'"
     [ "$t" = "$want" ] && return 0
     [[ "$t" =~ ^R([01])\ G([01])\ B([01])\ LEVEL=([0-9]+)$ ]] || fail "title is '$t'"
     r="${BASH_REMATCH[1]}"; g="${BASH_REMATCH[2]}"; b="${BASH_REMATCH[3]}"; level="${BASH_REMATCH[4]}"
     [ -n "${program_log:-}" ] && key_log_before="$(line_count "$program_log")"
-    if [ "$r" != "$1" ]; then press 1
-    elif [ "$g" != "$2" ]; then press 2
-    elif [ "$b" != "$3" ]; then press 3
-    elif [ "$level" -lt "$4" ]; then tap Left   # Left raises LEVEL
-    else tap Right
+    if [ "$r" != "$1" ]; then key=1; r=$((1 - r))
+    elif [ "$g" != "$2" ]; then key=2; g=$((1 - g))
+    elif [ "$b" != "$3" ]; then key=3; b=$((1 - b))
+    elif [ "$level" -lt "$4" ]; then key=Left; level=$((level + 1))   # Left raises LEVEL
+    else key=Right; level=$((level - 1))
     fi
-    wait_for_title_change "$t" || true
+    case "$key" in Left|Right) tap "$key" ;; *) press "$key" ;; esac
+    expect="R$r G$g B$b LEVEL=$level"
+    wait_for_title_change "$t" || fail "a press of $key did not act (title '$t')"
     [ -n "${program_log:-}" ] && key_log_after="$(line_count "$program_log")"
   done
   fail "could not set the glow to '$want' (title '$(title)')"
