@@ -27,6 +27,7 @@ constexpr int64_t kPreviewPixels = 24'000'000;
 
 int CreateDevice(WindowHandle handle)
 {
+    KeepFreedMemoryWhileDrawing();
     LockGuard deviceLock(g_deviceLock);
     g_device = new zorOpenGL();
     const int result = g_device->Initialize(handle, 0, 0);
