@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing glowview need.
+# Installs the Debian packages that building, running, testing and packaging glowview need.
 # Idempotent: when everything is present it only checks and returns.
 # Usage: scripts/install-deps.sh [windows]; with windows, what the Windows cross
 # build and its tests under Wine need on top (scripts/build.sh windows asks for it).
@@ -11,12 +11,13 @@ packages=(
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri x11-utils xdotool imagemagick
   clang libclang-rt-14-dev
+  desktop-file-utils appstream groff-base man-db dpkg-dev file lintian
 )
 if [ "${1:-}" = windows ]; then
   # MinGW-w64 with posix threads, the assembler for libjpeg-turbo's SIMD code,
   # zlib for MinGW, Ninja, Wine to run the programs and their tests, and patch
-  # for Debian's fixes to the libraries' sources.
-  packages=(g++-mingw-w64-x86-64-posix nasm libz-mingw-w64-dev ninja-build wine64 libgtest-dev patch xz-utils)
+  # for Debian's fixes to the libraries' sources; zip for the program's archive.
+  packages=(g++-mingw-w64-x86-64-posix nasm libz-mingw-w64-dev ninja-build wine64 libgtest-dev patch xz-utils zip)
 fi
 
 missing=()

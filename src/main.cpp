@@ -7,7 +7,8 @@
 
 namespace {
 
-const char* const kVersion = "1.0";
+// Set by the build from the project's version.
+const char* const kVersion = GLOWVIEW_VERSION;
 
 const char* const kUsage =
     "Usage: glowview [OPTION]... [FILE]\n"
