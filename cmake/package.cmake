@@ -13,13 +13,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-"picture viewer with a tunable glow
- glowview shows one PNG, JPEG or WebP picture in an OpenGL window, one texel
- per pixel, and adds a glow to every pixel that the keyboard tunes: the weight
- of red, green and blue and the strength of the glow. Large pictures are read
- beside the window; panoramas are dragged or scrolled, and a key saves the
- whole picture with its glow as a PNG.")
+# The package's description: the summary is its first line, these lines the rest.
+set(CPACK_PACKAGE_DESCRIPTION
+"glowview shows one PNG, JPEG or WebP picture in an OpenGL window, one texel
+per pixel, and adds a glow to every pixel that the keyboard tunes: the weight
+of red, green and blue and the strength of the glow. Large pictures are read
+beside the window; panoramas are dragged or scrolled, and a key saves the
+whole picture with its glow as a PNG.")
 # The desktop database and the icon cache are brought up to date by their tools' file
 # triggers on these folders.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/data/debian/triggers)
