@@ -17,7 +17,7 @@ help="$(DISPLAY= "$glowview" --help)" || fail "--help ended with status $?"
 help_section() {  # heading
   awk -v heading="$1" '$0 == heading {on = 1; next} /^$/ {on = 0} on' <<<"$help"
 }
-help_options="$(help_section 'Options:' | sed -E 's/^ +//; s/ {2,}.*//' | one_a_line)"
+help_options="$(help_section 'Options:' | grep '^ *-' | sed -E 's/^ +//; s/ {2,}.*//' | one_a_line)"
 help_keys="$( {
   help_section 'Keys:' | grep -v '^ *mouse' | sed -E 's/^ +//; s/ {2,}.*//'
   help_section 'Keys:' | grep -oE '\(also [^)]+\)' | sed -E 's/^\(also //; s/\)$//'
