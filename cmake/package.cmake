@@ -1,3 +1,9 @@
+# The packages: on Windows the zip, on Linux the Debian package.
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/windows_zip.cmake)
+  return()
+endif()
+
 # The Debian package, made by `cpack -G DEB` in the build folder from what `cmake --install`
 # installs: glowview_<version>_amd64.deb, its dependencies found from the binary.
 set(CPACK_PACKAGE_NAME glowview)

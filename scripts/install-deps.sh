@@ -16,8 +16,8 @@ packages=(
 if [ "${1:-}" = windows ]; then
   # MinGW-w64 with posix threads, the assembler for libjpeg-turbo's SIMD code,
   # zlib for MinGW, Ninja, Wine to run the programs and their tests, and patch
-  # for Debian's fixes to the libraries' sources; zip for the program's archive.
-  packages=(g++-mingw-w64-x86-64-posix nasm libz-mingw-w64-dev ninja-build wine64 libgtest-dev patch xz-utils zip)
+  # for Debian's fixes to the libraries' sources.
+  packages=(g++-mingw-w64-x86-64-posix nasm libz-mingw-w64-dev ninja-build wine64 libgtest-dev patch xz-utils)
 fi
 
 missing=()
