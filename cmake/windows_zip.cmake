@@ -12,13 +12,13 @@ add_custom_command(OUTPUT ${notices}
           -DWORK=${CMAKE_BINARY_DIR}/notices -P ${CMAKE_CURRENT_LIST_DIR}/third_party_notices.cmake
   DEPENDS ${CMAKE_CURRENT_LIST_DIR}/third_party_notices.cmake VERBATIM)
 add_custom_command(OUTPUT ${zip_file}
-  COMMAND ${CMAKE_COMMAND} -E rm -rf ${zip_stage}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${zip_stage}/${zip_name}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${zip_stage}/${zip_name}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:glowview> ${PROJECT_SOURCE_DIR}/README.md
           ${PROJECT_SOURCE_DIR}/LICENSE ${notices} ${zip_stage}/${zip_name}
   COMMAND ${CMAKE_COMMAND} -E rm -f ${zip_file}
-  COMMAND ${CMAKE_COMMAND} -E tar cf ${zip_file} --format=zip ${zip_name}
-  WORKING_DIRECTORY ${zip_stage}
+  COMMAND ${CMAKE_COMMAND} -E chdir ${zip_stage}
+          ${CMAKE_COMMAND} -E tar cf ${zip_file} --format=zip ${zip_name}
   DEPENDS glowview ${notices} ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
   VERBATIM)
 add_custom_target(windows_zip ALL DEPENDS ${zip_file})

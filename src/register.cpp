@@ -12,6 +12,7 @@
 namespace {
 
 const wchar_t* const kClasses = L"Software\\Classes\\";
+const wchar_t* const kApplications = L"Software\\Classes\\Applications";
 const wchar_t* const kApplication = L"Software\\Classes\\Applications\\glowview.exe";
 const wchar_t* const kExeName = L"glowview.exe";
 const wchar_t* const kTypes[] = {L".png", L".jpg", L".jpeg", L".webp"};
@@ -113,7 +114,7 @@ LONG DeleteIfEmpty(const std::wstring& path)
 bool IsGone(LONG code) { return code == ERROR_SUCCESS || code == ERROR_FILE_NOT_FOUND; }
 
 // Removes the application's entry and the program from each type's open-with list; the
-// lists and type keys that become empty go too. *found tells whether anything was there.
+// Applications key, lists and type keys that become empty go too. *found tells whether anything was there.
 bool RemoveEntries(bool* found)
 {
     *found = false;
@@ -121,6 +122,11 @@ bool RemoveEntries(bool* found)
     *found = code == ERROR_SUCCESS;
     if (!IsGone(code)) {
         ReportFailure("remove", kApplication, code);
+        return false;
+    }
+    code = DeleteIfEmpty(kApplications);
+    if (code != ERROR_SUCCESS) {
+        ReportFailure("remove", kApplications, code);
         return false;
     }
     for (const wchar_t* type : kTypes) {

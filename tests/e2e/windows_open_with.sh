@@ -47,8 +47,10 @@ export_classes() {  # file
 winepath_of() { local p="Z:$1"; echo "${p//\//\\}"; }
 reg_query() { "${wine_run[@]}" reg query "$@" 2>/dev/null | tr -d '\r'; }
 
-# A registration left by an earlier run would hide what this one adds.
+# A registration left by an earlier run would hide what this one adds. Windows always has the
+# user's classes key; a fresh Wine prefix makes it on first use.
 "${wine_run[@]}" "$glowview" --unregister >/dev/null 2>&1
+"${wine_run[@]}" reg add "$classes" /f >/dev/null 2>&1 || fail "cannot make $classes"
 export_classes "$work/before.reg"
 
 "${wine_run[@]}" "$glowview" --register >"$work/register.out" 2>"$work/register.err" ||

@@ -15,7 +15,7 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 cmake -E tar xf "$zip" || fail "cannot unpack $zip"
 listing="$(find . -type f | sort)"
-expected="$(printf './%s/%s\n' "$folder" LICENSE README.md THIRD-PARTY-NOTICES.txt glowview.exe | sort)"
+expected="$(printf "./$folder/%s\n" LICENSE README.md THIRD-PARTY-NOTICES.txt glowview.exe | sort)"
 [ "$listing" = "$expected" ] || fail "the archive holds: $listing"
 for library in GLFW GLEW libpng libjpeg-turbo libwebp zlib MinGW-w64 "GCC runtime"; do
   grep -q "^$library" "$folder/THIRD-PARTY-NOTICES.txt" || fail "no notice of $library"
