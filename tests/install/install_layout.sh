@@ -7,7 +7,7 @@ set -uo pipefail
 
 build="$1"
 fail() { echo "FAIL: $*" >&2; exit 1; }
-for tool in desktop-file-validate appstreamcli groff; do
+for tool in desktop-file-validate update-desktop-database appstreamcli groff man file; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps.sh)"
 done
 
@@ -57,6 +57,12 @@ for line in 'Exec=glowview %F' 'Icon=glowview' 'Terminal=false' 'GenericName=Ima
   grep -qxF "$line" "$desktop" || fail "the desktop entry has no line '$line'"
 done
 grep -q '^Keywords=.' "$desktop" || fail "the desktop entry has no Keywords"
+# What a file manager's "Open with" reads: the MIME cache built from the installed entries.
+update-desktop-database "$prefix/share/applications" || fail "update-desktop-database failed"
+for type in image/png image/jpeg image/webp; do
+  grep -qE "^$type=(.*;)?glowview\.desktop;" "$prefix/share/applications/mimeinfo.cache" ||
+    fail "the MIME cache does not offer glowview for $type"
+done
 
 metainfo="$prefix/share/metainfo/org.glowview.glowview.metainfo.xml"
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate reports the above"
@@ -70,6 +76,8 @@ for section in NAME SYNOPSIS DESCRIPTION OPTIONS KEYS MOUSE FILES "EXIT STATUS" 
   grep -qxF ".SH $section" "$manual" || grep -qxF ".SH \"$section\"" "$manual" ||
     fail "the manual page has no section $section"
 done
+found="$(MANPATH="$prefix/share/man" man -w glowview 2>&1)"
+[ "$found" = "$manual" ] || fail "man -w glowview finds '$found', not $manual"
 grep -q MESA_GL_VERSION_OVERRIDE "$manual" || fail "the manual page does not name MESA_GL_VERSION_OVERRIDE"
 
 for png in "$prefix"/share/icons/hicolor/*/apps/glowview.png; do
