@@ -1,6 +1,9 @@
-# The packages: on Windows the zip, on Linux the Debian package.
+# The packages: the Windows zip from the cross build here (its notices come from the library
+# archives and Debian's copyright files), the Debian package on Linux.
 if(WIN32)
-  include(${CMAKE_CURRENT_LIST_DIR}/windows_zip.cmake)
+  if(CMAKE_CROSSCOMPILING)
+    include(${CMAKE_CURRENT_LIST_DIR}/windows_zip.cmake)
+  endif()
   return()
 endif()
 
