@@ -1,10 +1,13 @@
-// Draws glowview's icon as a PNG of a given size: a warm radial picture, dark at its centre,
-// with the start glow added by the program's own processor-side pass, so the dark centre
-// glows white. Usage: make_icon SIZE OUTPUT.png
+// Draws glowview's icon: a warm radial picture, dark at its centre, with the start glow added
+// by the program's own processor-side pass, so the dark centre glows white. As a PNG of one
+// size, or as a Windows .ico holding several sizes.
+// Usage: make_icon SIZE OUTPUT.png
+//        make_icon --ico OUTPUT.ico SIZE...   (sizes up to 256)
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "foundation/picture.h"
@@ -17,6 +20,7 @@ namespace {
 
 constexpr int kMinSize = 8;
 constexpr int kMaxSize = 1024;
+constexpr int kMaxIcoSize = 256;  // an .ico entry's side is one byte, 0 meaning 256
 
 uint8_t ToByte(double value)
 {
@@ -58,13 +62,106 @@ std::vector<uint8_t> GlowingRows(int size)
     return result;
 }
 
+void PutLittleEndian(std::vector<uint8_t>* out, uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out->push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// One .ico image: a bitmap header of twice the height (colour rows, then the mask's), the
+// pixels as 32-bit BGRA rows from the bottom up, and an all-zero (all shown) mask.
+std::vector<uint8_t> IcoImage(int size, const std::vector<uint8_t>& rgb)
+{
+    const int maskRowBytes = ((size + 31) / 32) * 4;
+    std::vector<uint8_t> image;
+    PutLittleEndian(&image, 40, 4);  // BITMAPINFOHEADER
+    PutLittleEndian(&image, static_cast<uint32_t>(size), 4);
+    PutLittleEndian(&image, static_cast<uint32_t>(size * 2), 4);
+    PutLittleEndian(&image, 1, 2);   // planes
+    PutLittleEndian(&image, 32, 2);  // bits per pixel
+    for (int field = 0; field < 6; ++field)  // no compression, sizes and palette left out
+        PutLittleEndian(&image, 0, 4);
+    for (int y = size - 1; y >= 0; --y) {
+        for (int x = 0; x < size; ++x) {
+            const uint8_t* pixel = &rgb[(static_cast<size_t>(y) * size + x) * 3];
+            image.insert(image.end(), {pixel[2], pixel[1], pixel[0], 255});
+        }
+    }
+    image.resize(image.size() + static_cast<size_t>(maskRowBytes) * size, 0);
+    return image;
+}
+
+// The .ico file of the given sizes; empty when one cannot be drawn.
+std::vector<uint8_t> IcoFile(const std::vector<int>& sizes)
+{
+    std::vector<uint8_t> directory;
+    std::vector<uint8_t> images;
+    PutLittleEndian(&directory, 0, 2);  // reserved
+    PutLittleEndian(&directory, 1, 2);  // an icon
+    PutLittleEndian(&directory, static_cast<uint32_t>(sizes.size()), 2);
+    const size_t firstOffset = 6 + 16 * sizes.size();
+    for (int size : sizes) {
+        const std::vector<uint8_t> rgb = GlowingRows(size);
+        if (rgb.empty())
+            return {};
+        const std::vector<uint8_t> image = IcoImage(size, rgb);
+        directory.push_back(static_cast<uint8_t>(size & 0xff));
+        directory.push_back(static_cast<uint8_t>(size & 0xff));
+        PutLittleEndian(&directory, 0, 2);   // no palette, reserved
+        PutLittleEndian(&directory, 1, 2);   // planes
+        PutLittleEndian(&directory, 32, 2);  // bits per pixel
+        PutLittleEndian(&directory, static_cast<uint32_t>(image.size()), 4);
+        PutLittleEndian(&directory, static_cast<uint32_t>(firstOffset + images.size()), 4);
+        images.insert(images.end(), image.begin(), image.end());
+    }
+    directory.insert(directory.end(), images.begin(), images.end());
+    return directory;
+}
+
+// Writes bytes to path, or removes what was written; false on failure.
+bool WriteFile(const char* path, const std::vector<uint8_t>& bytes)
+{
+    std::FILE* out = std::fopen(path, "wb");
+    if (!out)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (std::fclose(out) != 0 || !written) {
+        std::remove(path);
+        return false;
+    }
+    return true;
+}
+
+int WriteIco(int count, char** arguments)
+{
+    std::vector<int> sizes;
+    for (int i = 1; i < count; ++i) {
+        const int size = std::atoi(arguments[i]);
+        if (size < kMinSize || size > kMaxIcoSize) {
+            std::fprintf(stderr, "make_icon: an .ico size is %d to %d, not %s\n", kMinSize,
+                         kMaxIcoSize, arguments[i]);
+            return 2;
+        }
+        sizes.push_back(size);
+    }
+    const std::vector<uint8_t> ico = IcoFile(sizes);
+    if (ico.empty() || !WriteFile(arguments[0], ico)) {
+        std::fprintf(stderr, "make_icon: cannot write %s\n", arguments[0]);
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc >= 4 && std::strcmp(argv[1], "--ico") == 0)
+        return WriteIco(argc - 2, argv + 2);
     const int size = argc == 3 ? std::atoi(argv[1]) : 0;
     if (size < kMinSize || size > kMaxSize) {
-        std::fprintf(stderr, "usage: make_icon SIZE (%d to %d) OUTPUT.png\n", kMinSize, kMaxSize);
+        std::fprintf(stderr, "usage: make_icon SIZE (%d to %d) OUTPUT.png\n"
+                             "       make_icon --ico OUTPUT.ico SIZE...\n", kMinSize, kMaxSize);
         return 2;
     }
     const std::vector<uint8_t> pixels = GlowingRows(size);

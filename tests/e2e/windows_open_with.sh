@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Windows program under Wine: a GUI program (its PE header's subsystem) whose --help and
-# --version still reach a pipe on the Unix side; --register writes the per-user "Open with"
+# The Windows program under Wine: a GUI program (its PE header's subsystem) with its icon,
+# whose --help and --version still reach a pipe on the Unix side; --register writes the
+# per-user "Open with"
 # keys (seen by reg query) with an open command naming the program's path and "%1";
 # --unregister leaves the user's classes exactly as they were.
 # Usage: windows_open_with.sh GLOWVIEW.exe
@@ -28,6 +29,8 @@ pe="$(le_number "$glowview" 60 4)"
 [ "$(od -An -c -j "$pe" -N 2 "$glowview" | tr -d ' ')" = PE ] || fail "no PE signature at $pe"
 subsystem="$(le_number "$glowview" $((pe + 0x5C)) 2)"
 [ "$subsystem" = 2 ] || fail "the subsystem is $subsystem, not 2 (GUI)"
+# The icon Explorer shows is a resource of the program.
+x86_64-w64-mingw32-objdump -h "$glowview" | grep -q ' \.rsrc ' || fail "the program has no resources (no icon)"
 
 "${wine_run[@]}" "$glowview" --help >"$work/help.out" 2>"$work/help.err" || fail "--help ended with status $?"
 grep -q '^Usage: glowview ' "$work/help.out" || fail "--help printed no usage: $(cat "$work/help.out" "$work/help.err")"
