@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # The Windows program under Wine: a GUI program (its PE header's subsystem) with its icon,
 # whose --help and --version still reach a pipe on the Unix side; --register writes the
-# per-user "Open with"
-# keys (seen by reg query) with an open command naming the program's path and "%1";
-# --unregister leaves the user's classes exactly as they were.
+# per-user "Open with" keys (seen by reg query) with an open command naming the program's path
+# and "%1"; --unregister leaves the user's classes exactly as they were.
 # Usage: windows_open_with.sh GLOWVIEW.exe
 set -uo pipefail
 
