@@ -118,13 +118,14 @@ std::vector<uint8_t> IcoFile(const std::vector<int>& sizes)
     return directory;
 }
 
-// Writes bytes to path, or removes what was written; false on failure.
-bool WriteFile(const char* path, const std::vector<uint8_t>& bytes)
+// Creates path and fills it with write; what was written goes again when that fails.
+template <typename Write>
+bool WriteToFile(const char* path, Write write)
 {
     std::FILE* out = std::fopen(path, "wb");
     if (!out)
         return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    const bool written = write(out);
     if (std::fclose(out) != 0 || !written) {
         std::remove(path);
         return false;
@@ -145,7 +146,10 @@ int WriteIco(int count, char** arguments)
         sizes.push_back(size);
     }
     const std::vector<uint8_t> ico = IcoFile(sizes);
-    if (ico.empty() || !WriteFile(arguments[0], ico)) {
+    const bool written = !ico.empty() && WriteToFile(arguments[0], [&ico](std::FILE* out) {
+        return std::fwrite(ico.data(), 1, ico.size(), out) == ico.size();
+    });
+    if (!written) {
         std::fprintf(stderr, "make_icon: cannot write %s\n", arguments[0]);
         return 1;
     }
@@ -169,15 +173,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "make_icon: cannot draw a %d x %d icon\n", size, size);
         return 1;
     }
-    std::FILE* out = std::fopen(argv[2], "wb");
-    if (!out) {
+    const bool written = WriteToFile(argv[2], [&pixels, size](std::FILE* out) {
+        return WritePng(size, size, pixels.data(), out) == 0;
+    });
+    if (!written) {
         std::fprintf(stderr, "make_icon: cannot write %s\n", argv[2]);
-        return 1;
-    }
-    const bool written = WritePng(size, size, pixels.data(), out) == 0;
-    if (std::fclose(out) != 0 || !written) {
-        std::fprintf(stderr, "make_icon: cannot write %s\n", argv[2]);
-        std::remove(argv[2]);
         return 1;
     }
     return 0;
