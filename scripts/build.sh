@@ -11,10 +11,11 @@ case "$kind" in
   sanitize) dir="$root/build-sanitize"; flags=(-DGLOWVIEW_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
   windows)
     bash "$root/scripts/install-deps.sh" windows
-    # The libraries first (cached), and the native tools that drive the .exe in the tests.
+    # The libraries first (cached), the native tools that drive the .exe in the tests, and the
+    # native icon tool that draws the .exe's icon.
     deps="$(bash "$root/scripts/build-windows-deps.sh" | tail -n 1)"
     cmake -S "$root" -B "$root/build" >/dev/null
-    cmake --build "$root/build" -j "$(nproc)" --target xdnd_drop wm_close glow_check
+    cmake --build "$root/build" -j "$(nproc)" --target xdnd_drop wm_close glow_check make_icon
     dir="$root/build-windows"
     # The libraries found in a cache made with another prefix would still be linked:
     # a new prefix (other patches, other sources) starts the cache afresh.
@@ -23,7 +24,8 @@ case "$kind" in
     fi
     flags=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
            -DCMAKE_PREFIX_PATH="$deps" -DGLEW_USE_STATIC_LIBS=ON
-           -DGLOWVIEW_HOST_TOOLS_DIR="$root/build/tests") ;;
+           -DGLOWVIEW_HOST_TOOLS_DIR="$root/build/tests"
+           -DGLOWVIEW_HOST_ICON_TOOL="$root/build/data/make_icon") ;;
   *) echo "usage: $0 [plain|sanitize|windows]" >&2; exit 2 ;;
 esac
 

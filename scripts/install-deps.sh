@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing glowview need.
+# Installs the Debian packages that building, running, testing and packaging glowview need.
 # Idempotent: when everything is present it only checks and returns.
 # Usage: scripts/install-deps.sh [windows]; with windows, what the Windows cross
 # build and its tests under Wine need on top (scripts/build.sh windows asks for it).
@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri x11-utils xdotool imagemagick
   clang libclang-rt-14-dev
+  desktop-file-utils appstream groff-base man-db dpkg-dev file lintian
 )
 if [ "${1:-}" = windows ]; then
   # MinGW-w64 with posix threads, the assembler for libjpeg-turbo's SIMD code,

@@ -4,10 +4,15 @@
 
 #include "foundation/log.h"
 #include "src/run.h"
+#ifdef _WIN32
+#include "src/register.h"
+#include "src/windows_console.h"
+#endif
 
 namespace {
 
-const char* const kVersion = "1.0";
+// Set by the build from the project's version.
+const char* const kVersion = GLOWVIEW_VERSION;
 
 const char* const kUsage =
     "Usage: glowview [OPTION]... [FILE]\n"
@@ -19,6 +24,8 @@ const char* const kUsage =
     "  -h, --help     show this help and end\n"
     "      --version  show the version and end\n"
     "  -v, --verbose  write the full log (driver, tiles, library messages) on standard output\n"
+    "      --register    add glowview to this user's Open with for PNG, JPEG, WebP (Windows)\n"
+    "      --unregister  remove what --register added (Windows)\n"
     "\n"
     "Keys:\n"
     "  1, 2, 3        switch the red, green, blue weight between 0 and 1\n"
@@ -31,7 +38,7 @@ const char* const kUsage =
     "  Enter          resume\n"
     "  Escape, Q      quit (also Ctrl+Q)\n";
 
-enum class Parse { Run, Help, Version, Error };
+enum class Parse { Run, Help, Version, Register, Unregister, Error };
 
 struct CommandLine {
     RunOptions run;
@@ -51,6 +58,10 @@ Parse ParseCommandLine(int argc, char** argv, CommandLine* line)
                 return Parse::Help;
             } else if (std::strcmp(arg, "--version") == 0) {
                 return Parse::Version;
+            } else if (std::strcmp(arg, "--register") == 0) {
+                return Parse::Register;
+            } else if (std::strcmp(arg, "--unregister") == 0) {
+                return Parse::Unregister;
             } else if (std::strcmp(arg, "-v") == 0 || std::strcmp(arg, "--verbose") == 0) {
                 line->verbose = true;
             } else {
@@ -66,18 +77,38 @@ Parse ParseCommandLine(int argc, char** argv, CommandLine* line)
     return Parse::Run;
 }
 
+// --register and --unregister: "Open with" is Explorer's; elsewhere the installed desktop
+// entry offers the program.
+int ChangeOpenWith(Parse action)
+{
+#ifdef _WIN32
+    return action == Parse::Register ? RegisterOpenWith() : UnregisterOpenWith();
+#else
+    std::fprintf(stderr, "glowview: %s is for Windows only; here the installed desktop entry "
+                 "offers glowview\n", action == Parse::Register ? "--register" : "--unregister");
+    return 1;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+#ifdef _WIN32
+    AttachParentConsole();
+#endif
     CommandLine line;
-    switch (ParseCommandLine(argc, argv, &line)) {
+    const Parse parse = ParseCommandLine(argc, argv, &line);
+    switch (parse) {
     case Parse::Help:
         std::fputs(kUsage, stdout);
         return 0;
     case Parse::Version:
         std::printf("glowview %s\n", kVersion);
         return 0;
+    case Parse::Register:
+    case Parse::Unregister:
+        return ChangeOpenWith(parse);
     case Parse::Error:
         std::fprintf(stderr, "glowview: unknown option '%s'\n%s", line.badOption, kUsage);
         return 2;

@@ -31,3 +31,15 @@ endforeach()
 if(TEST e2e_viewer_input)
   set_tests_properties(e2e_viewer_input PROPERTIES DISABLED TRUE)
 endif()
+
+# The program as Windows users get it: a GUI program whose --help still reaches the caller,
+# "Open with" registered and removed under the user's classes, and the zip it is shipped in.
+add_test(NAME windows_open_with
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/windows_open_with.sh $<TARGET_FILE:glowview>)
+set_tests_properties(windows_open_with PROPERTIES TIMEOUT 120 LABELS e2e)
+if(TARGET windows_zip)
+  add_test(NAME windows_zip
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/install/windows_zip.sh
+      ${CMAKE_BINARY_DIR}/glowview-${PROJECT_VERSION}-windows-x64.zip)
+  set_tests_properties(windows_zip PROPERTIES LABELS unit)
+endif()

@@ -74,6 +74,14 @@ for option in --frobnicate -x; do
   grep -q "unknown option '$option'" bad.err && grep -q '^Usage: glowview' bad.err || fail "$option: $(cat bad.err)"
   [ ! -s bad.out ] || fail "$option wrote to standard output"
 done
+# "Open with" registration is Windows' own: here it says so, changes nothing, status 1.
+for option in --register --unregister; do
+  DISPLAY= "$glowview" "$option" >open_with.out 2>open_with.err; status=$?
+  [ "$status" -eq 1 ] || fail "$option: status $status, not 1"
+  grep -qxF "glowview: $option is for Windows only; here the installed desktop entry offers glowview" \
+    open_with.err || fail "$option: $(cat open_with.err)"
+  [ ! -s open_with.out ] || fail "$option wrote to standard output"
+done
 
 # ---- the first frame is the picture: the window opens at its size with it drawn, never
 # empty or black; a photo slow to decode shows reduced first, and Escape ends it at once
