@@ -5,10 +5,12 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/picture.h"
 #include "foundation/ref.h"
 #include "foundation/surface.h"
+#include "src/picture_list.h"
 #include "window/window.h"
 
 class OxSurface;
@@ -16,6 +18,7 @@ class CWall;
 class CTileStock;
 class CSnapshotWriter;
 struct LoaderEvent;
+struct FolderListing;
 
 // The one application object: the picture and the view it is shown in.
 class CLumaApp {
@@ -99,10 +102,44 @@ public:
     // Replaces the wall with one built from the PF_RGBA surface.
     void UploadWall(const OxSurface* surface);
     void UpdateTitle(WindowHandle hwnd);
+    // What the title shows after the glow settings: " - " and the name of the picture shown
+    // and its place in the list, "" when it is not from the list.
+    std::string TitleTail() const;
+
+    // Paging through pictures (browsing.cpp). The files named (a drop, the command line): one
+    // file gives its folder's pictures starting at it, one folder its pictures, several files
+    // those. firstRequested: the first picture was asked for already.
+    void BrowseFiles(const std::vector<std::string>& paths, bool firstRequested = false);
+    // Page Down / Page Up: `step` places on; at either end nothing moves and the folder is
+    // listed again for the next time.
+    void BrowseStep(int step);
+    // Home (+1) and End (-1): the first or the last picture.
+    void BrowseJump(int direction);
+    // Lists the folder of the list again (F5), off the window's thread where it can.
+    void RelistFolder();
+    // Takes a folder listing that waits, if any; true when one was taken.
+    bool ServeListings();
+    // Asks for the picture at the index of the list being paged through; one that cannot be
+    // read is passed over in the direction of travel.
+    void RequestBrowsed(int index);
+    // A read of path ended (loaded or not): the list takes it as shown, or passes over it.
+    // The index to ask for next, -1 when none.
+    int AfterBrowsedLoad(const std::string& path, bool loaded);
+    // The pictures of a listed folder replace its list's.
+    void TakeListing(const FolderListing& listing);
+    // The list being paged through: the newer one while its first picture is still to come.
+    CPictureList& Browsed() { return newPictures ? *newPictures : pictures; }
     // Replaces the wall with a copy of source that has the glow applied.
     void RunGlowPass();
 
     char path[256] = {};
+    // The list being paged through, and a newer one (a drop, the command line) whose first
+    // picture is still to come: it replaces the list once that picture is shown, and goes
+    // if none of its pictures can be.
+    CPictureList pictures;
+    // Pictures made the picture shown so far (reloads included).
+    uint64_t picturesShown = 0;
+    std::unique_ptr<CPictureList> newPictures;
     std::unique_ptr<CWall> wall;
     OxHolder<OxSurface> source;
     // The wall was made by the processor-side pass, not from source itself.

@@ -8,6 +8,7 @@ CWin* g_window = nullptr;
 zorGRAPHICS* g_device = nullptr;
 CLumaApp* g_app = nullptr;
 CPictureLoader* g_loader = nullptr;
+CFolderLister* g_lister = nullptr;
 
 float g_weightR = 1.0f;
 float g_weightG = 1.0f;

@@ -10,6 +10,7 @@
 class CWin;
 class CLumaApp;
 class CPictureLoader;
+class CFolderLister;
 
 // Both locks are re-entrant; g_deviceLock is only taken alone or under g_appLock.
 extern std::recursive_mutex g_appLock;
@@ -21,6 +22,8 @@ extern zorGRAPHICS* g_device;
 extern CLumaApp* g_app;
 // Reads pictures off the window's thread; null where loads are read on it (tests).
 extern CPictureLoader* g_loader;
+// Lists folders off the window's thread; null where they are listed on it (tests).
+extern CFolderLister* g_lister;
 
 extern float g_weightR;
 extern float g_weightG;

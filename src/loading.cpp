@@ -213,6 +213,7 @@ bool CLumaApp::ShowPicture(const char* picturePath, OxSurface* picture,
             pictureWidth = source->width;
             pictureHeight = source->height;
             loaded = true;
+            ++picturesShown;
             CHECK_GL_ERROR(kSource);
         } else {
             if (noMemory)
@@ -336,7 +337,7 @@ bool CLumaApp::ServeLoads()
     LockGuard lock(g_appLock);
     if (g_loader == nullptr)
         return false;
-    bool served = false;
+    bool served = ServeListings();
     LoaderEvent event;
     while (g_loader->Take(&event)) {
         served = true;
@@ -367,6 +368,12 @@ bool CLumaApp::ServeLoads()
             const bool resized = pictureWidth != widthBefore || pictureHeight != heightBefore;
             if (g_window != nullptr && (windowHidden || (loaded && (!event.reload || resized))))
                 SizeClientArea(g_window, pictureWidth, pictureHeight);
+            // A picture of the list that cannot be read is passed over.
+            const int next = event.reload ? -1 : AfterBrowsedLoad(event.path, loaded);
+            if (next >= 0) {
+                RequestBrowsed(next);
+                break;
+            }
             ShowWindowNow();
             break;
         }

@@ -1,0 +1,169 @@
+// Paging through pictures: the list from the files named, the keys that move in it, the
+// folder listed beside the window, and unreadable pictures passed over.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/file.h"
+#include "src/app.h"
+#include "src/folder_lister.h"
+#include "src/globals.h"
+#include "src/loading.h"
+#include "src/picture_loader.h"
+
+namespace {
+
+const char* ListingFailure(ListProblem problem)
+{
+    switch (problem) {
+    case LIST_NO_SUCH_FOLDER: return "no such folder";
+    case LIST_NOT_A_FOLDER: return "not a folder";
+    case LIST_CANNOT_READ: return "the folder cannot be read";
+    case LIST_FINE: break;
+    }
+    return "";
+}
+
+const char* NameOf(const std::string& path)
+{
+    const char* name = path.c_str() + path.size();
+    while (name > path.c_str() && !IsPathSeparator(name[-1]))
+        --name;
+    return name;
+}
+
+}  // namespace
+
+std::string CLumaApp::TitleTail() const
+{
+    const int shown = pictures.Shown();
+    if (shown < 0)
+        return std::string();
+    return " - " + std::string(NameOf(pictures.PathAt(shown))) + " (" +
+           std::to_string(shown + 1) + "/" + std::to_string(pictures.Count()) + ")";
+}
+
+void CLumaApp::BrowseFiles(const std::vector<std::string>& paths, bool firstRequested)
+{
+    LockGuard lock(g_appLock);
+    if (paths.empty())
+        return;
+    std::unique_ptr<CPictureList> list(new CPictureList());
+    const bool oneFolder = paths.size() == 1 && IsDirectoryPath(paths[0].c_str());
+    if (oneFolder)
+        list->SetFolder(paths[0]);
+    else if (paths.size() == 1)
+        list->SetFile(paths[0]);
+    else
+        list->SetFiles(paths);
+    newPictures = std::move(list);
+    if (!oneFolder && !firstRequested)
+        RequestBrowsed(newPictures->Target());
+    RelistFolder();
+}
+
+void CLumaApp::BrowseStep(int step)
+{
+    LockGuard lock(g_appLock);
+    const int index = Browsed().Step(step);
+    if (index >= 0)
+        RequestBrowsed(index);
+    else
+        RelistFolder();  // files added since are found the next time
+}
+
+void CLumaApp::BrowseJump(int direction)
+{
+    LockGuard lock(g_appLock);
+    const int index = Browsed().Jump(direction);
+    if (index >= 0)
+        RequestBrowsed(index);
+}
+
+void CLumaApp::RelistFolder()
+{
+    LockGuard lock(g_appLock);
+    const std::string folder = Browsed().Folder();
+    if (folder.empty())
+        return;
+    if (g_lister != nullptr) {
+        g_lister->Request(folder);
+        return;
+    }
+    FolderListing listing;
+    listing.folder = folder;
+    listing.problem = ListFolderFiles(folder.c_str(), &listing.names);
+    TakeListing(listing);
+}
+
+bool CLumaApp::ServeListings()
+{
+    LockGuard lock(g_appLock);
+    FolderListing listing;
+    if (g_lister == nullptr || !g_lister->Take(&listing))
+        return false;
+    TakeListing(listing);
+    return true;
+}
+
+void CLumaApp::TakeListing(const FolderListing& listing)
+{
+    LockGuard lock(g_appLock);
+    CPictureList& list = Browsed().Folder() == listing.folder ? Browsed() : pictures;
+    if (list.Folder() != listing.folder)
+        return;
+    if (listing.problem != LIST_FINE) {
+        TellUser("%s: %s", listing.folder.c_str(), ListingFailure(listing.problem));
+        if (&list == newPictures.get() && list.Count() == 0)
+            newPictures.reset();
+        ShowWindowNow();
+        return;
+    }
+    const int first = list.TakeListing(listing.names);
+    if (list.Count() == 0) {
+        TellUser("%s: no PNG, JPEG or WebP pictures", listing.folder.c_str());
+        if (&list == newPictures.get())
+            newPictures.reset();
+        ShowWindowNow();
+    } else if (first >= 0) {
+        RequestBrowsed(first);
+    }
+    UpdateTitle(hwnd);
+}
+
+void CLumaApp::RequestBrowsed(int index)
+{
+    LockGuard lock(g_appLock);
+    // Without a loader the reads are made here, one after another while they fail.
+    while (index >= 0) {
+        const std::string picturePath = Browsed().PathAt(index);
+        if (g_loader != nullptr && std::strlen(picturePath.c_str()) < sizeof(path)) {
+            g_loader->Request(picturePath);
+            return;
+        }
+        const bool loaded = LoadPicture(picturePath.c_str());
+        index = AfterBrowsedLoad(picturePath, loaded);
+    }
+}
+
+int CLumaApp::AfterBrowsedLoad(const std::string& picturePath, bool loaded)
+{
+    LockGuard lock(g_appLock);
+    CPictureList& list = Browsed();
+    if (list.Target() < 0 || list.PathAt(list.Target()) != picturePath)
+        return -1;
+    if (loaded) {
+        list.MarkShown();
+        if (newPictures) {
+            pictures = std::move(*newPictures);
+            newPictures.reset();
+        }
+        UpdateTitle(hwnd);
+        return -1;
+    }
+    const int next = list.PassOver();
+    // A newer list none of whose pictures could be shown goes; the one shown stays.
+    if (next < 0 && newPictures && newPictures->Shown() < 0)
+        newPictures.reset();
+    return next;
+}
