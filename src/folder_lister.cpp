@@ -58,7 +58,7 @@ bool CFolderLister::WaitForListing(double seconds)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, std::chrono::duration<double>(seconds),
-                             [this] { return ready_ && done_.ticket == newest_; });
+                             [this] { return listed_ == newest_; });
 }
 
 void CFolderLister::Run()
@@ -79,6 +79,7 @@ void CFolderLister::Run()
             continue;
         done_ = std::move(listing);
         ready_ = true;
+        listed_ = done_.ticket;
         lock.unlock();
         changed_.notify_all();
         if (wake_ != nullptr)

@@ -35,7 +35,8 @@ public:
     void CancelAll();
     // Takes the listing of the newest request; false when it is not there (yet).
     bool Take(FolderListing* listing);
-    // Waits until the newest request is listed, at most `seconds`; true when it is.
+    // Waits until the newest request is listed (its listing taken or not), at most `seconds`;
+    // true when it is.
     bool WaitForListing(double seconds);
 
 private:
@@ -48,6 +49,7 @@ private:
     bool hasWaiting_ = false;
     uint64_t newest_ = 0;
     bool ready_ = false;
+    uint64_t listed_ = 0;  // the ticket of the last listing made
     FolderListing done_;
     bool stopping_ = false;
     std::thread worker_;
