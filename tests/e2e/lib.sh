@@ -177,6 +177,9 @@ full_title_is() { [ "$(full_title)" = "$1" ]; }
 wait_for_title() {  # exact title[, seconds (default 5)]; acts on the window $id
   wait_until "${2:-5}" title_is "$1"
 }
+wait_for_full_title() {  # exact title with the picture's name and place[, seconds (default 5)]
+  wait_until "${2:-5}" full_title_is "$1"
+}
 
 # A complete file: a PNG once its closing IEND chunk is written, anything else once not empty.
 file_complete() {  # name
