@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/file.h"
+#include "foundation/log.h"
 #include "src/app.h"
 #include "src/folder_lister.h"
 #include "src/globals.h"
@@ -12,6 +13,8 @@
 #include "src/picture_loader.h"
 
 namespace {
+
+const char* const kSource = "src/app";  // the application logs as one source
 
 const char* ListingFailure(ListProblem problem)
 {
@@ -113,10 +116,17 @@ void CLumaApp::TakeListing(const FolderListing& listing)
     if (list.Folder() != listing.folder)
         return;
     if (listing.problem != LIST_FINE) {
-        TellUser("%s: %s", listing.folder.c_str(), ListingFailure(listing.problem));
-        if (&list == newPictures.get() && list.Count() == 0)
-            newPictures.reset();
-        ShowWindowNow();
+        // Of a folder named alone the user hears; the folder of a file named only keeps the
+        // list to that file.
+        if (list.Count() == 0) {
+            TellUser("%s: %s", listing.folder.c_str(), ListingFailure(listing.problem));
+            if (&list == newPictures.get())
+                newPictures.reset();
+            ShowWindowNow();
+        } else {
+            LogMessage(__LINE__, kSource, LOG_ERROR, "Folder %s cannot be listed: %s",
+                       listing.folder.c_str(), ListingFailure(listing.problem));
+        }
         return;
     }
     const int first = list.TakeListing(listing.names);
