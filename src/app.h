@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/assets.h"
 #include "foundation/picture.h"
 #include "foundation/ref.h"
 #include "foundation/surface.h"
@@ -127,6 +128,18 @@ public:
     int AfterBrowsedLoad(const std::string& path, bool loaded);
     // The pictures of a listed folder replace its list's.
     void TakeListing(const FolderListing& listing);
+    // Shows a picture read (null when it failed: opened and report say why) as a load does,
+    // sizes the window for it, and passes over it when it is of the list and failed.
+    void ShowRead(const std::string& path, OxSurface* picture, const PictureReport& report,
+                  OpenProblem opened, bool reload);
+    // Reading ahead: the neighbours of the picture shown are read beside the window (g_ahead),
+    // one on each side at most, and those of pictures moved away from are released. Nothing is
+    // read ahead when memory runs low.
+    void ReadAhead();
+    // Takes what the reads ahead gave; true when anything was taken.
+    bool ServeAhead();
+    // Shows the picture read ahead for that path, if there is one; true when it did.
+    bool ShowAhead(const std::string& path);
     // The list being paged through: the newer one while its first picture is still to come.
     CPictureList& Browsed() { return newPictures ? *newPictures : pictures; }
     // Replaces the wall with a copy of source that has the glow applied.
@@ -140,6 +153,14 @@ public:
     // Pictures made the picture shown so far (reloads included).
     uint64_t picturesShown = 0;
     std::unique_ptr<CPictureList> newPictures;
+    // Pictures read ahead, by path; a null picture is one that could not be read.
+    struct AheadPicture {
+        std::string path;
+        OxHolder<OxSurface> picture;
+        PictureReport report;
+    };
+    std::vector<AheadPicture> ahead;
+    std::string aheadAsked;  // being read ahead
     std::unique_ptr<CWall> wall;
     OxHolder<OxSurface> source;
     // The wall was made by the processor-side pass, not from source itself.

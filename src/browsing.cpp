@@ -1,11 +1,13 @@
 // Paging through pictures: the list from the files named, the keys that move in it, the
 // folder listed beside the window, and unreadable pictures passed over.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "foundation/file.h"
 #include "foundation/log.h"
+#include "foundation/memory.h"
 #include "src/app.h"
 #include "src/folder_lister.h"
 #include "src/globals.h"
@@ -25,6 +27,16 @@ const char* ListingFailure(ListProblem problem)
     case LIST_FINE: break;
     }
     return "";
+}
+
+// Below this much memory (beside a reserve of four times the picture shown) nothing is read
+// ahead: two more pictures would push the system to swap.
+constexpr int64_t kAheadReserveBytes = 512LL << 20;
+
+bool MemoryRunsLow(int width, int height)
+{
+    const int64_t available = AvailableMemoryBytes();
+    return available >= 0 && available < kAheadReserveBytes + 4 * int64_t(width) * height * 4;
 }
 
 const char* NameOf(const std::string& path)
@@ -139,6 +151,7 @@ void CLumaApp::TakeListing(const FolderListing& listing)
         RequestBrowsed(first);
     }
     UpdateTitle(hwnd);
+    ReadAhead();
 }
 
 void CLumaApp::RequestBrowsed(int index)
@@ -147,6 +160,8 @@ void CLumaApp::RequestBrowsed(int index)
     // Without a loader the reads are made here, one after another while they fail.
     while (index >= 0) {
         const std::string picturePath = Browsed().PathAt(index);
+        if (ShowAhead(picturePath))
+            return;
         if (g_loader != nullptr && std::strlen(picturePath.c_str()) < sizeof(path)) {
             g_loader->Request(picturePath);
             return;
@@ -169,6 +184,7 @@ int CLumaApp::AfterBrowsedLoad(const std::string& picturePath, bool loaded)
             newPictures.reset();
         }
         UpdateTitle(hwnd);
+        ReadAhead();
         return -1;
     }
     const int next = list.PassOver();
@@ -176,4 +192,83 @@ int CLumaApp::AfterBrowsedLoad(const std::string& picturePath, bool loaded)
     if (next < 0 && newPictures && newPictures->Shown() < 0)
         newPictures.reset();
     return next;
+}
+
+void CLumaApp::ReadAhead()
+{
+    LockGuard lock(g_appLock);
+    if (g_ahead == nullptr)
+        return;
+    const int shown = pictures.Shown();
+    std::vector<std::string> wanted;
+    // Only while the user stays: a list still to come or a picture asked for has the reads.
+    if (!newPictures && shown >= 0 && pictures.Target() < 0 &&
+        !MemoryRunsLow(pictureWidth, pictureHeight)) {
+        for (const int neighbour : {shown + 1, shown - 1}) {
+            if (neighbour >= 0 && neighbour < pictures.Count())
+                wanted.push_back(pictures.PathAt(neighbour));
+        }
+    }
+    const auto isWanted = [&wanted](const std::string& path) {
+        return std::find(wanted.begin(), wanted.end(), path) != wanted.end();
+    };
+    // Pictures of the places moved away from go at once.
+    ahead.erase(std::remove_if(ahead.begin(), ahead.end(),
+                               [&](const AheadPicture& kept) { return !isWanted(kept.path); }),
+                ahead.end());
+    for (const std::string& next : wanted) {
+        const bool have = std::any_of(ahead.begin(), ahead.end(),
+                                      [&next](const AheadPicture& kept) { return kept.path == next; });
+        if (have)
+            continue;
+        if (aheadAsked != next) {
+            aheadAsked = next;
+            g_ahead->Request(next);
+        }
+        return;
+    }
+    if (!aheadAsked.empty()) {
+        aheadAsked.clear();
+        g_ahead->CancelAll();
+    }
+}
+
+bool CLumaApp::ServeAhead()
+{
+    LockGuard lock(g_appLock);
+    if (g_ahead == nullptr)
+        return false;
+    bool served = false;
+    LoaderEvent event;
+    while (g_ahead->Take(&event)) {
+        served = true;
+        if (event.kind != LoaderEvent::DONE || event.path != aheadAsked)
+            continue;
+        aheadAsked.clear();
+        ahead.push_back(AheadPicture{event.path, std::move(event.picture), event.report});
+        // The user may have moved onto it while it was read.
+        CPictureList& list = Browsed();
+        if (list.Target() >= 0 && list.PathAt(list.Target()) == event.path && ShowAhead(event.path))
+            return true;
+        ReadAhead();
+    }
+    return served;
+}
+
+bool CLumaApp::ShowAhead(const std::string& picturePath)
+{
+    LockGuard lock(g_appLock);
+    const auto found = std::find_if(ahead.begin(), ahead.end(), [&](const AheadPicture& kept) {
+        return kept.path == picturePath && kept.picture;
+    });
+    if (found == ahead.end())
+        return false;
+    OxHolder<OxSurface> picture(std::move(found->picture));
+    const PictureReport report = found->report;
+    ahead.erase(found);
+    // The read of the same picture, if one was asked for, is not needed any more.
+    if (g_loader != nullptr)
+        g_loader->CancelAll();
+    ShowRead(picturePath, picture.get(), report, OPEN_FINE, false);
+    return true;
 }

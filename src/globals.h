@@ -24,6 +24,8 @@ extern CLumaApp* g_app;
 extern CPictureLoader* g_loader;
 // Lists folders off the window's thread; null where they are listed on it (tests).
 extern CFolderLister* g_lister;
+// Reads the neighbours of the picture shown ahead of the user; null where nothing is (tests).
+extern CPictureLoader* g_ahead;
 
 extern float g_weightR;
 extern float g_weightG;

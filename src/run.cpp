@@ -87,6 +87,8 @@ void StartLoader()
 {
     if (g_lister == nullptr)
         g_lister = new CFolderLister(WakeMessageWait);
+    if (g_ahead == nullptr)
+        g_ahead = new CPictureLoader(ReadPictureAt, WakeMessageWait, 0);
     if (g_loader != nullptr)
         return;
     g_loader = new CPictureLoader(ReadPictureAt, WakeMessageWait, kPreviewPixels);
@@ -106,6 +108,8 @@ void StopLoader()
     g_loader = nullptr;
     delete g_lister;
     g_lister = nullptr;
+    delete g_ahead;
+    g_ahead = nullptr;
 }
 
 bool StartApplication(WindowHandle handle, bool serveStopSignals, bool showLater)
