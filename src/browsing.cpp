@@ -108,6 +108,7 @@ void CLumaApp::RelistFolder()
     FolderListing listing;
     listing.folder = folder;
     listing.problem = ListFolderFiles(folder.c_str(), &listing.names);
+    SortPictureNames(&listing.names);
     TakeListing(listing);
 }
 

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <utility>
 
+#include "src/picture_list.h"
+
 CFolderLister::CFolderLister(void (*wake)()) : wake_(wake)
 {
     worker_ = std::thread([this] { Run(); });
@@ -74,6 +76,7 @@ void CFolderLister::Run()
         hasWaiting_ = false;
         lock.unlock();
         listing.problem = ListFolderFiles(listing.folder.c_str(), &listing.names);
+        SortPictureNames(&listing.names);
         lock.lock();
         if (listing.ticket != newest_)
             continue;

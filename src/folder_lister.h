@@ -1,5 +1,5 @@
-// Listing folders off the window's thread: one worker lists the newest folder asked for, and
-// the names wait in a mailbox that the window's thread empties between frames.
+// Listing folders off the window's thread: one worker lists the newest folder asked for and
+// puts its pictures in order, and the names wait in a mailbox that the window's thread empties between frames.
 #pragma once
 
 #include <condition_variable>
@@ -15,7 +15,7 @@
 struct FolderListing {
     uint64_t ticket = 0;
     std::string folder;
-    std::vector<std::string> names;
+    std::vector<std::string> names;  // its pictures, as SortPictureNames leaves them
     ListProblem problem = LIST_FINE;
 };
 

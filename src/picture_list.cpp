@@ -63,6 +63,16 @@ bool HasPictureExtension(const std::string& name)
     return false;
 }
 
+void SortPictureNames(std::vector<std::string>* names)
+{
+    names->erase(std::remove_if(names->begin(), names->end(),
+                                [](const std::string& name) { return !HasPictureExtension(name); }),
+                 names->end());
+    std::sort(names->begin(), names->end(), [](const std::string& a, const std::string& b) {
+        return CompareNatural(a.c_str(), b.c_str()) < 0;
+    });
+}
+
 void CPictureList::SetFiles(const std::vector<std::string>& paths)
 {
     folder_.clear();
@@ -101,16 +111,15 @@ int CPictureList::TakeListing(const std::vector<std::string>& names)
     const std::string shownPath = shown_ >= 0 ? paths_[size_t(shown_)] : std::string();
     const std::string targetPath = target_ >= 0 ? paths_[size_t(target_)] : std::string();
     std::vector<std::string> paths;
-    for (const std::string& name : names) {
-        if (HasPictureExtension(name))
-            paths.push_back(prefix_ + name);
-    }
+    paths.reserve(names.size() + 2);
+    for (const std::string& name : names)
+        paths.push_back(prefix_ + name);
     // The pictures shown and asked for stay in the list, at their place in the order.
     for (const std::string* kept : {&shownPath, &targetPath}) {
         if (!kept->empty() && IndexOf(paths, *kept) < 0)
-            paths.push_back(*kept);
+            paths.insert(std::upper_bound(paths.begin(), paths.end(), *kept, NaturallyBefore),
+                         *kept);
     }
-    std::sort(paths.begin(), paths.end(), NaturallyBefore);
     paths_ = std::move(paths);
     shown_ = shownPath.empty() ? -1 : IndexOf(paths_, shownPath);
     target_ = targetPath.empty() ? -1 : IndexOf(paths_, targetPath);

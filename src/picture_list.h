@@ -8,6 +8,9 @@
 // A name that ends in .png, .jpg, .jpeg, .jpe or .webp, in any case.
 bool HasPictureExtension(const std::string& name);
 
+// Keeps the names with a picture extension, in natural order: what a listing gives the list.
+void SortPictureNames(std::vector<std::string>* names);
+
 class CPictureList {
 public:
     // Those files, in that order; the first is asked for.
@@ -19,7 +22,7 @@ public:
 
     // The folder whose listing the list takes; empty when the list is the files named.
     const std::string& Folder() const { return folder_; }
-    // Takes the names of the folder's files: the pictures among them, in natural order,
+    // Takes the names of the folder's pictures (as SortPictureNames leaves them): they
     // replace the list. The picture shown and the one asked for keep their place (a file
     // that went away stays until it is passed over). The index of the picture to ask for now
     // (the first of a folder given alone), -1 when none.
