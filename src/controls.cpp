@@ -41,6 +41,10 @@ void ReloadPicture(CLumaApp* app)
     const int width = app->pictureWidth;
     const int height = app->pictureHeight;
     app->Reload(app->viewWidth, app->viewHeight);
+    // The neighbours read ahead may have changed as well, and the folder with them.
+    app->ahead.clear();
+    app->aheadAsked.clear();
+    app->ReadAhead();
     app->RelistFolder();
     if (g_window && (app->pictureWidth != width || app->pictureHeight != height))
         SizeClientArea(g_window, app->pictureWidth, app->pictureHeight);
