@@ -276,6 +276,18 @@ for _ in 1 2 3 4 5; do
 done
 full_title_is "R1 G1 B0 LEVEL=10 - été 3.png (5/5)" || fail "a file added past the end: title '$(full_title)'"
 quit
+# Page Down held moves at the key-repeat pace and stops with the key: nothing is left queued.
+mkdir many
+for n in $(seq 1 40); do cp pics/img1.png "many/p$n.png"; done
+start many
+wait_for_full_title "R1 G1 B0 LEVEL=10 - p1.png (1/40)" || fail "many: title '$(full_title)'"
+key_hold Next 1.5
+wait_until 5 eval '[ "$(full_title)" = "$(sleep 0.3; full_title)" ]' || fail "Page Down released: the pictures go on changing"
+t="$(full_title)"
+[[ "$t" =~ \(([0-9]+)/40\)$ ]] && [ "${BASH_REMATCH[1]}" -gt 3 ] || fail "Page Down held 1.5 s: title '$t'"
+sleep 0.5
+[ "$(full_title)" = "$t" ] || fail "Page Down released: '$t', then '$(full_title)'"
+quit
 
 # ---- quiet when idle: a 12 MP picture shown, nothing changing
 "$check" make huge.png 4000 3000 4 || fail "cannot make huge.png"
