@@ -13,6 +13,8 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -237,7 +239,124 @@ bool EntryName(const fs::directory_entry& entry, std::string& name)
     }
 }
 
+#ifdef _WIN32
+std::wstring WideFromAnsi(const char* text)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring wide(size_t(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+    wide.resize(size_t(length - 1));
+    return wide;
+}
+
+// The name in the ANSI code page; false when that code page cannot spell it.
+bool AnsiFromWide(const wchar_t* wide, std::string* text)
+{
+    BOOL lossy = FALSE;
+    const int length =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr, &lossy);
+    if (length <= 0 || lossy)
+        return false;
+    text->assign(size_t(length), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, &(*text)[0], length, nullptr,
+                        nullptr);
+    text->resize(size_t(length - 1));
+    return true;
+}
+
+struct FindCloser {
+    HANDLE handle;
+    ~FindCloser()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            FindClose(handle);
+    }
+};
+
+ListProblem ListFiles(const char* folder, std::vector<std::string>* names)
+{
+    std::wstring pattern = WideFromAnsi(folder);
+    const DWORD attributes = GetFileAttributesW(pattern.c_str());
+    if (pattern.empty() || attributes == INVALID_FILE_ATTRIBUTES)
+        return LIST_NO_SUCH_FOLDER;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return LIST_NOT_A_FOLDER;
+    if (pattern.back() != L'\\' && pattern.back() != L'/')
+        pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW entry;
+    FindCloser find{FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry,
+                                     FindExSearchNameMatch, nullptr, 0)};
+    if (find.handle == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? LIST_FINE : LIST_CANNOT_READ;
+    do {
+        std::string name;
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            AnsiFromWide(entry.cFileName, &name))
+            names->push_back(std::move(name));
+    } while (FindNextFileW(find.handle, &entry));
+    return GetLastError() == ERROR_NO_MORE_FILES ? LIST_FINE : LIST_CANNOT_READ;
+}
+#else
+struct DirCloser {
+    DIR* dir;
+    ~DirCloser()
+    {
+        if (dir != nullptr)
+            ::closedir(dir);
+    }
+};
+
+// A file, or a link that leads to one; a dangling link or a loop is not.
+bool IsFileEntry(DIR* dir, const dirent* entry)
+{
+#ifdef _DIRENT_HAVE_D_TYPE
+    if (entry->d_type == DT_REG)
+        return true;
+    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+        return false;
+#endif
+    struct stat info;
+    return ::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && !S_ISDIR(info.st_mode);
+}
+
+ListProblem ListFiles(const char* folder, std::vector<std::string>* names)
+{
+    DirCloser closer{::opendir(folder)};
+    if (closer.dir == nullptr) {
+        switch (errno) {
+        case ENOENT: return LIST_NO_SUCH_FOLDER;
+        case ENOTDIR: return LIST_NOT_A_FOLDER;
+        default: return LIST_CANNOT_READ;
+        }
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(closer.dir);
+        if (entry == nullptr)
+            return errno == 0 ? LIST_FINE : LIST_CANNOT_READ;
+        if (IsFileEntry(closer.dir, entry))
+            names->push_back(entry->d_name);
+    }
+}
+#endif
+
 }  // namespace
+
+ListProblem ListFolderFiles(const char* folder, std::vector<std::string>* names)
+{
+    if (folder == nullptr || names == nullptr)
+        return LIST_NO_SUCH_FOLDER;
+    if (folder[0] == '\0')
+        folder = ".";
+    try {
+        return ListFiles(folder, names);
+    } catch (const std::bad_alloc&) {
+        return LIST_CANNOT_READ;
+    }
+}
 
 bool IsPathSeparator(char c)
 {

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "foundation/ref.h"
 
@@ -74,6 +76,20 @@ public:
 // Links to directories are reported but not entered; entries whose path would
 // not fit kMaxPath are left out.
 void WalkDirectory(const char* directory, bool recursive, OxPathEnumerator* enumerator);
+
+// Why a folder could not be listed.
+enum ListProblem {
+    LIST_FINE,
+    LIST_NO_SUCH_FOLDER,
+    LIST_NOT_A_FOLDER,
+    LIST_CANNOT_READ,
+};
+
+// Appends to *names the names of the folder's files and links to files, in the order the
+// system gives them. Folders and links that lead nowhere (a missing target, a loop) are left
+// out. Names are spelt as paths are opened here: bytes on POSIX systems, the ANSI code page
+// on Windows, where a name that code page cannot spell is left out.
+ListProblem ListFolderFiles(const char* folder, std::vector<std::string>* names);
 
 // 0 when a and b name the same path after trimming blanks and one trailing
 // separator; exact false folds ASCII case. -1 when either is null.

@@ -5,10 +5,13 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "foundation/assets.h"
 #include "foundation/picture.h"
 #include "foundation/ref.h"
 #include "foundation/surface.h"
+#include "src/picture_list.h"
 #include "window/window.h"
 
 class OxSurface;
@@ -16,6 +19,7 @@ class CWall;
 class CTileStock;
 class CSnapshotWriter;
 struct LoaderEvent;
+struct FolderListing;
 
 // The one application object: the picture and the view it is shown in.
 class CLumaApp {
@@ -104,10 +108,66 @@ public:
     // Replaces the wall with one built from the PF_RGBA surface.
     void UploadWall(const OxSurface* surface);
     void UpdateTitle(WindowHandle hwnd);
+    // What the title shows after the glow settings: " - " and the name of the picture shown
+    // and its place in the list, "" when it is not from the list.
+    std::string TitleTail() const;
+
+    // Paging through pictures (browsing.cpp). The files named (a drop, the command line): one
+    // file gives its folder's pictures starting at it, one folder its pictures, several files
+    // those. firstRequested: the first picture was asked for already.
+    void BrowseFiles(const std::vector<std::string>& paths, bool firstRequested = false);
+    // Page Down / Page Up: `step` places on; at either end nothing moves and the folder is
+    // listed again for the next time.
+    void BrowseStep(int step);
+    // Home (+1) and End (-1): the first or the last picture.
+    void BrowseJump(int direction);
+    // Lists the folder of the list again (F5), off the window's thread where it can.
+    void RelistFolder();
+    // Takes a folder listing that waits, if any; true when one was taken.
+    bool ServeListings();
+    // Asks for the picture at the index of the list being paged through; one that cannot be
+    // read is passed over in the direction of travel.
+    void RequestBrowsed(int index);
+    // A read of path ended (loaded or not): the list takes it as shown, or passes over it.
+    // The index to ask for next, -1 when none.
+    int AfterBrowsedLoad(const std::string& path, bool loaded);
+    // The pictures of a listed folder replace its list's.
+    void TakeListing(const FolderListing& listing);
+    // Shows a picture read (null when it failed: opened and report say why) as a load does,
+    // sizes the window for it, and passes over it when it is of the list and failed.
+    void ShowRead(const std::string& path, OxSurface* picture, const PictureReport& report,
+                  OpenProblem opened, bool reload);
+    // Reading ahead: the neighbours of the picture shown are read beside the window (g_ahead),
+    // one on each side at most, and those of pictures moved away from are released. Nothing is
+    // read ahead when memory runs low.
+    void ReadAhead();
+    // Takes what the reads ahead gave; true when anything was taken.
+    bool ServeAhead();
+    // Shows the picture read ahead for that path, if there is one; true when it did.
+    bool ShowAhead(const std::string& path);
+    // The list being paged through: the newer one while its first picture is still to come.
+    CPictureList& Browsed() { return newPictures ? *newPictures : pictures; }
     // Replaces the wall with a copy of source that has the glow applied.
     void RunGlowPass();
 
     char path[256] = {};
+    // The list being paged through, and a newer one (a drop, the command line) whose first
+    // picture is still to come: it replaces the list once that picture is shown, and goes
+    // if none of its pictures can be.
+    CPictureList pictures;
+    // Pictures made the picture shown so far (reloads included).
+    uint64_t picturesShown = 0;
+    std::unique_ptr<CPictureList> newPictures;
+    // Pictures read ahead, by path; a null picture is one that could not be read.
+    struct AheadPicture {
+        std::string path;
+        OxHolder<OxSurface> picture;
+        PictureReport report;
+    };
+    std::vector<AheadPicture> ahead;
+    std::string aheadAsked;  // being read ahead
+    // A move past an end listed the folder again: the move made once the listing comes.
+    int stepAfterListing = 0;
     std::unique_ptr<CWall> wall;
     OxHolder<OxSurface> source;
     // The wall was made by the processor-side pass, not from source itself.

@@ -41,6 +41,11 @@ void ReloadPicture(CLumaApp* app)
     const int width = app->pictureWidth;
     const int height = app->pictureHeight;
     app->Reload(app->viewWidth, app->viewHeight);
+    // The neighbours read ahead may have changed as well, and the folder with them.
+    app->ahead.clear();
+    app->aheadAsked.clear();
+    app->ReadAhead();
+    app->RelistFolder();
     if (g_window && (app->pictureWidth != width || app->pictureHeight != height))
         SizeClientArea(g_window, app->pictureWidth, app->pictureHeight);
 }
@@ -62,6 +67,12 @@ const Control kControls[] = {
     {0x53, false, [](CLumaApp*) { g_snapshotRequested = true; }},
     // F: fit the whole picture to the window, or back to one texel per pixel.
     {0x46, false, [](CLumaApp* app) { app->ToggleFit(); }},
+    // Page Down, Page Up: the next and the previous picture; Home, End: the first and the last.
+    // A held key moves at the key-repeat pace; a picture not read in time is skipped.
+    {VK_NEXT, true, [](CLumaApp* app) { app->BrowseStep(+1); }},
+    {VK_PRIOR, true, [](CLumaApp* app) { app->BrowseStep(-1); }},
+    {VK_HOME, false, [](CLumaApp* app) { app->BrowseJump(+1); }},
+    {VK_END, false, [](CLumaApp* app) { app->BrowseJump(-1); }},
 };
 
 const Control* FindControl(int virtualKey)

@@ -8,6 +8,8 @@ CWin* g_window = nullptr;
 zorGRAPHICS* g_device = nullptr;
 CLumaApp* g_app = nullptr;
 CPictureLoader* g_loader = nullptr;
+CFolderLister* g_lister = nullptr;
+CPictureLoader* g_ahead = nullptr;
 
 float g_weightR = 1.0f;
 float g_weightG = 1.0f;

@@ -10,6 +10,7 @@
 class CWin;
 class CLumaApp;
 class CPictureLoader;
+class CFolderLister;
 
 // Both locks are re-entrant; g_deviceLock is only taken alone or under g_appLock.
 extern std::recursive_mutex g_appLock;
@@ -21,6 +22,10 @@ extern zorGRAPHICS* g_device;
 extern CLumaApp* g_app;
 // Reads pictures off the window's thread; null where loads are read on it (tests).
 extern CPictureLoader* g_loader;
+// Lists folders off the window's thread; null where they are listed on it (tests).
+extern CFolderLister* g_lister;
+// Reads the neighbours of the picture shown ahead of the user; null where nothing is (tests).
+extern CPictureLoader* g_ahead;
 
 extern float g_weightR;
 extern float g_weightG;

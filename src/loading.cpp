@@ -213,6 +213,7 @@ bool CLumaApp::ShowPicture(const char* picturePath, OxSurface* picture,
             pictureWidth = source->width;
             pictureHeight = source->height;
             loaded = true;
+            ++picturesShown;
             CHECK_GL_ERROR(kSource);
         } else {
             if (noMemory)
@@ -336,7 +337,7 @@ bool CLumaApp::ServeLoads()
     LockGuard lock(g_appLock);
     if (g_loader == nullptr)
         return false;
-    bool served = false;
+    bool served = ServeListings();
     LoaderEvent event;
     while (g_loader->Take(&event)) {
         served = true;
@@ -357,27 +358,36 @@ bool CLumaApp::ServeLoads()
                 SizeClientArea(g_window, pictureWidth, pictureHeight);
             ShowWindowNow();
             break;
-        case LoaderEvent::DONE: {
-            PutPreviewAway();
-            const std::string failure =
-                event.picture ? std::string() : LoadFailureReason(event.opened, event.report);
-            const int widthBefore = pictureWidth, heightBefore = pictureHeight;
-            const bool loaded = ShowPicture(event.path.c_str(), event.picture.get(),
-                                            event.report, failure, true);
-            // A dropped picture gets a window of its size; a reloaded one only when its
-            // size changed.
-            const bool resized = pictureWidth != widthBefore || pictureHeight != heightBefore;
-            if (g_window != nullptr && (windowHidden || (loaded && (!event.reload || resized))))
-                SizeClientArea(g_window, pictureWidth, pictureHeight);
-            else if (!loaded)
-                UndoSizeForHeader();
-            sizedForHeader = false;
-            ShowWindowNow();
+        case LoaderEvent::DONE:
+            ShowRead(event.path, event.picture.get(), event.report, event.opened, event.reload);
             break;
         }
-        }
     }
-    return served;
+    return ServeAhead() || served;
+}
+
+void CLumaApp::ShowRead(const std::string& picturePath, OxSurface* picture,
+                        const PictureReport& report, OpenProblem opened, bool reload)
+{
+    LockGuard lock(g_appLock);
+    PutPreviewAway();
+    const std::string failure = picture ? std::string() : LoadFailureReason(opened, report);
+    const int widthBefore = pictureWidth, heightBefore = pictureHeight;
+    const bool loaded = ShowPicture(picturePath.c_str(), picture, report, failure, true);
+    // A dropped picture gets a window of its size; a reloaded one only when its size changed.
+    const bool resized = pictureWidth != widthBefore || pictureHeight != heightBefore;
+    if (g_window != nullptr && (windowHidden || (loaded && (!reload || resized))))
+        SizeClientArea(g_window, pictureWidth, pictureHeight);
+    else if (!loaded)
+        UndoSizeForHeader();
+    sizedForHeader = false;
+    // A picture of the list that cannot be read is passed over.
+    const int next = reload ? -1 : AfterBrowsedLoad(picturePath, loaded);
+    if (next >= 0) {
+        RequestBrowsed(next);
+        return;
+    }
+    ShowWindowNow();
 }
 
 void CLumaApp::SizeForHeader(bool reload)

@@ -15,10 +15,11 @@ namespace {
 const char* const kVersion = GLOWVIEW_VERSION;
 
 const char* const kUsage =
-    "Usage: glowview [OPTION]... [FILE]\n"
+    "Usage: glowview [OPTION]... [FILE... | FOLDER]\n"
     "Shows a PNG, JPEG or WebP picture with a glow added to every pixel:\n"
     "(1 / (R*r^2 + G*g^2 + B*b^2 + 1))^LEVEL on its red, green and blue.\n"
-    "Drop a picture on the window to show it.\n"
+    "One file shows the pictures of its folder, starting at it; a folder its pictures;\n"
+    "several files those. Drop pictures or a folder on the window to show them.\n"
     "\n"
     "Options:\n"
     "  -h, --help     show this help and end\n"
@@ -33,6 +34,8 @@ const char* const kUsage =
     "  F5             read the picture again\n"
     "  S              save the whole picture as the next free snapshotN.png\n"
     "  F              fit the picture to the window, or one texel per pixel\n"
+    "  Page Down, Page Up  the next and the previous picture; they repeat while held\n"
+    "  Home, End      the first and the last picture\n"
     "  mouse drag, wheel (Shift: sideways)  move a picture larger than the window\n"
     "  Space          pause; while paused, one step\n"
     "  Enter          resume\n"
@@ -70,9 +73,7 @@ Parse ParseCommandLine(int argc, char** argv, CommandLine* line)
             }
             continue;
         }
-        if (!line->run.startFile)
-            line->run.startFile = arg;
-        ++line->run.fileCount;
+        line->run.files.push_back(arg);
     }
     return Parse::Run;
 }

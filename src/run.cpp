@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "foundation/file.h"
 #include "src/app.h"
+#include "src/folder_lister.h"
 #include "src/globals.h"
 #include "src/glhelp.h"
 #include "src/loading.h"
@@ -84,6 +86,10 @@ void RunFrameLoop(CWin* window)
 
 void StartLoader()
 {
+    if (g_lister == nullptr)
+        g_lister = new CFolderLister(WakeMessageWait);
+    if (g_ahead == nullptr)
+        g_ahead = new CPictureLoader(ReadPictureAt, WakeMessageWait, 0);
     if (g_loader != nullptr)
         return;
     g_loader = new CPictureLoader(ReadPictureAt, WakeMessageWait, kPreviewPixels);
@@ -101,6 +107,10 @@ void StopLoader()
     // Not under g_appLock: the loader's thread may wait for it before it sees the stop.
     delete g_loader;
     g_loader = nullptr;
+    delete g_lister;
+    g_lister = nullptr;
+    delete g_ahead;
+    g_ahead = nullptr;
 }
 
 bool StartApplication(WindowHandle handle, bool serveStopSignals, bool showLater)
@@ -152,8 +162,11 @@ int RunApplication(const RunOptions& options)
 {
     // The first picture is read beside the window's and OpenGL's start-up.
     StartLoader();
-    if (options.startFile)
-        g_loader->Request(options.startFile);
+    // A file named is read at once; the pictures of a folder once it is listed.
+    const bool startFolder =
+        options.files.size() == 1 && IsDirectoryPath(options.files[0].c_str());
+    if (!options.files.empty() && !startFolder)
+        g_loader->Request(options.files[0]);
     WindowHandle handle = CreateAppWindow();
     if (!handle) {
         std::string reason = LastWindowError();
@@ -164,15 +177,16 @@ int RunApplication(const RunOptions& options)
         TerminateWindowSystem();
         return 1;
     }
-    if (!StartApplication(handle, true, options.startFile != nullptr)) {
+    if (!StartApplication(handle, true, !options.files.empty())) {
         StopLoader();
         DestroyAppWindow(handle);
         TerminateWindowSystem();
         return 1;
     }
-    if (options.fileCount > 1)
-        TellUser("%d files dropped: showing the first, %d ignored", options.fileCount,
-                 options.fileCount - 1);
+    if (!options.files.empty()) {
+        LockGuard lock(g_appLock);
+        g_app->BrowseFiles(options.files, !startFolder);
+    }
 
     RunFrameLoop(g_window);
     RemoveStopSignals();

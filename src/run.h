@@ -1,6 +1,9 @@
 // The program: start-up, the frame loop and tear-down.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "window/window.h"
 
 // Creates the OpenGL device in g_device and initialises it on the window; the
@@ -10,8 +13,8 @@ int CreateDevice(WindowHandle handle);
 
 // What the command line asks of the program.
 struct RunOptions {
-    const char* startFile = nullptr;  // opened at start as if dropped
-    int fileCount = 0;                // files named; all but the first are ignored
+    // Opened at start as if dropped: one file (and its folder), one folder, or several files.
+    std::vector<std::string> files;
 };
 
 // Start-up on the window: the window object, the device, then the application at 640 x 480
@@ -21,8 +24,9 @@ struct RunOptions {
 // error and the window object gone, when the device cannot be made.
 bool StartApplication(WindowHandle handle, bool serveStopSignals, bool showLater = false);
 
-// The loader that reads pictures off the window's thread (g_loader), and its end: the read in
-// progress stops at its next row. Never called under g_appLock.
+// The loader that reads pictures off the window's thread (g_loader) and the lister of folders
+// (g_lister), and their end: the read in progress stops at its next row. Never called under
+// g_appLock.
 void StartLoader();
 void StopLoader();
 // Tear-down in the order the GL objects need: the application, the renderer and the device

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "device/gl_error.h"
 #include "foundation/log.h"
@@ -34,10 +35,10 @@ void CLumaApp::UploadWall(const OxSurface* surface)
 
 void CLumaApp::UpdateTitle(WindowHandle window)
 {
-    char title[256];
+    char title[64];
     std::snprintf(title, sizeof(title), "R%d G%d B%d LEVEL=%d%s", int(g_weightR), int(g_weightG),
                   int(g_weightB), int(g_power), g_paused ? " (paused)" : "");
-    SetWindowTitle(window, title);
+    SetWindowTitle(window, (title + TitleTail()).c_str());
 }
 
 // ---- frame drawing and snapshots ----

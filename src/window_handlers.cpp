@@ -2,6 +2,8 @@
 #include "src/window_handlers.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "foundation/assets.h"
 #include "foundation/file.h"
@@ -94,20 +96,21 @@ void CWin::OnDropFile(const char* path)
     LockGuard lock(g_appLock);
     if (!g_ready)
         return;
-    // With a loader the picture comes later, from ServeLoads, which sizes the window then.
-    if (g_loader != nullptr)
-        g_app->RequestPicture(path);
-    else if (g_app->LoadPicture(path))
-        SizeClientArea(this, g_app->pictureWidth, g_app->pictureHeight);
+    OnDropFiles(&path, 1);
 }
 
-void CWin::OnDropFiles(const char* firstPath, int count)
+void CWin::OnDropFiles(const char* const* paths, int count)
 {
-    if (g_reloadDepth != 0 || !g_ready)
+    if (g_reloadDepth != 0 || count < 1)
         return;
-    if (count > 1)
-        TellUser("%d files dropped: showing the first, %d ignored", count, count - 1);
-    OnDropFile(firstPath);
+    LockGuard lock(g_appLock);
+    if (!g_ready)
+        return;
+    // With a loader the picture comes later, from ServeLoads, which sizes the window then.
+    const uint64_t shownBefore = g_app->picturesShown;
+    g_app->BrowseFiles(std::vector<std::string>(paths, paths + count));
+    if (g_loader == nullptr && g_app->picturesShown != shownBefore)
+        SizeClientArea(this, g_app->pictureWidth, g_app->pictureHeight);
 }
 
 void CWin::OnSize(SizeRecord* record)

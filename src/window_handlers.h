@@ -9,7 +9,9 @@ public:
     explicit CWin(WindowHandle handle);
 
     void OnDropFile(const char* path) override;
-    void OnDropFiles(const char* firstPath, int count) override;
+    // One file: its folder's pictures, starting at it; one folder: its pictures; several
+    // files: those, in the order given.
+    void OnDropFiles(const char* const* paths, int count) override;
     void OnSize(SizeRecord* record) override;
     void OnSizing(SizeRecord* record) override;
     void OnPaint() override;

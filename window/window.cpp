@@ -91,11 +91,19 @@ void DropCallback(GLFWwindow* window, int count, const char** paths)
     OxWindow* target = TargetOf(window);
     if (!target || count < 1 || !paths[0])
         return;
-    // The whole path goes on: a path cut short would name another file. The native
-    // spelling is never longer than the UTF-8 one GLFW gives, so this store holds it.
-    std::vector<char> path(std::strlen(paths[0]) * 2 + 16);
-    NativeDropPath(paths[0], path.data(), path.size());
-    target->OnDropFiles(path.data(), count);
+    // Whole paths go on: a path cut short would name another file. The native spelling is
+    // never longer than the UTF-8 one GLFW gives, so these stores hold it.
+    std::vector<std::vector<char>> stores;
+    std::vector<const char*> native;
+    for (int i = 0; i < count; ++i) {
+        if (paths[i] == nullptr)
+            continue;
+        stores.emplace_back(std::strlen(paths[i]) * 2 + 16);
+        NativeDropPath(paths[i], stores.back().data(), stores.back().size());
+    }
+    for (const std::vector<char>& store : stores)
+        native.push_back(store.data());
+    target->OnDropFiles(native.data(), int(native.size()));
 }
 
 int KeyModifiers(int mods)

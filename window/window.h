@@ -98,11 +98,12 @@ public:
     OxWindow& operator=(const OxWindow&) = delete;
 
     virtual void OnDropFile(const char* path) { (void)path; }
-    // A drop of `count` files (at least one); only the first is handed on.
-    virtual void OnDropFiles(const char* firstPath, int count)
+    // A drop of `count` files (at least one), in the order the drag source gave them; by
+    // default only the first is handed on.
+    virtual void OnDropFiles(const char* const* paths, int count)
     {
         (void)count;
-        OnDropFile(firstPath);
+        OnDropFile(paths[0]);
     }
     virtual void OnMouseWheel(MouseRecord* record) { (void)record; }
     virtual void OnNcMouseMove(MouseRecord* record) { (void)record; }

@@ -80,11 +80,14 @@ TEST_F(AppTest, AFailedDropKeepsTheClientAreaAndSaysWhy)
     TempDir dir;
     const std::string file = dir.File("notes.txt");
     ASSERT_TRUE(WriteWholeFile(file, {'h', 'i'}));
+    const std::string missing = dir.File("missing.png");
+    const char* const files[] = {file.c_str(), missing.c_str()};
     testing::internal::CaptureStderr();
-    g_window->OnDropFiles(file.c_str(), 2);
+    g_window->OnDropFiles(files, 2);
     const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said, "glowview: 2 files dropped: showing the first, 1 ignored\nglowview: " + file +
-                        ": not a PNG, JPEG or WebP picture\n");
+    // Each file that cannot be shown is passed over with its line.
+    EXPECT_EQ(said, "glowview: " + file + ": not a PNG, JPEG or WebP picture\nglowview: " +
+                        missing + ": no such file\n");
     PumpMessages();
     int width = 0, height = 0;
     GetClientSize(handle, &width, &height);

@@ -86,7 +86,10 @@ wait_for_size() {  # window, expected size; waits up to 5 s, else prints the siz
 }
 
 # The functions below act on the window $id.
-title() { xdotool getwindowname "$id"; }
+# The title's designed part: the glow settings (and "(paused)"), without the name and place
+# of the picture that follow " - ".
+full_title() { xdotool getwindowname "$id"; }
+title() { full_title | sed 's/ - .*//'; }
 
 # Keys act only while the window has the focus: focus it before each press. Tests that
 # show windows hold the CTest lock display_focus, so no other test's window takes the
@@ -176,8 +179,12 @@ wait_for_lines() {  # file, skip, pattern, count, seconds
 }
 
 title_is() { [ "$(title)" = "$1" ]; }
+full_title_is() { [ "$(full_title)" = "$1" ]; }
 wait_for_title() {  # exact title[, seconds (default 5)]; acts on the window $id
   wait_until "${2:-5}" title_is "$1"
+}
+wait_for_full_title() {  # exact title with the picture's name and place[, seconds (default 5)]
+  wait_until "${2:-5}" full_title_is "$1"
 }
 
 # A complete file: a PNG once its closing IEND chunk is written, anything else once not empty.

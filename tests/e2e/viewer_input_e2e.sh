@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the real glowview as a user would and checks what it does with the
 # command line, keys (one action per press, repeats, pause, quit), failed loads,
-# F5, idle time, stop signals and a display that goes away.
+# F5, paging through a folder, idle time, stop signals and a display that goes away.
 # Usage: viewer_input_e2e.sh GLOWVIEW XDND_DROP GLOW_CHECK
 set -uo pipefail
 
@@ -176,7 +176,7 @@ cases=(
   "side.jpg|65535 x 65535 is larger than 65500 x 65500"
   "past.png|70000 x 1 is larger than 65535 x 65535"
   "missing.png|no such file"
-  "folder.png|is a directory"
+  "folder.png|no PNG, JPEG or WebP pictures"
   "$long|the path of 266 characters is longer than 255"
 )
 for row in "${cases[@]}"; do
@@ -192,10 +192,19 @@ for row in "${cases[@]}"; do
   [ "$(title)" = "$t" ] || fail "dropping $file changed the title to '$(title)'"
 done
 
-# Several files at once: the first is shown, the others are named as ignored.
+# Several files at once: those, in the order given; one that cannot be read is passed over.
 "$drop" --timeout 20 "$id" "$work/small.png" "$work/wide.png" "$work/notes.txt" || fail "three-file drop not finished"
 size="$(wait_for_size "$id" 120x90)" || fail "three-file drop: client area $size, not 120x90"
-grep -q '^glowview: 3 files dropped: showing the first, 2 ignored$' stderr.txt || fail "three-file drop: $(tail -n 1 stderr.txt)"
+wait_for_full_title "$t - small.png (1/3)" || fail "three-file drop: title '$(full_title)'"
+lines="$(wc -l < stderr.txt)"
+focus; xdotool key Next
+wait_for_full_title "$t - wide.png (2/3)" || fail "three-file drop, Page Down: title '$(full_title)'"
+focus; xdotool key Next
+wait_until 5 more_lines_than stderr.txt "$lines" || fail "three-file drop: no line for notes.txt"
+[ "$(tail -n 1 stderr.txt)" = "glowview: $work/notes.txt: not a PNG, JPEG or WebP picture" ] ||
+  fail "three-file drop, Page Down onto notes.txt: $(tail -n 1 stderr.txt)"
+sleep 0.2
+[ "$(full_title)" = "$t - wide.png (2/3)" ] || fail "passing over notes.txt: title '$(full_title)'"
 
 # ---- F5: a file that changed size sizes the window to it; a deleted file keeps the picture
 cp wide.png shown.png
@@ -228,6 +237,59 @@ quit
 for head in 'GL_VENDOR: ' 'GL_EXTENSIONS: ' 'Create texture for wall: '; do
   grep -q "]: $head" stdout.txt || fail "-v: no '$head' line on standard output"
 done
+
+# ---- a folder: its pictures in natural order, Page Down and Up, Home and End, the name and
+# place in the title, an unreadable file passed over both ways, a file added found once the
+# end is passed; each picture checked by its snapshot
+mkdir pics
+"$check" make pics/img1.png 31 17 21 && "$check" make pics/img10.png 23 29 22 &&
+  "$check" make "pics/été 2.png" 19 13 23 || fail "cannot make the folder's pictures"
+printf 'not a picture\n' > pics/img2.png
+printf 'notes\n' > pics/notes.txt
+ln -s missing.png pics/dangling.png
+rm -f snapshot*.png
+start pics
+shots=0
+# Presses the key (none: the start) and checks the title's tail and the snapshot.
+page() {  # key, title tail, picture
+  [ -z "$1" ] || { focus; xdotool key "$1"; }
+  wait_for_full_title "R1 G1 B0 LEVEL=10 - $2" || fail "${1:-start}: title '$(full_title)', not '... - $2'"
+  focus; xdotool key s
+  wait_for_file "snapshot$shots.png" || fail "${1:-start} to $2: no snapshot$shots.png"
+  "$check" compare "pics/$3" "snapshot$shots.png" 1 1 0 10 glsl >/dev/null ||
+    fail "${1:-start} to $2: snapshot$shots.png is not $3"
+  shots=$((shots + 1))
+}
+page "" "img1.png (1/4)" img1.png
+page Next "img10.png (3/4)" img10.png
+page Next "été 2.png (4/4)" "été 2.png"
+page Next "été 2.png (4/4)" "été 2.png"
+page Prior "img10.png (3/4)" img10.png
+page Prior "img1.png (1/4)" img1.png
+page End "été 2.png (4/4)" "été 2.png"
+page Home "img1.png (1/4)" img1.png
+[ "$(grep -c '^glowview: pics/img2.png: not a PNG, JPEG or WebP picture$' stderr.txt)" = 2 ] &&
+  [ "$(wc -l < stderr.txt)" = 2 ] || fail "paging through pics: standard error: $(cat stderr.txt)"
+focus; xdotool key End
+wait_for_full_title "R1 G1 B0 LEVEL=10 - été 2.png (4/4)" || fail "End: title '$(full_title)'"
+cp pics/img1.png "pics/été 3.png"
+# A press past the end lists the folder again and moves on to the file added.
+focus; xdotool key Next
+wait_for_full_title "R1 G1 B0 LEVEL=10 - été 3.png (5/5)" ||
+  fail "one press past the end after a file was added: title '$(full_title)'"
+quit
+# Page Down held moves at the key-repeat pace and stops with the key: nothing is left queued.
+mkdir many
+for n in $(seq 1 40); do cp pics/img1.png "many/p$n.png"; done
+start many
+wait_for_full_title "R1 G1 B0 LEVEL=10 - p1.png (1/40)" || fail "many: title '$(full_title)'"
+key_hold Next 1.5
+wait_until 5 eval '[ "$(full_title)" = "$(sleep 0.3; full_title)" ]' || fail "Page Down released: the pictures go on changing"
+t="$(full_title)"
+[[ "$t" =~ \(([0-9]+)/40\)$ ]] && [ "${BASH_REMATCH[1]}" -gt 3 ] || fail "Page Down held 1.5 s: title '$t'"
+sleep 0.5
+[ "$(full_title)" = "$t" ] || fail "Page Down released: '$t', then '$(full_title)'"
+quit
 
 # ---- quiet when idle: a 12 MP picture shown, nothing changing
 "$check" make huge.png 4000 3000 4 || fail "cannot make huge.png"

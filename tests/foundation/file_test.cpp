@@ -9,6 +9,7 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "foundation/assets.h"
@@ -420,3 +421,71 @@ TEST_F(WalkDirectoryTest, MissingDirectoriesAndLinkLoopsEndTheWalk)
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::string> Listed(const std::string& folder, ListProblem* problem)
+{
+    std::vector<std::string> names;
+    *problem = ListFolderFiles(folder.c_str(), &names);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+TEST(ListFolderFilesTest, GivesTheFilesAndLinksToFilesOnly)
+{
+    TempDir dir;
+    MakeFile(dir.File("a b.png"), "x");
+    MakeFile(dir.File("\xc3\xa9t\xc3\xa9.jpg"), "x");  // UTF-8 "été"
+    MakeFile(dir.File("notes.txt"), "x");
+    MakeFile(dir.File("inner/deep.png"), "x");
+    std::vector<std::string> expected = {"a b.png", "notes.txt", "\xc3\xa9t\xc3\xa9.jpg"};
+#ifndef _WIN32
+    MakeFile(dir.File("new\nline.png"), "x");
+    fs::create_symlink("a b.png", dir.File("link.png"));
+    fs::create_symlink("missing.png", dir.File("dangling.png"));
+    fs::create_symlink("loop.png", dir.File("loop.png"));
+    fs::create_symlink("inner", dir.File("inner-link.png"));
+    expected = {"a b.png", "link.png", "new\nline.png", "notes.txt", "\xc3\xa9t\xc3\xa9.jpg"};
+#endif
+    ListProblem problem = LIST_CANNOT_READ;
+    EXPECT_EQ(Listed(dir.path(), &problem), expected);
+    EXPECT_EQ(problem, LIST_FINE);
+}
+
+TEST(ListFolderFilesTest, SaysWhyAFolderCannotBeListed)
+{
+    TempDir dir;
+    MakeFile(dir.File("file.png"), "x");
+    fs::create_directories(dir.File("empty"));
+    const struct Row {
+        std::string folder;
+        ListProblem problem;
+    } rows[] = {
+        {dir.File("empty"), LIST_FINE},
+        {dir.File("missing"), LIST_NO_SUCH_FOLDER},
+        {dir.File("file.png"), LIST_NOT_A_FOLDER},
+    };
+    for (const Row& row : rows) {
+        ListProblem problem = LIST_FINE;
+        EXPECT_TRUE(Listed(row.folder, &problem).empty()) << row.folder;
+        EXPECT_EQ(problem, row.problem) << row.folder;
+    }
+}
+
+#ifndef _WIN32
+TEST(ListFolderFilesTest, AFolderThatCannotBeReadSaysSo)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads every folder";
+    TempDir dir;
+    MakeFile(dir.File("closed/a.png"), "x");
+    ASSERT_EQ(chmod(dir.File("closed").c_str(), 0), 0);
+    ListProblem problem = LIST_FINE;
+    EXPECT_TRUE(Listed(dir.File("closed"), &problem).empty());
+    EXPECT_EQ(problem, LIST_CANNOT_READ);
+    chmod(dir.File("closed").c_str(), 0700);
+}
+#endif

@@ -120,10 +120,10 @@ public:
     }
     void OnPaint() override { ++paints; }
     void OnDropFile(const char* path) override { drops.push_back(path); }
-    void OnDropFiles(const char* firstPath, int count) override
+    void OnDropFiles(const char* const* paths, int count) override
     {
-        dropCounts.push_back(count);
-        OxWindow::OnDropFiles(firstPath, count);
+        dropLists.emplace_back(paths, paths + count);
+        OxWindow::OnDropFiles(paths, count);
     }
     void OnButtonDown(MouseRecord* record) override { mice.push_back({'D', *record}); }
     void OnButtonUp(MouseRecord* record) override { mice.push_back({'U', *record}); }
@@ -133,7 +133,7 @@ public:
     std::vector<SizeRecord> sizings;
     std::string order;  // S for OnSize, G for OnSizing
     std::vector<std::string> drops;
-    std::vector<int> dropCounts;
+    std::vector<std::vector<std::string>> dropLists;
     int paints = 0;
     std::vector<std::pair<char, MouseRecord>> mice;  // D down, U up, M move
 };
@@ -233,7 +233,7 @@ static std::string Dropped(const std::string& unixPath)
 #endif
 }
 
-TEST_F(WindowTest, DropsDeliverTheWholeFirstPathAndTheCount)
+TEST_F(WindowTest, DropsDeliverEveryWholePathInOrder)
 {
     RecordingWindow object(window);
     ShowAppWindow(window);
@@ -248,19 +248,19 @@ TEST_F(WindowTest, DropsDeliverTheWholeFirstPathAndTheCount)
         const char* what;
         std::string files;
         bool accepted;
-        std::string expected;
-        int count;
+        std::vector<std::string> expected;
     } rows[] = {
-        {"not accepted yet", "/tmp/a.png", false, "", 0},
-        {"three files", "/tmp/first.png /tmp/second.png /tmp/third.png", true, Dropped("/tmp/first.png"), 3},
-        {"a long path, never cut to another file's name", longPath, true, Dropped(longPath), 1},
-        {"accepted no more", "/tmp/b.png", false, "", 0},
+        {"not accepted yet", "/tmp/a.png", false, {}},
+        {"three files", "/tmp/first.png /tmp/second.png /tmp/third.png", true,
+         {Dropped("/tmp/first.png"), Dropped("/tmp/second.png"), Dropped("/tmp/third.png")}},
+        {"a long path, never cut to another file's name", longPath, true, {Dropped(longPath)}},
+        {"accepted no more", "/tmp/b.png", false, {}},
     };
     AttachWindowObject(window, &object);
     for (const Row& row : rows) {
         AcceptDroppedFiles(window, row.accepted);
         object.drops.clear();
-        object.dropCounts.clear();
+        object.dropLists.clear();
         const std::string command = tool + " --timeout 5 " + id + " " + row.files + " &";
         ASSERT_EQ(RunHostCommand(command.c_str()), 0);
         for (int i = 0; i < 100 && object.drops.empty(); ++i) {
@@ -272,9 +272,9 @@ TEST_F(WindowTest, DropsDeliverTheWholeFirstPathAndTheCount)
             continue;
         }
         ASSERT_EQ(object.drops.size(), 1u) << row.what;
-        EXPECT_EQ(object.drops[0], row.expected) << row.what;
-        ASSERT_EQ(object.dropCounts.size(), 1u) << row.what;
-        EXPECT_EQ(object.dropCounts[0], row.count) << row.what;
+        EXPECT_EQ(object.drops[0], row.expected[0]) << row.what;
+        ASSERT_EQ(object.dropLists.size(), 1u) << row.what;
+        EXPECT_EQ(object.dropLists[0], row.expected) << row.what;
     }
     AttachWindowObject(window, nullptr);
 }
