@@ -41,9 +41,11 @@ public:
     // Makes a picture read (null when it failed, then `failure` says why) the picture shown,
     // as LoadPicture does after its read; true when it did.
     // reuseTiles: the new wall takes over the textures of the wall it replaces, and those
-    // made ahead in tileStock.
+    // made ahead in tileStock. prepared: the picture's wall, made ahead (picture is then
+    // null); the wall it replaces is kept among the pictures read ahead.
     bool ShowPicture(const char* path, OxSurface* picture, const PictureReport& report,
-                     const std::string& failure, bool reuseTiles = false);
+                     const std::string& failure, bool reuseTiles = false,
+                     std::unique_ptr<CWall> prepared = nullptr);
     // Asks the loader to read the picture off the window's thread (LoadPicture itself when
     // there is no loader); ServeLoads shows it when it comes. reload: F5's read again.
     void RequestPicture(const char* path, bool reload = false);
@@ -136,7 +138,14 @@ public:
     // Shows a picture read (null when it failed: opened and report say why) as a load does,
     // sizes the window for it, and passes over it when it is of the list and failed.
     void ShowRead(const std::string& path, OxSurface* picture, const PictureReport& report,
-                  OpenProblem opened, bool reload);
+                  OpenProblem opened, bool reload, std::unique_ptr<CWall> prepared = nullptr);
+    // The wall of the picture shown (its own texels, not a glow made by the processor), kept
+    // among the pictures read ahead when a wall made ahead replaces it: moving back then
+    // shows it at once. ReadAhead lets it go when it is no neighbour.
+    void KeepWallAhead(const std::string& path, std::unique_ptr<CWall> kept,
+                       const PictureReport& report);
+    // The wall of a picture read ahead, made on the window's thread; null when it cannot be.
+    std::unique_ptr<CWall> MakeWallAhead(OxSurface* picture);
     // Reading ahead: the neighbours of the picture shown are read beside the window (g_ahead),
     // one on each side at most, and those of pictures moved away from are released. Nothing is
     // read ahead when memory runs low.
@@ -158,13 +167,19 @@ public:
     // Pictures made the picture shown so far (reloads included).
     uint64_t picturesShown = 0;
     std::unique_ptr<CPictureList> newPictures;
-    // Pictures read ahead, by path; a null picture is one that could not be read.
+    // Pictures read ahead, by path: with the GLSL program their walls, made while the user
+    // looks (a key then only shows them), otherwise the pictures; neither is one that could
+    // not be read.
     struct AheadPicture {
         std::string path;
         OxHolder<OxSurface> picture;
         PictureReport report;
+        std::unique_ptr<CWall> wall;
+        bool Readable() const { return picture || wall; }
     };
     std::vector<AheadPicture> ahead;
+    // What the read of the picture shown reported (a wall kept ahead keeps it).
+    PictureReport lastReport = {PICTURE_FINE, 0, 0};
     std::string aheadAsked;  // being read ahead
     // A move past an end listed the folder again: the move made once the listing comes.
     int stepAfterListing = 0;

@@ -11,8 +11,10 @@
 #include "src/app.h"
 #include "src/folder_lister.h"
 #include "src/globals.h"
+#include "src/glhelp.h"
 #include "src/loading.h"
 #include "src/picture_loader.h"
+#include "src/wallpaper.h"
 
 namespace {
 
@@ -257,7 +259,16 @@ bool CLumaApp::ServeAhead()
         if (event.kind != LoaderEvent::DONE || event.path != aheadAsked)
             continue;
         aheadAsked.clear();
-        ahead.push_back(AheadPicture{event.path, std::move(event.picture), event.report});
+        // With the GLSL program the wall holds the picture exactly: it is made now, while the
+        // user looks, and the key that moves onto the picture only shows it.
+        std::unique_ptr<CWall> wallAhead;
+        if (g_hasShaders && event.picture) {
+            wallAhead = MakeWallAhead(event.picture.get());
+            if (wallAhead)
+                event.picture.Reset();
+        }
+        ahead.push_back(AheadPicture{event.path, std::move(event.picture), event.report,
+                                     std::move(wallAhead)});
         // The user may have moved onto it while it was read.
         CPictureList& list = Browsed();
         if (list.Target() >= 0 && list.PathAt(list.Target()) == event.path && ShowAhead(event.path))
@@ -271,16 +282,29 @@ bool CLumaApp::ShowAhead(const std::string& picturePath)
 {
     LockGuard lock(g_appLock);
     const auto found = std::find_if(ahead.begin(), ahead.end(), [&](const AheadPicture& kept) {
-        return kept.path == picturePath && kept.picture;
+        return kept.path == picturePath && kept.Readable();
     });
     if (found == ahead.end())
         return false;
     OxHolder<OxSurface> picture(std::move(found->picture));
+    std::unique_ptr<CWall> prepared = std::move(found->wall);
     const PictureReport report = found->report;
     ahead.erase(found);
     // The read of the same picture, if one was asked for, is not needed any more.
     if (g_loader != nullptr)
         g_loader->CancelAll();
-    ShowRead(picturePath, picture.get(), report, OPEN_FINE, false);
+    ShowRead(picturePath, picture.get(), report, OPEN_FINE, false, std::move(prepared));
     return true;
+}
+
+void CLumaApp::KeepWallAhead(const std::string& keptPath, std::unique_ptr<CWall> kept,
+                             const PictureReport& report)
+{
+    LockGuard lock(g_appLock);
+    if (g_ahead == nullptr || !g_hasShaders)
+        return;
+    ahead.erase(std::remove_if(ahead.begin(), ahead.end(),
+                               [&](const AheadPicture& old) { return old.path == keptPath; }),
+                ahead.end());
+    ahead.push_back(AheadPicture{keptPath, OxHolder<OxSurface>(), report, std::move(kept)});
 }

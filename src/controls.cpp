@@ -6,6 +6,7 @@
 #include "src/app.h"
 #include "src/globals.h"
 #include "src/glhelp.h"
+#include "src/wallpaper.h"
 #include "src/window_handlers.h"
 
 bool IsQuitKey(const KeyPress& press)

@@ -4,6 +4,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -54,6 +55,15 @@ void TellUser(const char* format, ...)
 }
 
 namespace {
+
+// The lines a picture shown in part, or one frame of many, gets.
+void TellAboutPicture(const char* picturePath, const PictureReport& report)
+{
+    if (report.problem == PICTURE_TRUNCATED)
+        TellUser("%s: truncated, shown as far as it goes", picturePath);
+    if (report.firstFrameOnly)
+        TellUser("%s: animated, only the first frame is shown", picturePath);
+}
 
 // A new PF_RGBA copy of the picture, rows width * 4 bytes apart; null when it
 // cannot be made, with *noMemory set when its store could not be had. A picture
@@ -184,21 +194,34 @@ bool CLumaApp::LoadPicture(const char* picturePath)
 
 bool CLumaApp::ShowPicture(const char* picturePath, OxSurface* picture,
                            const PictureReport& report, const std::string& failure,
-                           bool reuseTiles)
+                           bool reuseTiles, std::unique_ptr<CWall> prepared)
 {
     LockGuard lock(g_appLock);
     CHECK_GL_ERROR(kSource);
     const size_t length = std::strlen(picturePath);
     bool loaded = false;
     PutPreviewAway();
-    if (picture != nullptr) {
+    if (prepared != nullptr) {
+        TellAboutPicture(picturePath, report);
+        // The wall shown goes among the pictures read ahead, as a neighbour to come back to.
+        if (!wallShowsGlow && wall && path[0] != '\0' && std::strcmp(path, picturePath) != 0)
+            KeepWallAhead(path, std::move(wall), lastReport);
+        source.Reset();
+        wall = std::move(prepared);
+        wallShowsGlow = false;
+        if (std::strcmp(path, picturePath) != 0)
+            panX = panY = 0;
+        std::memmove(path, picturePath, length + 1);
+        pictureWidth = wall->width;
+        pictureHeight = wall->height;
+        lastReport = report;
+        loaded = true;
+    } else if (picture != nullptr) {
         OxHolder<OxSurface> held(OxRetain(picture));
         bool noMemory = false;
         if (OxSurface* rgba = CreateRgbaCopy(picture, &noMemory)) {
-            if (report.problem == PICTURE_TRUNCATED)
-                TellUser("%s: truncated, shown as far as it goes", picturePath);
-            if (report.firstFrameOnly)
-                TellUser("%s: animated, only the first frame is shown", picturePath);
+            TellAboutPicture(picturePath, report);
+            lastReport = report;
             source.Reset();
             held.Reset();
             source.Reset(rgba);
@@ -366,14 +389,32 @@ bool CLumaApp::ServeLoads()
     return ServeAhead() || served;
 }
 
+std::unique_ptr<CWall> CLumaApp::MakeWallAhead(OxSurface* picture)
+{
+    LockGuard lock(g_appLock);
+    bool noMemory = false;
+    OxHolder<OxSurface> rgba(picture ? CreateRgbaCopy(picture, &noMemory) : nullptr);
+    if (!rgba)
+        return nullptr;
+    std::unique_ptr<CWall> made(new CWall(rgba->width, rgba->height, rgba->readPixels));
+    if (made->textures.empty() ||
+        std::find(made->textures.begin(), made->textures.end(), 0u) != made->textures.end())
+        return nullptr;
+    CHECK_GL_ERROR(kSource);
+    return made;
+}
+
 void CLumaApp::ShowRead(const std::string& picturePath, OxSurface* picture,
-                        const PictureReport& report, OpenProblem opened, bool reload)
+                        const PictureReport& report, OpenProblem opened, bool reload,
+                        std::unique_ptr<CWall> prepared)
 {
     LockGuard lock(g_appLock);
     PutPreviewAway();
-    const std::string failure = picture ? std::string() : LoadFailureReason(opened, report);
+    const std::string failure =
+        picture || prepared ? std::string() : LoadFailureReason(opened, report);
     const int widthBefore = pictureWidth, heightBefore = pictureHeight;
-    const bool loaded = ShowPicture(picturePath.c_str(), picture, report, failure, true);
+    const bool loaded = ShowPicture(picturePath.c_str(), picture, report, failure, true,
+                                    std::move(prepared));
     // A dropped picture gets a window of its size; a reloaded one only when its size changed.
     const bool resized = pictureWidth != widthBefore || pictureHeight != heightBefore;
     if (g_window != nullptr && (windowHidden || (loaded && (!reload || resized))))

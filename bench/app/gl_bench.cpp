@@ -20,6 +20,7 @@
 #include <png.h>
 
 #include "bench/support/photo.h"
+#include "bench/support/program.h"
 #include "foundation/ref.h"
 #include "foundation/surface.h"
 #include "src/app.h"
@@ -135,30 +136,10 @@ void BM_FrameOneQuad(benchmark::State& state, Picture picture)
     OxHolder<OxSurface> photo(CreateSyntheticPhoto(picture.width, picture.height));
     ViewPicture(picture.width, picture.height);
     g_app->UploadWall(nullptr);
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, picture.width, picture.height, 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, photo->readPixels);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    const float w = float(picture.width), h = float(picture.height);
-    const float positions[12] = {0, 0, 0, w, 0, 0, 0, h, 0, w, h, 0};
-    const float textureCoordinates[8] = {0, 0, 1, 0, 0, 1, 1, 1};
-    const auto frame = [&] {
-        g_app->DrawScene();  // clears and sets the view; there is no wall to draw
-        PushMatrix();
-        Translate(0.0f, h, 0.0f);
-        Scale(1.0f, -1.0f, 1.0f);
-        if (!g_hasShaders)
-            glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        DrawTexturedQuad(texture, positions, textureCoordinates);
-        PopMatrix();
-        glFinish();
-    };
-    frame();
+    COneQuadFrame quad(photo.get());
+    quad.Draw();
     for (auto _ : state)
-        frame();
-    glDeleteTextures(1, &texture);
+        quad.Draw();
 }
 
 // The photo's files, written once per run.

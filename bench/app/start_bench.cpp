@@ -10,9 +10,12 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "bench/support/photo.h"
+#include "bench/support/program.h"
 #include "foundation/log.h"
 #include "foundation/ref.h"
 #include "foundation/surface.h"
@@ -38,60 +41,12 @@ double SecondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// The frame loop's part that serves the loader and draws what changed, until the picture at
-// `path` is the one shown (or, with preview, its preview is), with its frame drawn and
-// finished.
-bool ServeUntilShown(const std::string& path, bool preview)
-{
-    for (int turns = 0; turns < 100000; ++turns) {
-        g_loader->WaitForEvent(0.05);
-        g_app->ServeLoads();
-        if (g_app->needsRedraw && !g_app->windowHidden)
-            g_window->OnPaint();
-        // A preview not yet served when the picture itself came is passed over: what the
-        // user sees first is then the picture.
-        const bool shown = (preview && g_app->previewShown) || path == g_app->path;
-        if (shown && !g_app->windowHidden) {
-            glFinish();
-            return true;
-        }
-        if (g_loader->Idle() && !shown)
-            return false;
-    }
-    return false;
-}
-
-// Program start-up up to its first frame on the screen: empty, or with the file given (read
-// beside the start-up, the window shown with the picture in it).
-bool StartProgram(const char* file)
-{
-    StartLoader();
-    if (file != nullptr)
-        g_loader->Request(file);
-    WindowHandle handle = CreateAppWindow();
-    if (!handle || !StartApplication(handle, false, file != nullptr))
-        return false;
-    if (file == nullptr) {
-        g_window->OnPaint();
-        glFinish();
-        return true;
-    }
-    return ServeUntilShown(file, false);
-}
-
-void EndProgram()
-{
-    WindowHandle handle = g_app->hwnd;
-    StopApplication(handle);
-    ResetAppGlobals();
-    DestroyAppWindow(handle);
-}
-
 // Start-up to the first frame, and tear-down out of the time; file: null for an empty start.
 void BM_Start(benchmark::State& state, const std::string* file)
 {
     for (auto _ : state) {
-        if (!StartProgram(file ? file->c_str() : nullptr)) {
+        if (!StartProgram(file ? std::vector<std::string>{*file} : std::vector<std::string>(),
+                          file ? *file : std::string())) {
             state.SkipWithError(file ? "the photo was not shown" : "no window");
             break;
         }
@@ -110,7 +65,7 @@ void BM_Drop(benchmark::State& state, const std::string* path, bool preview)
     int escapes = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        if (!StartProgram(nullptr)) {
+        if (!StartProgram({}, std::string())) {
             state.SkipWithError("no window");
             break;
         }
@@ -163,8 +118,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "start_bench: no temporary directory\n");
         return 1;
     }
-    g_photoPath = std::string(directory) + "/photo.jpg";
-    g_largePath = std::string(directory) + "/large.jpg";
+    // Each photo alone in its folder, as the program shows the pictures of a file's folder:
+    // no neighbour is read ahead.
+    const std::string photoFolder = std::string(directory) + "/photo";
+    const std::string largeFolder = std::string(directory) + "/large";
+    mkdir(photoFolder.c_str(), 0700);
+    mkdir(largeFolder.c_str(), 0700);
+    g_photoPath = photoFolder + "/photo.jpg";
+    g_largePath = largeFolder + "/large.jpg";
     if (!WritePhoto(kPhotoWidth, kPhotoHeight, g_photoPath) ||
         !WritePhoto(kLargeWidth, kLargeHeight, g_largePath)) {
         std::fprintf(stderr, "start_bench: cannot write the photos\n");
@@ -187,6 +148,8 @@ int main(int argc, char** argv)
     benchmark::Shutdown();
     std::remove(g_photoPath.c_str());
     std::remove(g_largePath.c_str());
+    rmdir(photoFolder.c_str());
+    rmdir(largeFolder.c_str());
     rmdir(directory);
     return 0;
 }

@@ -7,11 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "foundation/ref.h"
+#include "foundation/surface.h"
 #include "src/app.h"
 #include "src/folder_lister.h"
 #include "src/globals.h"
+#include "src/glhelp.h"
 #include "src/picture_loader.h"
 #include "src/run.h"
+#include "src/wallpaper.h"
 #include "src/window_handlers.h"
 #include "test_support.h"
 #include "app/app_fixture.h"
@@ -31,6 +35,21 @@ protected:
         ASSERT_TRUE(WriteCoordinatePicture(dir.File("pics/img2.png"), 4, 2));
         ASSERT_TRUE(WriteWholeFile(dir.File("pics/img3.png"), {'n', 'o'}));
         ASSERT_TRUE(WriteWholeFile(dir.File("pics/notes.txt"), {'h', 'i'}));
+    }
+    // What WriteCoordinatePicture writes, as RGBA pixels.
+    static OxHolder<OxSurface> CoordinateSurface(int width, int height)
+    {
+        OxHolder<OxSurface> surface(CreateSurface(width * height * 4, width, height, PF_RGBA,
+                                                  width * 4));
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                uint8_t* pixel = surface->writePixels + y * surface->pitch + x * 4;
+                pixel[0] = uint8_t(x);
+                pixel[1] = uint8_t(y);
+                pixel[3] = 255;
+            }
+        }
+        return surface;
     }
     // Presses the key as the update step sees it; the loaders' reads are served.
     void Press(int virtualKey)
@@ -58,7 +77,7 @@ protected:
     {
         std::vector<std::string> paths;
         for (const CLumaApp::AheadPicture& kept : g_app->ahead)
-            paths.push_back(kept.path + (kept.picture ? "" : "(unreadable)"));
+            paths.push_back(kept.path + (kept.Readable() ? "" : "(unreadable)"));
         std::sort(paths.begin(), paths.end());
         std::string joined;
         for (const std::string& path : paths)
@@ -138,12 +157,22 @@ TEST_F(BrowsingTest, BesideTheWindowNeighboursAreReadAheadAndKeysReplaceTheReque
     ServeAllUntilIdle();
     EXPECT_EQ(g_app->TitleTail(), " - img2.png (2/4)");
     EXPECT_EQ(AheadPaths(), "pics/img1.png pics/img3.png(unreadable)");
-    // A picture read ahead is shown at the press, with no read; the one moved away from goes.
-    g_app->QueueKey(KeyPress{VK_PRIOR, 0, false});
-    g_app->ApplyKeys();
+    // With the GLSL program a neighbour's wall is made ahead: the press shows it with no
+    // read and no texture made, and the wall moved away from is kept as the new neighbour.
+    // The one beyond goes.
+    const std::string keyLog = StdoutOf([] {
+        g_app->QueueKey(KeyPress{VK_PRIOR, 0, false});
+        g_app->ApplyKeys();
+    });
     EXPECT_EQ(g_app->TitleTail(), " - img1.png (1/4)");
+    if (g_hasShaders)
+        EXPECT_EQ(CountOf(keyLog, "Create texture for wall: "), 0) << keyLog;
+    ExpectWallShows(g_app->wall.get(), CoordinateSurface(3, 2).get());
     ServeAllUntilIdle();
     EXPECT_EQ(AheadPaths(), "pics/img2.png");
+    ASSERT_EQ(g_app->ahead.size(), 1u);
+    if (g_hasShaders)
+        ExpectWallShows(g_app->ahead[0].wall.get(), CoordinateSurface(4, 2).get());
     // Presses before any read is served: only the newest one's picture is read. img3.png
     // cannot be, and is passed over back to img2.png, read ahead.
     testing::internal::CaptureStderr();

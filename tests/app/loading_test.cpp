@@ -531,8 +531,11 @@ TEST_F(LoaderTest, AtStartTheWindowWaitsHiddenForItsPictureAndOpensAtItsSize)
 
 TEST_F(LoaderTest, ANewPictureFillsTheTexturesOfTheWallItReplaces)
 {
-    ASSERT_TRUE(WriteCoordinatePicture(dir.File("small.png"), 130, 64));   // 3 x 1 tiles
-    ASSERT_TRUE(WriteCoordinatePicture(dir.File("large.png"), 200, 130));  // 4 x 3 tiles
+    // Each in a folder of its own: no neighbour is read ahead, every wall comes from a drop.
+    ASSERT_TRUE(std::filesystem::create_directory(dir.File("a")));
+    ASSERT_TRUE(std::filesystem::create_directory(dir.File("b")));
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("a/small.png"), 130, 64));   // 3 x 1 tiles
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("b/large.png"), 200, 130));  // 4 x 3 tiles
     ASSERT_NO_FATAL_FAILURE(StartUp());
     StartLoader();
     const auto drop = [&](const char* name) {
@@ -541,12 +544,12 @@ TEST_F(LoaderTest, ANewPictureFillsTheTexturesOfTheWallItReplaces)
             ServeLoadsUntilIdle();
         });
     };
-    std::string log = drop("small.png");
+    std::string log = drop("a/small.png");
     EXPECT_EQ(CountOf(log, "Create texture for wall: "), 3);
     ExpectWallShows(g_app->wall.get(), g_app->source.get());
     const std::vector<uint32_t> smallTiles = g_app->wall->textures;
 
-    log = drop("large.png");
+    log = drop("b/large.png");
     EXPECT_EQ(CountOf(log, "Create texture for wall: "), 9) << "only the tiles beyond the 3";
     ExpectWallShows(g_app->wall.get(), g_app->source.get());
     int reused = 0;
@@ -555,7 +558,7 @@ TEST_F(LoaderTest, ANewPictureFillsTheTexturesOfTheWallItReplaces)
     EXPECT_EQ(reused, 3);
     const std::vector<uint32_t> largeTiles = g_app->wall->textures;
 
-    log = drop("small.png");
+    log = drop("a/small.png");
     EXPECT_EQ(CountOf(log, "Create texture for wall: "), 0);
     ExpectWallShows(g_app->wall.get(), g_app->source.get());
     int left = 0;
