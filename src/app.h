@@ -148,8 +148,10 @@ public:
     std::unique_ptr<CWall> MakeWallAhead(OxSurface* picture);
     // Reading ahead: the neighbours of the picture shown are read beside the window (g_ahead),
     // one on each side at most, and those of pictures moved away from are released. Nothing is
-    // read ahead when memory runs low.
-    void ReadAhead();
+    // read ahead when memory runs low. ReadAhead leaves it to ServeLoads, once the frame that
+    // shows the picture is drawn: a read started at once would slow that frame down.
+    void ReadAhead() { readAheadDue = true; }
+    void UpdateReadsAhead();
     // Takes what the reads ahead gave; true when anything was taken.
     bool ServeAhead();
     // Shows the picture read ahead for that path, if there is one; true when it did.
@@ -181,6 +183,7 @@ public:
     // What the read of the picture shown reported (a wall kept ahead keeps it).
     PictureReport lastReport = {PICTURE_FINE, 0, 0};
     std::string aheadAsked;  // being read ahead
+    bool readAheadDue = false;
     // A move past an end listed the folder again: the move made once the listing comes.
     int stepAfterListing = 0;
     std::unique_ptr<CWall> wall;

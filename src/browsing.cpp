@@ -208,7 +208,7 @@ int CLumaApp::AfterBrowsedLoad(const std::string& picturePath, bool loaded)
     return next;
 }
 
-void CLumaApp::ReadAhead()
+void CLumaApp::UpdateReadsAhead()
 {
     LockGuard lock(g_appLock);
     if (g_ahead == nullptr)
@@ -273,7 +273,7 @@ bool CLumaApp::ServeAhead()
         CPictureList& list = Browsed();
         if (list.Target() >= 0 && list.PathAt(list.Target()) == event.path && ShowAhead(event.path))
             return true;
-        ReadAhead();
+        UpdateReadsAhead();
     }
     return served;
 }

@@ -386,7 +386,12 @@ bool CLumaApp::ServeLoads()
             break;
         }
     }
-    return ServeAhead() || served;
+    served = ServeAhead() || served;
+    if (readAheadDue && !needsRedraw) {
+        readAheadDue = false;
+        UpdateReadsAhead();
+    }
+    return served;
 }
 
 std::unique_ptr<CWall> CLumaApp::MakeWallAhead(OxSurface* picture)

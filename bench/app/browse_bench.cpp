@@ -59,7 +59,7 @@ void WaitForReadsAhead()
         g_app->ServeLoads();
         if (g_app->needsRedraw)
             g_window->OnPaint();
-        if (g_ahead == nullptr || (g_ahead->Idle() && g_app->aheadAsked.empty()))
+        if (g_ahead == nullptr || (!g_app->readAheadDue && g_ahead->Idle() && g_app->aheadAsked.empty()))
             return;
         g_ahead->WaitForEvent(0.01);
     }

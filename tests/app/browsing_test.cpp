@@ -65,6 +65,9 @@ protected:
     void ServeAllUntilIdle()
     {
         for (int i = 0; i < 200; ++i) {
+            // As the frame loop: what changed is drawn, and then the reads ahead start.
+            if (g_app->needsRedraw)
+                g_window->OnPaint();
             const bool served = g_app->ServeLoads();
             if (!served && g_loader->Idle() && g_ahead->Idle())
                 break;
