@@ -62,6 +62,11 @@ const Control kControls[] = {
     {0x53, false, [](CLumaApp*) { g_snapshotRequested = true; }},
     // F: fit the whole picture to the window, or back to one texel per pixel.
     {0x46, false, [](CLumaApp* app) { app->ToggleFit(); }},
+    // + (the = key) and -, on the main keys and the keypad: zoom a step around the middle.
+    {VK_OEM_PLUS, true, [](CLumaApp* app) { app->ZoomBy(1); }},
+    {VK_ADD, true, [](CLumaApp* app) { app->ZoomBy(1); }},
+    {VK_OEM_MINUS, true, [](CLumaApp* app) { app->ZoomBy(-1); }},
+    {VK_SUBTRACT, true, [](CLumaApp* app) { app->ZoomBy(-1); }},
 };
 
 const Control* FindControl(int virtualKey)
