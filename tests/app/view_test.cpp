@@ -5,8 +5,17 @@
 #include <algorithm>
 #include <utility>
 
+#include "foundation/ref.h"
+#include "foundation/surface.h"
 #include "src/app.h"
+#include "src/glhelp.h"
+#include "src/globals.h"
+#include "src/snapshot.h"
 #include "src/view.h"
+#include "src/window_handlers.h"
+#include "test_support.h"
+#include "app/app_fixture.h"
+#include "app/picture_fixture.h"
 
 TEST(PlacePictureTest, CentresClampsPansAndFits)
 {
@@ -144,4 +153,129 @@ TEST(ZoomStepTest, TheTitleShowsTheZoomUnlessItIsOneTexelPerPixel)
         ZoomTitleSuffix(c.scale, text, sizeof(text));
         EXPECT_STREQ(text, c.want) << c.scale;
     }
+}
+
+namespace {
+
+// The captured frame's pixel (x, y), from the top left corner.
+const uint8_t* FramePixel(const OxSurface* frame, int x, int y)
+{
+    return frame->readPixels + ptrdiff_t(y) * frame->pitch + x * 3;
+}
+
+bool SamePixel(const uint8_t* a, const uint8_t* b)
+{
+    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+}
+
+// Presses the key as the window's key handling passes it on, and acts on it.
+void Press(int virtualKey)
+{
+    g_app->QueueKey({virtualKey, 0, false});
+    g_app->Update();
+}
+
+// A picture wider than the work area opens fitted and F shows it at one texel per pixel;
+// the zoom keys step through the zoom, sharp when magnified and smooth when reduced; a
+// picture that fits opens at one texel per pixel. Drawn frames show the sampling.
+void CheckFitOnOpenAndZoomKeys(const TempDir& dir, WindowHandle handle)
+{
+    int largestWidth = 0, largestHeight = 0;
+    GetWorkAreaClientSize(handle, &largestWidth, &largestHeight);
+    ASSERT_GT(largestWidth, 0);
+    const int wide = largestWidth + 120;
+    // Steep ramps: a texel blended with its neighbours is far from its own colour.
+    ASSERT_TRUE(WriteTestPng(dir.File("wide.png"), wide, 200, [](int x, int y, uint8_t* rgb) {
+        rgb[0] = uint8_t(x * 37);
+        rgb[1] = uint8_t(y * 53);
+    }));
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("small.png"), 130, 64));
+    g_power = 100;  // next to no glow: neighbouring texels keep their own colours
+    g_window->OnDropFile("wide.png");
+    g_app->Update();  // the processor-side pass, on the fixed-function path
+    LockGuard lock(g_appLock);
+    EXPECT_TRUE(g_app->fitToWindow) << "larger than the work area allows: opened fitted";
+    EXPECT_FLOAT_EQ(g_app->ShownScale(), float(g_app->viewWidth) / float(wide));
+    g_app->DrawFrame();
+    EXPECT_TRUE(g_smoothWall) << "reduced: linear";
+
+    Press(0x46);  // F: one texel per pixel, from the top left corner
+    EXPECT_FALSE(g_app->fitToWindow);
+    EXPECT_FLOAT_EQ(g_app->ShownScale(), 1.0f);
+    EXPECT_EQ(g_app->Placement().left, 0);
+    g_app->DrawFrame();
+    EXPECT_FALSE(g_smoothWall);
+
+    struct Step {
+        int key;
+        float wantScale;
+    };
+    const Step steps[] = {{VK_OEM_PLUS, 1.5f}, {VK_ADD, 2.0f},           {VK_OEM_MINUS, 1.5f},
+                          {VK_SUBTRACT, 1.0f}, {VK_SUBTRACT, 2.0f / 3}, {VK_ADD, 1.0f},
+                          {VK_ADD, 1.5f},      {VK_OEM_PLUS, 2.0f}};
+    for (const Step& step : steps) {
+        Press(step.key);
+        EXPECT_FLOAT_EQ(g_app->ShownScale(), step.wantScale) << "key " << step.key;
+        g_app->DrawFrame();
+        EXPECT_EQ(g_smoothWall, step.wantScale < 1.0f) << "key " << step.key;
+    }
+
+    // At 200 % each texel covers 2 x 2 pixels exactly, and its neighbours keep their own:
+    // blended, the pixels of one texel differ.
+    OxHolder<OxSurface> frame(CaptureWindow());
+    ASSERT_TRUE(frame);
+    const PicturePlacement place = g_app->Placement();
+    const int top = g_app->viewHeight - place.bottom - int(200 * place.scale);
+    // The top left pixel of a texel near the middle of the view, away from black (which
+    // the glow still turns white).
+    const int x = g_app->viewWidth / 2 + ((g_app->viewWidth / 2 - place.left) & 1);
+    const int y = g_app->viewHeight / 2 + ((g_app->viewHeight / 2 - top) & 1);
+    ASSERT_LT(x + 2, frame->width);
+    ASSERT_LT(y + 2, frame->height);
+    EXPECT_TRUE(SamePixel(FramePixel(frame.get(), x, y), FramePixel(frame.get(), x + 1, y + 1)));
+    EXPECT_FALSE(SamePixel(FramePixel(frame.get(), x + 1, y), FramePixel(frame.get(), x + 2, y)));
+    EXPECT_FALSE(SamePixel(FramePixel(frame.get(), x, y + 1), FramePixel(frame.get(), x, y + 2)));
+
+    g_window->OnDropFile("small.png");
+    EXPECT_FALSE(g_app->fitToWindow) << "fits: opened at one texel per pixel";
+    EXPECT_FLOAT_EQ(g_app->ShownScale(), 1.0f);
+}
+
+}  // namespace
+
+TEST_F(PictureTest, ALargePictureOpensFittedAndTheKeysZoomInSteps)
+{
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    CheckFitOnOpenAndZoomKeys(dir, handle);
+}
+
+TEST_F(PictureFixedFunctionTest, ALargePictureOpensFittedAndTheKeysZoomInSteps)
+{
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    ASSERT_FALSE(g_hasShaders);
+    CheckFitOnOpenAndZoomKeys(dir, handle);
+}
+
+TEST_F(PictureTest, CtrlWheelZoomsAroundThePointer)
+{
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("pic.png"), 301, 199));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    g_window->OnDropFile("pic.png");
+    LockGuard lock(g_appLock);
+    ASSERT_EQ(g_app->viewWidth, 301);
+    // Two notches in at (40, 30): 200 %, with picture pixel (40, 30) still under the pointer.
+    MouseRecord wheel = MakeMouseRecord(40.5, 30.5, 2.0, MK_CONTROL);
+    g_window->OnMouseWheel(&wheel);
+    EXPECT_FLOAT_EQ(g_app->ShownScale(), 2.0f);
+    const PicturePlacement place = g_app->Placement();
+    const int top = g_app->viewHeight - place.bottom - 2 * 199;
+    // Within a texel: the sides at 150 % on the way are whole pixels only nearly.
+    EXPECT_NEAR((40 - place.left) / 2.0, 40, 1.0);
+    EXPECT_NEAR((30 - top) / 2.0, 30, 1.0);
+    // Without Ctrl the wheel pans the zoomed picture: an eighth of the view a notch.
+    wheel = MakeMouseRecord(40.5, 30.5, -1.0, 0);
+    const int32_t panY = g_app->panY;
+    g_window->OnMouseWheel(&wheel);
+    EXPECT_EQ(g_app->panY, panY + std::max(16, 199 / 8));
+    EXPECT_FLOAT_EQ(g_app->ShownScale(), 2.0f);
 }
