@@ -280,3 +280,33 @@ TEST_F(PictureTest, WithGlslThePassNeverRuns)
     });
     EXPECT_EQ(log, "");
 }
+
+TEST_F(PictureTest, F11GoesFullScreenAndEscapeLeavesItBeforeItQuits)
+{
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("small.png"), 130, 64));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    // No window manager on the test display: the work area is the whole screen.
+    int screenWidth = 0, screenHeight = 0;
+    GetWorkAreaClientSize(handle, &screenWidth, &screenHeight);
+    ASSERT_GT(screenWidth, 640);
+    ASSERT_TRUE(TypeKeys(handle, "F11", 1));
+    g_window->OnPaint();
+    EXPECT_TRUE(IsFullScreen(handle));
+    ASSERT_TRUE(WaitForClientSize(handle, screenWidth, screenHeight));
+    EXPECT_EQ(g_app->viewWidth, screenWidth);
+    // A new picture is placed in the full screen, which keeps its size.
+    g_window->OnDropFile("small.png");
+    EXPECT_EQ(g_app->pictureWidth, 130);
+    EXPECT_TRUE(IsFullScreen(handle));
+    EXPECT_EQ(g_app->viewWidth, screenWidth);
+    EXPECT_EQ(g_app->viewHeight, screenHeight);
+
+    ASSERT_TRUE(TypeKeys(handle, "Escape", 1));
+    g_window->OnPaint();
+    EXPECT_FALSE(IsFullScreen(handle));
+    EXPECT_TRUE(WaitForClientSize(handle, 640, 480)) << "the size before full screen";
+    EXPECT_FALSE(PumpMessages()) << "the first Escape only leaves full screen";
+    ASSERT_TRUE(TypeKeys(handle, "Escape", 1));
+    g_window->OnPaint();
+    EXPECT_TRUE(PumpMessages()) << "the second quits";
+}
