@@ -107,7 +107,8 @@ wait_for_title_change() {  # previous title; up to 2 s
   return 1
 }
 
-# Sets the glow R G B LEVEL through the keys and returns once the title shows it. A key
+# Sets the glow R G B LEVEL through the keys and returns once the title shows it (a zoom
+# the title ends with, " 37%", is no part of the glow). A key
 # that a slow machine holds across two frames acts twice; callers that must be sure
 # read the title again after their next step (as snap_and_check does).
 # With program_log set (the file the program's standard output goes to), it records
@@ -117,8 +118,8 @@ set_glow() {  # R G B LEVEL
   local want="R$1 G$2 B$3 LEVEL=$4" t r g b level
   for _ in $(seq 1 200); do
     t="$(title)"
-    [ "$t" = "$want" ] && return 0
-    [[ "$t" =~ ^R([01])\ G([01])\ B([01])\ LEVEL=([0-9]+)$ ]] || fail "title is '$t'"
+    [ "${t% [0-9]*%}" = "$want" ] && return 0
+    [[ "$t" =~ ^R([01])\ G([01])\ B([01])\ LEVEL=([0-9]+)(\ [0-9.]+%)?$ ]] || fail "title is '$t'"
     r="${BASH_REMATCH[1]}"; g="${BASH_REMATCH[2]}"; b="${BASH_REMATCH[3]}"; level="${BASH_REMATCH[4]}"
     [ -n "${program_log:-}" ] && key_log_before="$(line_count "$program_log")"
     if [ "$r" != "$1" ]; then press 1
