@@ -26,7 +26,10 @@ const char* const kUsage =
     "  F5             read the picture again\n"
     "  S              save the whole picture as the next free snapshotN.png\n"
     "  F              fit the picture to the window, or one texel per pixel\n"
+    "  +, -           zoom in or out a step (also = and the keypad's + and -)\n"
+    "  Ctrl+wheel     zoom around the point under the pointer\n"
     "  mouse drag, wheel (Shift: sideways)  move a picture larger than the window\n"
+    "  F11            full screen, or back to the window (Escape leaves it too)\n"
     "  Space          pause; while paused, one step\n"
     "  Enter          resume\n"
     "  Escape, Q      quit (also Ctrl+Q)\n";
