@@ -152,6 +152,11 @@ public:
     std::unique_ptr<CTileStock> tileStock;
     int32_t widthBeforePreview = 0;
     int32_t heightBeforePreview = 0;
+    // How the picture shown before a preview was fitted, zoomed and panned.
+    bool fitBeforePreview = false;
+    float zoomBeforePreview = 1.0f;
+    int32_t panXBeforePreview = 0;
+    int32_t panYBeforePreview = 0;
     // Encodes and writes snapshots beside the frames; done with them when destroyed.
     std::unique_ptr<CSnapshotWriter> snapshots;
 };

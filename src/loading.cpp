@@ -297,6 +297,10 @@ void CLumaApp::ShowPreview(const LoaderEvent& event)
         previousWall = std::move(wall);
         widthBeforePreview = pictureWidth;
         heightBeforePreview = pictureHeight;
+        fitBeforePreview = fitToWindow;
+        zoomBeforePreview = zoom;
+        panXBeforePreview = panX;
+        panYBeforePreview = panY;
     }
     wall = std::move(preview);
     previewShown = true;
@@ -329,6 +333,10 @@ void CLumaApp::PutPreviewAway()
     wall = std::move(previousWall);
     pictureWidth = widthBeforePreview;
     pictureHeight = heightBeforePreview;
+    fitToWindow = fitBeforePreview;
+    zoom = zoomBeforePreview;
+    panX = panXBeforePreview;
+    panY = panYBeforePreview;
 }
 
 bool CLumaApp::ServeLoads()
