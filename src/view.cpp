@@ -129,12 +129,14 @@ void CLumaApp::ToggleFit()
 {
     LockGuard lock(g_appLock);
     if (fitToWindow) {
-        // Back at one texel per pixel where the pan left it: a new picture's top left.
+        // One texel per pixel at the pan kept on the way in: a new picture's top left
+        // corner, else the middle of what was shown before it was fitted.
         fitToWindow = false;
         zoom = 1.0f;
         Placement();
     } else {
-        // The pan is kept for one texel per pixel, around the middle of what is shown now.
+        // The pan is kept for one texel per pixel, around the middle of what is shown now;
+        // the fit itself ignores it.
         const PicturePlacement before = Placement();
         KeepPointAtZoom(viewWidth / 2, viewHeight / 2, viewHeight, pictureHeight, before, 1.0f,
                         &panX, &panY);
