@@ -12,6 +12,7 @@
 #include "foundation/ref.h"
 #include "foundation/surface.h"
 #include "src/picture_list.h"
+#include "src/view.h"
 #include "window/window.h"
 
 class OxSurface;
@@ -105,8 +106,20 @@ public:
     void SetupView();
     // Moves the picture right by dx and down by dy view pixels, within its edges.
     void PanBy(int dx, int dy);
-    // Switches between one texel per pixel and the whole picture fitted to the view.
+    // Switches between the whole picture fitted to the view and one texel per pixel.
     void ToggleFit();
+    // Zooms one step in (direction > 0) or out, keeping the picture point under the view
+    // point (x, y), counted from the view's top left corner, where it is.
+    void ZoomAt(int x, int y, int direction);
+    // Zooms one step around the middle of the view.
+    void ZoomBy(int direction) { ZoomAt(viewWidth / 2, viewHeight / 2, direction); }
+    // Where the picture lies in the view now; the pan is clamped into the picture.
+    PicturePlacement Placement();
+    // View pixels a picture pixel now, fitted or zoomed.
+    float ShownScale() const;
+    // A new picture of width x height opens at one texel per pixel from its top left
+    // corner, or fitted when it is larger than the largest window the work area allows.
+    void StartView(int width, int height);
     // Replaces the wall with one built from the PF_RGBA surface.
     void UploadWall(const OxSurface* surface);
     void UpdateTitle(WindowHandle hwnd);
@@ -198,11 +211,14 @@ public:
     int32_t pictureHeight = 256;
     bool needsRedraw = true;
     std::deque<KeyPress> pendingKeys;
-    // The picture pixel column and row at the view's top left corner while the picture
-    // is larger than the view; kept within the picture by PlacePicture.
+    // The view pixel column and row of the zoomed picture at the view's top left corner
+    // while it is larger than the view (picture pixels at one texel per pixel); kept
+    // within the picture by PlacePicture.
     int32_t panX = 0;
     int32_t panY = 0;
     bool fitToWindow = false;
+    // View pixels a picture pixel when not fitted: one of the zoom steps.
+    float zoom = 1.0f;
     // Mouse position of a drag that pans the picture; dragging while true.
     bool dragging = false;
     int32_t dragX = 0;
@@ -226,6 +242,11 @@ public:
     int32_t clientHeightBeforeHeader = 0;
     int32_t panXBeforeHeader = 0;
     int32_t panYBeforeHeader = 0;
+    // How the picture shown before a preview was fitted, zoomed and panned.
+    bool fitBeforePreview = false;
+    float zoomBeforePreview = 1.0f;
+    int32_t panXBeforePreview = 0;
+    int32_t panYBeforePreview = 0;
     // Encodes and writes snapshots beside the frames; done with them when destroyed.
     std::unique_ptr<CSnapshotWriter> snapshots;
 };

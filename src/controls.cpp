@@ -74,6 +74,11 @@ const Control kControls[] = {
     {VK_PRIOR, true, [](CLumaApp* app) { app->BrowseStep(-1); }},
     {VK_HOME, false, [](CLumaApp* app) { app->BrowseJump(+1); }},
     {VK_END, false, [](CLumaApp* app) { app->BrowseJump(-1); }},
+    // + (the = key) and -, on the main keys and the keypad: zoom a step around the middle.
+    {VK_OEM_PLUS, true, [](CLumaApp* app) { app->ZoomBy(1); }},
+    {VK_ADD, true, [](CLumaApp* app) { app->ZoomBy(1); }},
+    {VK_OEM_MINUS, true, [](CLumaApp* app) { app->ZoomBy(-1); }},
+    {VK_SUBTRACT, true, [](CLumaApp* app) { app->ZoomBy(-1); }},
 };
 
 const Control* FindControl(int virtualKey)

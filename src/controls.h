@@ -3,5 +3,6 @@
 
 #include "window/window.h"
 
-// The key closes the program: Escape, Q, Ctrl+Q.
+// The key closes the program: Escape, Q, Ctrl+Q (Escape leaves full screen first, which
+// the window's key handling sees to).
 bool IsQuitKey(const KeyPress& press);

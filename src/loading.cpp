@@ -230,7 +230,7 @@ bool CLumaApp::ShowPicture(const char* picturePath, OxSurface* picture,
             UploadWall(source.get());
             wallShowsGlow = false;
             if (std::strcmp(path, picturePath) != 0)
-                panX = panY = 0;  // a new picture starts at its top left corner
+                StartView(source->width, source->height);
             // Reload passes path itself, so source and destination may be the same.
             std::memmove(path, picturePath, length + 1);
             pictureWidth = source->width;
@@ -321,11 +321,15 @@ void CLumaApp::ShowPreview(const LoaderEvent& event)
         previousWall = std::move(wall);
         widthBeforePreview = pictureWidth;
         heightBeforePreview = pictureHeight;
+        fitBeforePreview = fitToWindow;
+        zoomBeforePreview = zoom;
+        panXBeforePreview = panX;
+        panYBeforePreview = panY;
     }
     wall = std::move(preview);
     previewShown = true;
     if (std::strcmp(path, event.path.c_str()) != 0)
-        panX = panY = 0;
+        StartView(headerWidth, headerHeight);
     pictureWidth = headerWidth;
     pictureHeight = headerHeight;
     Invalidate();
@@ -353,6 +357,10 @@ void CLumaApp::PutPreviewAway()
     wall = std::move(previousWall);
     pictureWidth = widthBeforePreview;
     pictureHeight = heightBeforePreview;
+    fitToWindow = fitBeforePreview;
+    zoom = zoomBeforePreview;
+    panX = panXBeforePreview;
+    panY = panYBeforePreview;
 }
 
 bool CLumaApp::ServeLoads()

@@ -36,7 +36,10 @@ const char* const kUsage =
     "  F              fit the picture to the window, or one texel per pixel\n"
     "  Page Down, Page Up  the next and the previous picture; they repeat while held\n"
     "  Home, End      the first and the last picture\n"
+    "  +, -           zoom in or out a step (also =, keypad +, keypad -)\n"
+    "  Ctrl+wheel     zoom around the point under the pointer\n"
     "  mouse drag, wheel (Shift: sideways)  move a picture larger than the window\n"
+    "  F11            full screen, or back to the window (Escape leaves it too)\n"
     "  Space          pause; while paused, one step\n"
     "  Enter          resume\n"
     "  Escape, Q      quit (also Ctrl+Q)\n";

@@ -2,6 +2,7 @@
 #include "src/window_handlers.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,14 @@
 // would still use the old size while the drawable already has the new one.
 void SizeClientArea(CWin* window, int width, int height)
 {
+    // A full-screen window keeps the monitor's size: a new picture is placed in it.
+    if (IsFullScreen(window->handle)) {
+        SizeRecord record = {0, 0, 0, 0};
+        GetClientSize(window->handle, &record.width, &record.height);
+        if (record.width > 0 && record.height > 0)
+            window->OnSize(&record);
+        return;
+    }
     // Never larger than the work area: a larger picture is panned or fitted in it.
     int largestWidth = 0, largestHeight = 0;
     GetWorkAreaClientSize(window->handle, &largestWidth, &largestHeight);
@@ -45,8 +54,13 @@ void CWin::TakeKeys()
 {
     KeyPress press;
     while (TakeKeyPress(handle, &press)) {
-        if (IsQuitKey(press)) {
+        if (press.virtualKey == VK_ESCAPE && IsFullScreen(handle)) {
+            SetFullScreen(handle, false);  // Escape leaves full screen first, then quits
+        } else if (IsQuitKey(press)) {
             RequestClose(handle);
+        } else if (press.virtualKey == VK_F11) {
+            if (!press.repeat)
+                SetFullScreen(handle, !IsFullScreen(handle));
         } else if (press.virtualKey == VK_SPACE) {
             if (g_paused) {
                 g_app->Update();  // one step; a held Space steps at the key-repeat pace
@@ -123,6 +137,9 @@ void CWin::OnSize(SizeRecord* record)
     g_app->viewWidth = record->width;
     g_app->viewHeight = record->height;
     g_app->Invalidate();
+    // A fitted picture's scale follows the view, and the title shows it.
+    if (g_app->fitToWindow)
+        g_app->UpdateTitle(handle);
     LockGuard deviceLock(g_deviceLock);
     g_device->SetDisplayMode(record->width, record->height, 0);
 }
@@ -169,6 +186,13 @@ void CWin::OnMouseWheel(MouseRecord* record)
     LockGuard lock(g_appLock);
     if (g_reloadDepth != 0 || !g_ready || record->wheel == 0)
         return;
+    // Ctrl+wheel zooms a step a notch around the point under the pointer.
+    if (record->buttons & MK_CONTROL) {
+        const int direction = record->wheel > 0 ? 1 : -1;
+        for (int notch = 0; notch < std::abs(record->wheel); ++notch)
+            g_app->ZoomAt(record->x, record->y, direction);
+        return;
+    }
     // An eighth of the view per notch; wheel up shows more of the top (or, with Shift, the left).
     if (record->buttons & MK_SHIFT)
         g_app->PanBy(record->wheel * std::max(16, g_app->viewWidth / 8), 0);

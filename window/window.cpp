@@ -27,6 +27,11 @@ struct WindowSlot {
     bool cursorKnown = false;
     double cursorX = 0.0;
     double cursorY = 0.0;
+    // Where the window was, and its size, before it went full screen.
+    int windowedX = 0;
+    int windowedY = 0;
+    int windowedWidth = 0;
+    int windowedHeight = 0;
 };
 
 constexpr size_t kMaxQueuedKeys = 1024;
@@ -73,6 +78,17 @@ int CurrentMouseFlags(GLFWwindow* window)
     return flags;
 }
 
+// Drawable pixels per screen unit of the window, across and down: above 1 where the
+// window system scales (HiDPI), 1 when unknown.
+void DrawableScale(GLFWwindow* window, double* scaleX, double* scaleY)
+{
+    int windowWidth = 0, windowHeight = 0, drawableWidth = 0, drawableHeight = 0;
+    glfwGetWindowSize(window, &windowWidth, &windowHeight);
+    glfwGetFramebufferSize(window, &drawableWidth, &drawableHeight);
+    *scaleX = windowWidth > 0 && drawableWidth > 0 ? double(drawableWidth) / windowWidth : 1.0;
+    *scaleY = windowHeight > 0 && drawableHeight > 0 ? double(drawableHeight) / windowHeight : 1.0;
+}
+
 MouseRecord CurrentMouseRecord(GLFWwindow* window, double scrollY)
 {
     double x = 0, y = 0;
@@ -83,7 +99,10 @@ MouseRecord CurrentMouseRecord(GLFWwindow* window, double scrollY)
     } else {
         glfwGetCursorPos(window, &x, &y);
     }
-    return MakeMouseRecord(x, y, scrollY, CurrentMouseFlags(window));
+    // GLFW counts the pointer in screen units; the view counts drawable pixels.
+    double scaleX = 1.0, scaleY = 1.0;
+    DrawableScale(window, &scaleX, &scaleY);
+    return MakeMouseRecord(x * scaleX, y * scaleY, scrollY, CurrentMouseFlags(window));
 }
 
 void DropCallback(GLFWwindow* window, int count, const char** paths)
@@ -366,14 +385,10 @@ void SetClientSize(WindowHandle handle, int width, int height)
     if (!handle || width <= 0 || height <= 0)
         return;
     // The drawable may be larger than the window on scaled screens.
-    int windowWidth = 0, windowHeight = 0, drawableWidth = 0, drawableHeight = 0;
+    int windowWidth = 0, windowHeight = 0;
     glfwGetWindowSize(handle, &windowWidth, &windowHeight);
-    glfwGetFramebufferSize(handle, &drawableWidth, &drawableHeight);
     double scaleX = 1.0, scaleY = 1.0;
-    if (windowWidth > 0 && drawableWidth > 0)
-        scaleX = double(drawableWidth) / windowWidth;
-    if (windowHeight > 0 && drawableHeight > 0)
-        scaleY = double(drawableHeight) / windowHeight;
+    DrawableScale(handle, &scaleX, &scaleY);
     const int newWidth = std::max(1, int(std::lround(width / scaleX)));
     const int newHeight = std::max(1, int(std::lround(height / scaleY)));
     if (newWidth == windowWidth && newHeight == windowHeight)
@@ -418,13 +433,8 @@ void GetWorkAreaClientSize(WindowHandle handle, int* width, int* height)
         int left = 0, top = 0, right = 0, bottom = 0;
         glfwGetWindowFrameSize(handle, &left, &top, &right, &bottom);
         // Screen coordinates to drawable pixels, as SetClientSize converts the other way.
-        int windowWidth = 0, windowHeight = 0, drawableWidth = 0, drawableHeight = 0;
-        glfwGetWindowSize(handle, &windowWidth, &windowHeight);
-        glfwGetFramebufferSize(handle, &drawableWidth, &drawableHeight);
-        const double scaleX = windowWidth > 0 && drawableWidth > 0
-                                  ? double(drawableWidth) / windowWidth : 1.0;
-        const double scaleY = windowHeight > 0 && drawableHeight > 0
-                                  ? double(drawableHeight) / windowHeight : 1.0;
+        double scaleX = 1.0, scaleY = 1.0;
+        DrawableScale(handle, &scaleX, &scaleY);
         w = std::max(1, int(std::floor((areaWidth - left - right) * scaleX)));
         h = std::max(1, int(std::floor((areaHeight - top - bottom) * scaleY)));
     }
@@ -457,6 +467,71 @@ void SetWindowTitle(WindowHandle handle, const char* title)
 {
     if (handle && title)
         glfwSetWindowTitle(handle, title);
+}
+
+namespace {
+
+// The length two spans [a, a + aLength) and [b, b + bLength) share.
+int Overlap(int a, int aLength, int b, int bLength)
+{
+    return std::max(0, std::min(a + aLength, b + bLength) - std::max(a, b));
+}
+
+// The monitor that holds the largest part of the window; the primary one when none does.
+GLFWmonitor* MonitorOf(GLFWwindow* window)
+{
+    int x = 0, y = 0, width = 0, height = 0;
+    glfwGetWindowPos(window, &x, &y);
+    glfwGetWindowSize(window, &width, &height);
+    GLFWmonitor* best = glfwGetPrimaryMonitor();
+    int64_t bestArea = 0;
+    int count = 0;
+    GLFWmonitor** monitors = glfwGetMonitors(&count);
+    for (int i = 0; monitors && i < count; ++i) {
+        const GLFWvidmode* mode = glfwGetVideoMode(monitors[i]);
+        if (!mode)
+            continue;
+        int monitorX = 0, monitorY = 0;
+        glfwGetMonitorPos(monitors[i], &monitorX, &monitorY);
+        const int64_t area = int64_t(Overlap(x, width, monitorX, mode->width)) *
+                             Overlap(y, height, monitorY, mode->height);
+        if (area > bestArea) {
+            bestArea = area;
+            best = monitors[i];
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+bool SetFullScreen(WindowHandle handle, bool on)
+{
+    WindowSlot* slot = handle ? SlotOf(handle) : nullptr;
+    if (!slot)
+        return false;
+    if (on == IsFullScreen(handle))
+        return true;
+    if (!on) {
+        glfwSetWindowMonitor(handle, nullptr, slot->windowedX, slot->windowedY,
+                             std::max(1, slot->windowedWidth), std::max(1, slot->windowedHeight),
+                             GLFW_DONT_CARE);
+        return true;
+    }
+    GLFWmonitor* monitor = MonitorOf(handle);
+    const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
+    if (!mode)
+        return false;
+    glfwGetWindowPos(handle, &slot->windowedX, &slot->windowedY);
+    glfwGetWindowSize(handle, &slot->windowedWidth, &slot->windowedHeight);
+    // The monitor's current mode: the screen is not switched to another one.
+    glfwSetWindowMonitor(handle, monitor, 0, 0, mode->width, mode->height, mode->refreshRate);
+    return IsFullScreen(handle);
+}
+
+bool IsFullScreen(WindowHandle handle)
+{
+    return handle && glfwGetWindowMonitor(handle) != nullptr;
 }
 
 bool IsKeyDown(WindowHandle handle, int virtualKey)

@@ -42,6 +42,7 @@ enum VirtualKey {
     VK_DIVIDE = 0x6F,
     VK_F1 = 0x70,
     VK_F5 = 0x74,
+    VK_F11 = 0x7A,
     VK_NUMLOCK = 0x90,
     VK_SCROLL = 0x91,
     VK_OEM_1 = 0xBA,
@@ -67,6 +68,8 @@ enum MouseFlag {
 };
 
 struct MouseRecord {
+    // In drawable pixels from the client area's top left corner, also where the window
+    // system counts the pointer in scaled screen units.
     int32_t x;
     int32_t y;
     int32_t wheel;    // whole notches, truncated toward zero
@@ -158,6 +161,11 @@ void GetWorkAreaClientSize(WindowHandle handle, int* width, int* height);
 // Moves the window, frame included, inside that work area as far as its size allows.
 void MoveIntoWorkArea(WindowHandle handle);
 void SetWindowTitle(WindowHandle handle, const char* title);
+
+// Puts the window in full screen on the monitor that holds most of it, at that monitor's
+// own mode, or back to the place and size it had before; false when it cannot.
+bool SetFullScreen(WindowHandle handle, bool on);
+bool IsFullScreen(WindowHandle handle);
 
 // The key with the virtual-key code is down in this window.
 bool IsKeyDown(WindowHandle handle, int virtualKey);

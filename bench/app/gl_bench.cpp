@@ -52,12 +52,13 @@ bool WaitForSize(WindowHandle window, int width, int height)
 }
 
 // The application's view as a drop of the picture gives it: the picture's size, or the
-// largest the screen's work area allows, the picture's top left corner at its top left.
+// largest the screen's work area allows, with the picture at one texel per pixel from its
+// top left corner, or fitted when it is larger than that.
 void ViewPicture(int width, int height)
 {
     g_app->pictureWidth = width;
     g_app->pictureHeight = height;
-    g_app->panX = g_app->panY = 0;
+    g_app->StartView(width, height);
     int largestWidth = width, largestHeight = height;
     GetWorkAreaClientSize(g_app->hwnd, &largestWidth, &largestHeight);
     width = std::min(width, largestWidth);

@@ -283,3 +283,42 @@ TEST_F(PictureTest, WithGlslThePassNeverRuns)
     });
     EXPECT_EQ(log, "");
 }
+
+TEST_F(PictureTest, F11GoesFullScreenAndEscapeLeavesItBeforeItQuits)
+{
+    ASSERT_TRUE(WriteCoordinatePicture(dir.File("small.png"), 130, 64));
+    ASSERT_NO_FATAL_FAILURE(StartUp());
+    // The full screen holds at least the work area's client size (the whole screen, less
+    // any frame: none on X alone, the one Win32 draws under Wine).
+    int areaWidth = 0, areaHeight = 0;
+    GetWorkAreaClientSize(handle, &areaWidth, &areaHeight);
+    ASSERT_GT(areaWidth, 640);
+    ASSERT_TRUE(TypeKeys(handle, "F11", 1));
+    g_window->OnPaint();
+    EXPECT_TRUE(IsFullScreen(handle));
+    int screenWidth = 0, screenHeight = 0;
+    for (int i = 0; i < 200 && (screenWidth < areaWidth || screenHeight < areaHeight); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        PumpMessages();
+        GetClientSize(handle, &screenWidth, &screenHeight);
+    }
+    ASSERT_GE(screenWidth, areaWidth);
+    ASSERT_GE(screenHeight, areaHeight);
+    EXPECT_EQ(g_app->viewWidth, screenWidth);
+    EXPECT_EQ(g_app->viewHeight, screenHeight);
+    // A new picture is placed in the full screen, which keeps its size.
+    g_window->OnDropFile("small.png");
+    EXPECT_EQ(g_app->pictureWidth, 130);
+    EXPECT_TRUE(IsFullScreen(handle));
+    EXPECT_EQ(g_app->viewWidth, screenWidth);
+    EXPECT_EQ(g_app->viewHeight, screenHeight);
+
+    ASSERT_TRUE(TypeKeys(handle, "Escape", 1));
+    g_window->OnPaint();
+    EXPECT_FALSE(IsFullScreen(handle));
+    EXPECT_TRUE(WaitForClientSize(handle, 640, 480)) << "the size before full screen";
+    EXPECT_FALSE(PumpMessages()) << "the first Escape only leaves full screen";
+    ASSERT_TRUE(TypeKeys(handle, "Escape", 1));
+    g_window->OnPaint();
+    EXPECT_TRUE(PumpMessages()) << "the second quits";
+}

@@ -168,8 +168,9 @@ TEST_F(BrowsingTest, BesideTheWindowNeighboursAreReadAheadAndKeysReplaceTheReque
         g_app->ApplyKeys();
     });
     EXPECT_EQ(g_app->TitleTail(), " - img1.png (1/4)");
-    if (g_hasShaders)
+    if (g_hasShaders) {
         EXPECT_EQ(CountOf(keyLog, "Create texture for wall: "), 0) << keyLog;
+    }
     ExpectWallShows(g_app->wall.get(), CoordinateSurface(3, 2).get());
     ServeAllUntilIdle();
     EXPECT_EQ(AheadPaths(), "pics/img2.png");

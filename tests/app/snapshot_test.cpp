@@ -178,17 +178,21 @@ TEST_F(SnapshotTest, ARequestWritesTheWholePictureWhateverTheViewShows)
         const char* what;
         int viewWidth, viewHeight;
         bool fit;
+        float zoom;
     };
-    const Case cases[] = {{"picture size", 301, 199, false},
-                          {"centred in a larger window", 640, 480, false},
-                          {"panned in a smaller window", 100, 80, false},
-                          {"fitted in a smaller window", 100, 80, true}};
+    const Case cases[] = {{"picture size", 301, 199, false, 1},
+                          {"centred in a larger window", 640, 480, false, 1},
+                          {"panned in a smaller window", 100, 80, false, 1},
+                          {"fitted in a smaller window", 100, 80, true, 1},
+                          {"zoomed in", 100, 80, false, 3},
+                          {"zoomed out", 640, 480, false, 1.0f / 3}};
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         g_app->viewWidth = c.viewWidth;
         g_app->viewHeight = c.viewHeight;
         g_app->fitToWindow = c.fit;
+        g_app->zoom = c.zoom;
         g_app->panX = 50;
         g_app->panY = 30;
         g_snapshotRequested = true;

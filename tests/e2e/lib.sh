@@ -110,16 +110,17 @@ wait_for_title_change() {  # previous title; up to 2 s
   return 1
 }
 
-# Sets the glow R G B LEVEL through the keys and returns once the title shows it. Each
-# press must change the title by exactly its own step: one that acted twice, or not at
-# all, fails the check.
+# Sets the glow R G B LEVEL through the keys and returns once the title shows it (a zoom
+# the title ends with, " 37%", is no part of the glow). Each press must change the title by
+# exactly its own step: one that acted twice, or not at all, fails the check.
 # With program_log set (the file the program's standard output goes to), it records
 # in key_log_before the number of log lines before the last key it pressed, and in
 # key_log_after the number when the title first showed that key's effect.
 set_glow() {  # R G B LEVEL
-  local want="R$1 G$2 B$3 LEVEL=$4" t r g b level key="" expect=""
+  local want="R$1 G$2 B$3 LEVEL=$4" shown t r g b level key="" expect=""
   for _ in $(seq 1 200); do
-    t="$(title)"
+    shown="$(title)"
+    t="${shown% [0-9]*%}"  # the zoom, if the title shows one
     # The title a press made, read again before the next: a second action of the press
     # shows here, or in the caller's check of the title after its next step.
     [ -z "$expect" ] || [ "$t" = "$expect" ] ||
@@ -136,7 +137,7 @@ set_glow() {  # R G B LEVEL
     fi
     case "$key" in Left|Right) tap "$key" ;; *) press "$key" ;; esac
     expect="R$r G$g B$b LEVEL=$level"
-    wait_for_title_change "$t" || fail "a press of $key did not act (title '$t')"
+    wait_for_title_change "$shown" || fail "a press of $key did not act (title '$shown')"
     [ -n "${program_log:-}" ] && key_log_after="$(line_count "$program_log")"
   done
   fail "could not set the glow to '$want' (title '$(title)')"

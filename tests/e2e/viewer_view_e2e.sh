@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Drives the real glowview from outside and checks what it draws where: every pixel of
 # odd and 1 x 1 pictures, in the window (screenshots) and in snapshots; a picture
-# centred in a larger window; a picture larger than the screen saved whole and exact,
-# panned by dragging and the wheel, fitted with F without seams; a 20000 x 600 panorama
-# shown, panned to its far end and saved exactly; snapshots that cannot be written
+# centred in a larger window; a picture larger than the screen opened fitted without
+# seams (the zoom in the title), saved whole and exact, shown at one texel per pixel with F,
+# panned by dragging and the wheel, zoomed with +; a 20000 x 600 panorama shown, panned to
+# its far end and saved exactly; snapshots that cannot be written
 # (read-only or full directory) leave nothing and are reported.
 # Usage: viewer_view_e2e.sh GLOWVIEW XDND_DROP WM_CLOSE GLOW_CHECK glsl|cpu|held-s
 # cpu runs the fixed-function path (no GLSL) with the processor-side pass; held-s
@@ -136,7 +137,13 @@ snapshot "$bw x $bh"
 "$check" compare big.png "$snap" 1 1 0 10 "$mode" "$bw" "$bh" >check.txt ||
   fail "$snap is not the whole of big.png with the start glow: $(cat check.txt)"
 echo "whole picture saved: $snap, $bw x $bh"
-expect_window "$snap" 0 0 "big picture, top left"
+# Larger than the work area allows: opened fitted, its zoom in the title; F shows one
+# texel per pixel from the top left corner.
+[[ "$(title)" =~ ^R1\ G1\ B0\ LEVEL=10\ [0-9]+%$ ]] || fail "fitted big picture: title '$(title)'"
+press_once f wait_for_window_picture "$id" shot.png "$check" inset shot.png "$snap" 0 0 >check.txt ||
+  fail "F does not show big.png at one texel per pixel: $(cat check.txt)"
+echo "window ok: big picture, top left after F"
+wait_for_title "R1 G1 B0 LEVEL=10" || fail "one texel per pixel: title '$(title)'"
 
 # Panning: a drag moves the picture with the mouse, the wheel moves it an eighth of the
 # window per notch, Shift+wheel sideways; it stops at the picture's edges.
@@ -152,18 +159,26 @@ expect_window "$snap" $((-panX)) $((-30 - sh / 8)) "Shift+wheel down twice: righ
 xdotool click 4 click 4 click 4
 expect_window "$snap" $((-panX)) 0 "wheel up three notches: the top edge"
 
-# F fits the whole picture to the window, without seams between its tiles, and back.
+# + zooms a step (150 %) around the middle of the window; - comes back to one texel per pixel.
+press_once plus wait_for_title "R1 G1 B0 LEVEL=10 150%" 2 || fail "+: title '$(title)'"
+press_once minus wait_for_title "R1 G1 B0 LEVEL=10" 2 || fail "- after +: title '$(title)'"
+
+# A picture larger than the work area opens fitted to the window, without seams between
+# its tiles; F shows it at one texel per pixel, and F again fits it.
 drop_file ramp.png "$screen"
 scale="$(awk -v a="$sw" -v b="$bw" -v c="$sh" -v d="$bh" 'BEGIN {s = a / b; if (c / d < s) s = c / d; print s}')"
 fw="$(awk -v s="$scale" -v w="$bw" 'BEGIN {printf "%d", w * s}')"
 fh="$(awk -v s="$scale" -v h="$bh" 'BEGIN {printf "%d", h * s}')"
-press_once f wait_for_window_picture "$id" shot.png "$check" fitted shot.png "$fw" "$fh" >check.txt ||
-  fail "F does not fit ramp.png in the window as $fw x $fh without seams: $(cat check.txt)"
-echo "fitted: $(grep 'picture shown' check.txt | tail -n 1)"
+wait_for_window_picture "$id" shot.png "$check" fitted shot.png "$fw" "$fh" >check.txt ||
+  fail "ramp.png does not open fitted in the window as $fw x $fh without seams: $(cat check.txt)"
+echo "fitted on open: $(grep 'picture shown' check.txt | tail -n 1)"
 snapshot "$bw x $bh"  # still the whole picture at one texel per pixel
 press_once f wait_for_window_picture "$id" shot.png "$check" inset shot.png "$snap" 0 0 >check.txt ||
-  fail "F again does not show the picture at one texel per pixel: $(cat check.txt)"
-echo "window ok: F again, one texel per pixel"
+  fail "F does not show the picture at one texel per pixel: $(cat check.txt)"
+echo "window ok: F, one texel per pixel"
+press_once f wait_for_window_picture "$id" shot.png "$check" fitted shot.png "$fw" "$fh" >check.txt ||
+  fail "F again does not fit ramp.png as $fw x $fh: $(cat check.txt)"
+echo "window ok: F again, fitted"
 # Closed right after S: the snapshot is still written, whole, before the program ends.
 before="$(ls snapshot*.png | wc -l)"
 press s
@@ -183,6 +198,7 @@ snapshot "$pw x $ph"
 "$check" compare pano.png "$snap" 1 1 0 10 "$mode" "$pw" "$ph" >check.txt ||
   fail "$snap is not the whole of pano.png with the start glow: $(cat check.txt)"
 echo "panorama saved: $snap, $pw x $ph"
+press_once f wait_for_title "R1 G1 B0 LEVEL=10" 2 || fail "F on the fitted panorama: title '$(title)'"
 expect_window "$snap" 0 0 "panorama, left end"
 # Shift+wheel moves it an eighth of the window a notch, each notch exactly once: one notch
 # short of its end first, then two more, of which the second meets the end and moves nothing.

@@ -442,3 +442,34 @@ TEST_F(WindowTest, TheWorkAreaBoundsSizeAndPlace)
     GetWorkAreaClientSize(nullptr, &width, &height);
     EXPECT_EQ(width, 0);
 }
+
+TEST_F(WindowTest, FullScreenCoversTheMonitorAndLeavesToTheSizeBefore)
+{
+    RecordingWindow object(window);
+    AttachWindowObject(window, &object);
+    ShowAppWindow(window);
+    SetClientSize(window, 301, 199);
+    ASSERT_TRUE(WaitForClientSize(window, 301, 199));
+    EXPECT_FALSE(IsFullScreen(window));
+    const GLFWvidmode* screen = glfwGetVideoMode(glfwGetPrimaryMonitor());
+    ASSERT_NE(screen, nullptr);
+
+    ASSERT_TRUE(SetFullScreen(window, true));
+    EXPECT_TRUE(IsFullScreen(window));
+    ASSERT_TRUE(WaitForClientSize(window, screen->width, screen->height));
+    PumpMessages();
+    ASSERT_FALSE(object.sizes.empty());
+    EXPECT_EQ(object.sizes.back().width, screen->width) << "the view hears of its new size";
+    EXPECT_EQ(object.sizes.back().height, screen->height);
+    EXPECT_TRUE(SetFullScreen(window, true)) << "already there";
+
+    ASSERT_TRUE(SetFullScreen(window, false));
+    EXPECT_FALSE(IsFullScreen(window));
+    ASSERT_TRUE(WaitForClientSize(window, 301, 199));
+    PumpMessages();
+    EXPECT_EQ(object.sizes.back().width, 301);
+    EXPECT_EQ(object.sizes.back().height, 199);
+    EXPECT_FALSE(SetFullScreen(nullptr, true));
+    EXPECT_FALSE(IsFullScreen(nullptr));
+    AttachWindowObject(window, nullptr);
+}
