@@ -86,10 +86,10 @@ wait_for_size() {  # window, expected size; waits up to 5 s, else prints the siz
 }
 
 # The functions below act on the window $id.
-# The title's designed part: the glow settings (and "(paused)"), without the name and place
-# of the picture that follow " - ".
 full_title() { xdotool getwindowname "$id"; }
-title() { full_title | sed 's/ - .*//'; }
+# The title without the picture's name and place (" - beach.jpg (3/17)"): the glow, the
+# zoom when it is not 100 %, and "(paused)".
+title() { full_title | sed -E 's| - .* \([0-9]+/[0-9]+\)||'; }
 
 # Keys act only while the window has the focus: focus it before each press. Tests that
 # show windows hold the CTest lock display_focus, so no other test's window takes the
