@@ -97,8 +97,12 @@ title() { full_title | sed -E 's| - .* \([0-9]+/[0-9]+\)||'; }
 # press that acted twice or not at all. Down and up go in one xdotool run, so the hold
 # is what is asked for (100 ms, 30 ms for the repeating Left and Right, shorter than the
 # key-repeat delay), without the start of a second xdotool process in between.
-focus() { timeout 2 xdotool windowfocus --sync "$id" >/dev/null 2>&1 || true; }
 focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$id" ]; }
+take_focus() { timeout 2 xdotool windowfocus --sync "$id" >/dev/null 2>&1; }
+# A window shown a moment ago may not be mapped yet (the program draws its first frame
+# before it shows the window): the focus is taken once it can be, within 5 s; a press after
+# a failed focus then fails its own check.
+focus() { wait_until 5 take_focus || true; }
 press() { focus; xdotool keydown "$1" sleep 0.1 keyup "$1"; }
 tap() { focus; xdotool keydown "$1" sleep 0.03 keyup "$1"; }
 
