@@ -201,42 +201,38 @@ bool CLumaApp::ShowPicture(const char* picturePath, OxSurface* picture,
     const size_t length = std::strlen(picturePath);
     bool loaded = false;
     PutPreviewAway();
-    if (prepared != nullptr) {
+    // The new wall is up: the picture's sides, view, path and report follow it.
+    const auto takeOn = [&](int width, int height) {
         TellAboutPicture(picturePath, report);
+        wallShowsGlow = false;
+        if (std::strcmp(path, picturePath) != 0)
+            StartView(width, height);
+        // Reload passes path itself, so source and destination may be the same.
+        std::memmove(path, picturePath, length + 1);
+        pictureWidth = width;
+        pictureHeight = height;
+        lastReport = report;
+        loaded = true;
+        ++picturesShown;
+    };
+    if (prepared != nullptr) {
         // The wall shown goes among the pictures read ahead, as a neighbour to come back to.
         if (!wallShowsGlow && wall && path[0] != '\0' && std::strcmp(path, picturePath) != 0)
             KeepWallAhead(path, std::move(wall), lastReport);
         source.Reset();
         wall = std::move(prepared);
-        wallShowsGlow = false;
-        if (std::strcmp(path, picturePath) != 0)
-            panX = panY = 0;
-        std::memmove(path, picturePath, length + 1);
-        pictureWidth = wall->width;
-        pictureHeight = wall->height;
-        lastReport = report;
-        loaded = true;
+        takeOn(wall->width, wall->height);
     } else if (picture != nullptr) {
         OxHolder<OxSurface> held(OxRetain(picture));
         bool noMemory = false;
         if (OxSurface* rgba = CreateRgbaCopy(picture, &noMemory)) {
-            TellAboutPicture(picturePath, report);
-            lastReport = report;
             source.Reset();
             held.Reset();
             source.Reset(rgba);
             if (reuseTiles && tileStock && wall)
                 tileStock->Adopt(wall->textures);
             UploadWall(source.get());
-            wallShowsGlow = false;
-            if (std::strcmp(path, picturePath) != 0)
-                StartView(source->width, source->height);
-            // Reload passes path itself, so source and destination may be the same.
-            std::memmove(path, picturePath, length + 1);
-            pictureWidth = source->width;
-            pictureHeight = source->height;
-            loaded = true;
-            ++picturesShown;
+            takeOn(source->width, source->height);
             CHECK_GL_ERROR(kSource);
         } else {
             if (noMemory)

@@ -163,11 +163,13 @@ TEST_F(BrowsingTest, BesideTheWindowNeighboursAreReadAheadAndKeysReplaceTheReque
     // With the GLSL program a neighbour's wall is made ahead: the press shows it with no
     // read and no texture made, and the wall moved away from is kept as the new neighbour.
     // The one beyond goes.
+    g_app->ZoomBy(1);
     const std::string keyLog = StdoutOf([] {
         g_app->QueueKey(KeyPress{VK_PRIOR, 0, false});
         g_app->ApplyKeys();
     });
     EXPECT_EQ(g_app->TitleTail(), " - img1.png (1/4)");
+    EXPECT_EQ(g_app->zoom, 1.0f) << "a new picture starts at one texel per pixel";
     if (g_hasShaders) {
         EXPECT_EQ(CountOf(keyLog, "Create texture for wall: "), 0) << keyLog;
     }
