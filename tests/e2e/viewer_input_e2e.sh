@@ -347,7 +347,9 @@ for n in $(seq 150 199); do
   [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ] && { display=":$n"; break; }
 done
 [ -n "$display" ] || fail "no free display number"
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >xvfb.log 2>&1 &
+# -noreset: otherwise the server resets when the search below is its last client
+# to leave, and glowview connecting at that moment is refused.
+Xvfb "$display" -screen 0 800x600x24 -noreset -nolisten tcp >xvfb.log 2>&1 &
 xvfb=$!
 wait_until 10 test -e "/tmp/.X11-unix/X${display#:}" || { kill "$xvfb"; fail "private Xvfb did not start"; }
 # The display's fall is part of the test: nothing of it may stay behind.
