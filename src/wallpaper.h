@@ -3,11 +3,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class OxSurface;
 
 constexpr int kWallTileSide = 64;
+// The side of the textures that hold a wall's reduced copies: a reduced view draws a few
+// of them instead of thousands of 64 x 64 tiles.
+constexpr int kReducedTileSide = 512;
 
 // Tile textures that exist and wait for a wall: made ahead while a picture decodes, or left
 // by the wall a new one replaces. A wall that takes them fills their texels in place instead
@@ -60,6 +64,9 @@ public:
     // picture's size.
     float unitsPerTexelX = 1.0f;
     float unitsPerTexelY = 1.0f;
+    // The side of the wall's square textures: kWallTileSide, or kReducedTileSide for a
+    // reduced copy.
+    int32_t tileSide = kWallTileSide;
     std::vector<uint32_t> textures;
     // Tile i's triangle strip is vertices 4 * i to 4 * i + 3: its corners (3 floats each),
     // cut at the picture's edges, one unit per texel and y counted down from the picture's
@@ -72,10 +79,34 @@ public:
     // is rowCount unless the rows reach the picture's bottom. Tiles made before stay.
     void MakeTiles(int firstRow, int rowCount, const uint8_t* pixels, int pitch);
 
+    // A large picture's copies halved again and again (reduced[0] at half its width and
+    // height, reduced[1] at a quarter, ...), each in kReducedTileSide textures: a view that
+    // shows the picture at half its size or less draws the copy that suits it. Made with the
+    // tiles, from the same rows; none for a picture that a view reduced to half still shows
+    // in a few hundred tiles, or when the driver's textures cannot be that large.
+    std::vector<std::unique_ptr<CWall>> reduced;
+    // The copy to draw where a picture texel takes pixelsPerTexel view pixels: the wall
+    // itself down to half a pixel a texel, then the copy at least as large as the view needs.
+    // Copies of a picture whose rows have not all been made are not used.
+    const CWall* ForScale(float pixelsPerTexel) const;
+
 private:
     void LayOutTiles();
+    void LayOutReduced();
+    void MakeReducedRows(int firstRow, int rowCount, const uint8_t* pixels, int pitch);
+    void FillReducedRows(int firstRow, int rowCount, const uint8_t* pixels, int pitch);
     CTileStock* stock_ = nullptr;  // only while the constructor makes the tiles
+    // Rows of the picture the reduced copies hold so far: they are made from the rows as
+    // MakeTiles is given them, from the top down.
+    int32_t reducedRows_ = 0;
 };
+
+// Halves rows of packed RGBA pixels (width x rowCount, pitch bytes apart) into
+// ceil(width / 2) x ceil(rowCount / 2) pixels at `halved`, halvedPitch bytes apart: each the
+// rounded mean of a 2 x 2 block (a block cut by the right or bottom edge repeats the pixels
+// it has), alpha 255 as the wall's tiles hold it.
+void HalvePixels(const uint8_t* pixels, int width, int rowCount, int pitch, uint8_t* halved,
+                 int halvedPitch);
 
 // The 64 x 64 RGBA texture of the tile whose top left pixel is (x0, y0): picture
 // texels with alpha 255, margin texels (0, 0, 0, 0). Returns its GL name: `reuse` filled
@@ -95,7 +126,9 @@ OxSurface* CreateSurfaceFromWall(const CWall* wall);
 // The tiles [first, last) along one side of `count` tiles that a transform taking a picture
 // unit u to scale * u + offset puts anywhere within [-reach, reach]; all of them when the
 // transform is not one to go by (no scale, no reach, not a number).
-void VisibleTileSpan(float scale, float offset, float reach, int count, int* first, int* last);
+// Tiles are `side` units wide.
+void VisibleTileSpan(float scale, float offset, float reach, int count, int* first, int* last,
+                     int side = kWallTileSide);
 
 // Tiles [firstColumn, lastColumn) x [firstRow, lastRow) of a wall.
 struct TileRange {
@@ -109,5 +142,6 @@ TileRange VisibleTiles(const CWall* wall);
 
 // Draws the tiles the current transform puts in the view, one texel per unit (or the wall's
 // units per texel), the picture's top edge that many units up; the others would give no
-// pixel and are skipped.
+// pixel and are skipped. A view that reduces the picture to half or less draws the reduced
+// copy that suits it (CWall::ForScale) in its place.
 void DrawWall(const CWall* wall);

@@ -3,13 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "foundation/surface.h"
 #include "gl_window.h"
 #include "src/glhelp.h"
 #include "src/run.h"
@@ -513,5 +515,183 @@ TEST_F(SceneFixedFunctionTest, FixedFunctionDrawsTexelsUnchanged)
     EXPECT_EQ(result.centre[2], 30);
     EXPECT_EQ(result.boundTexture, 0);
     EXPECT_FALSE(result.texturing);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// ---- reduced copies of a large picture ----
+
+TEST(HalvePixelsTest, EachPixelIsTheRoundedMeanOfItsBlock)
+{
+    // Red and green of each pixel are given (blue 9, alpha 40); a block cut by the right or
+    // bottom edge repeats the pixels it has.
+    struct Case {
+        const char* name;
+        int width, height;
+        std::vector<uint8_t> red, green;            // width x height, row by row
+        std::vector<uint8_t> wantRed, wantGreen;    // the halved pixels
+    };
+    const Case cases[] = {
+        {"one block, a half rounded up", 2, 2, {0, 1, 2, 3}, {255, 255, 255, 254}, {2}, {255}},
+        {"full bytes do not spill into the next channel", 2, 2, {255, 255, 255, 255},
+         {0, 0, 0, 1}, {255}, {0}},
+        {"an odd width repeats the last column", 3, 2, {10, 20, 31, 10, 20, 31},
+         {0, 0, 7, 0, 0, 7}, {15, 31}, {0, 7}},
+        {"an odd height repeats the last row", 2, 3, {4, 8, 100, 100, 50, 51},
+         {1, 1, 1, 1, 3, 3}, {53, 51}, {1, 3}},
+        {"one pixel", 1, 1, {77}, {78}, {77}, {78}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> pixels;
+        for (size_t i = 0; i < c.red.size(); ++i)
+            pixels.insert(pixels.end(), {c.red[i], c.green[i], 9, 40});
+        const int halvedWidth = (c.width + 1) / 2, halvedHeight = (c.height + 1) / 2;
+        std::vector<uint8_t> halved(size_t(halvedWidth) * halvedHeight * 4, 0xAB);
+        HalvePixels(pixels.data(), c.width, c.height, c.width * 4, halved.data(),
+                    halvedWidth * 4);
+        for (size_t i = 0; i < c.wantRed.size(); ++i) {
+            const uint8_t want[4] = {c.wantRed[i], c.wantGreen[i], 9, 255};
+            EXPECT_EQ(std::memcmp(halved.data() + i * 4, want, 4), 0)
+                << c.name << ", pixel " << i << ": " << int(halved[i * 4]) << " "
+                << int(halved[i * 4 + 1]) << " " << int(halved[i * 4 + 2]) << " "
+                << int(halved[i * 4 + 3]);
+        }
+    }
+}
+
+namespace {
+
+// The pixels of a copy read back from its textures, row by row.
+std::vector<uint8_t> WallPixels(const CWall* wall)
+{
+    OxSurface* surface = CreateSurfaceFromWall(wall);
+    if (!surface)
+        return {};
+    std::vector<uint8_t> pixels(surface->readPixels,
+                                surface->readPixels + size_t(surface->pitch) * surface->height);
+    OxRelease(surface);
+    return pixels;
+}
+
+std::vector<uint8_t> Halved(const std::vector<uint8_t>& pixels, int width, int height)
+{
+    const int halvedWidth = (width + 1) / 2;
+    std::vector<uint8_t> halved(size_t(halvedWidth) * ((height + 1) / 2) * 4);
+    HalvePixels(pixels.data(), width, height, width * 4, halved.data(), halvedWidth * 4);
+    return halved;
+}
+
+}  // namespace
+
+TEST_F(SceneGlTest, ALargePictureGetsReducedCopiesMadeWholeOrInBands)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(64, 64));
+    InitRenderer();
+    // Longer than 2048: halved until the copy's longer side is at most 1024.
+    const int width = 2306, height = 200;
+    const std::vector<uint8_t> pixels = Pattern(width, height);
+    const std::vector<uint8_t> half = Halved(pixels, width, height);
+    const std::vector<uint8_t> quarter = Halved(half, 1153, 100);
+
+    CWall whole(width, height, pixels.data());
+    std::unique_ptr<CWall> banded(CWall::CreateUnfilled(width, height));
+    for (int first = 0; first < height; first += 64)
+        banded->MakeTiles(first, std::min(64, height - first),
+                          pixels.data() + size_t(first) * width * 4, width * 4);
+    for (const CWall* wall : {static_cast<const CWall*>(&whole), static_cast<const CWall*>(banded.get())}) {
+        SCOPED_TRACE(wall == &whole ? "whole" : "in bands");
+        ASSERT_EQ(wall->reduced.size(), 2u);
+        EXPECT_EQ(wall->reduced[0]->width, 1153);
+        EXPECT_EQ(wall->reduced[0]->height, 100);
+        EXPECT_EQ(wall->reduced[0]->tileSide, kReducedTileSide);
+        EXPECT_EQ(wall->reduced[0]->textures.size(), 3u);
+        EXPECT_EQ(wall->reduced[1]->width, 577);
+        EXPECT_TRUE(WallPixels(wall->reduced[0].get()) == half);
+        EXPECT_TRUE(WallPixels(wall->reduced[1].get()) == quarter);
+    }
+
+    // The texels beyond a copy's right and bottom edge repeat its last column and row.
+    const CWall* copy = whole.reduced[0].get();
+    std::vector<uint8_t> texels(size_t(kReducedTileSide) * kReducedTileSide * 4);
+    glBindTexture(GL_TEXTURE_2D, copy->textures.back());
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    const int edgeX = 1153 - 2 * kReducedTileSide;  // the last tile's columns
+    auto texel = [&](int x, int y) {
+        return std::vector<uint8_t>(texels.begin() + (size_t(y) * kReducedTileSide + x) * 4,
+                                    texels.begin() + (size_t(y) * kReducedTileSide + x + 1) * 4);
+    };
+    EXPECT_EQ(texel(edgeX, 10), texel(edgeX - 1, 10));
+    EXPECT_EQ(texel(5, 100), texel(5, 99));
+    EXPECT_EQ(texel(edgeX, 100), texel(edgeX - 1, 99));
+
+    // Rows given out of order would leave holes: no copies then. A picture a view at half
+    // its size shows in a few hundred tiles has none.
+    std::unique_ptr<CWall> holes(CWall::CreateUnfilled(width, height));
+    holes->MakeTiles(0, 64, pixels.data(), width * 4);
+    holes->MakeTiles(128, 64, pixels.data() + size_t(128) * width * 4, width * 4);
+    EXPECT_TRUE(holes->reduced.empty());
+    CWall small(2048, 8, Pattern(2048, 8).data());
+    EXPECT_TRUE(small.reduced.empty());
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(SceneGlTest, AViewAtHalfThePicturesSizeOrLessTakesTheCopyThatSuitsIt)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(64, 64));
+    InitRenderer();
+    const std::vector<uint8_t> pixels = Pattern(2306, 200);
+    CWall wall(2306, 200, pixels.data());
+    ASSERT_EQ(wall.reduced.size(), 2u);
+    struct Case {
+        float pixelsPerTexel;
+        const CWall* want;
+    };
+    const Case cases[] = {
+        {2.0f, &wall},
+        {1.0f, &wall},
+        {0.51f, &wall},
+        {0.5f, wall.reduced[0].get()},
+        {0.3f, wall.reduced[0].get()},
+        {0.25f, wall.reduced[1].get()},
+        {0.01f, wall.reduced[1].get()},
+        {0.0f, &wall},
+        {std::nanf(""), &wall},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(wall.ForScale(c.pixelsPerTexel), c.want) << c.pixelsPerTexel;
+
+    // A picture whose rows are not all made yet draws its tiles.
+    std::unique_ptr<CWall> part(CWall::CreateUnfilled(2306, 200));
+    part->MakeTiles(0, 64, pixels.data(), 2306 * 4);
+    EXPECT_EQ(part->ForScale(0.25f), part.get());
+}
+
+TEST_F(SceneFixedFunctionTest, AQuarterSizeViewShowsTheMeanOfEachBlockOfTexels)
+{
+    // Columns in fours: one white, three black. Filtering the full tiles at a quarter of
+    // their size picks two of the black ones for every view pixel; the copy shows their mean.
+    const int width = 2304, height = 256;
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(width / 4, height / 4));
+    InitRenderer();
+    std::vector<uint8_t> pixels(size_t(width) * height * 4, 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; x += 4)
+            std::memset(pixels.data() + (size_t(y) * width + x) * 4, 255, 4);
+    }
+    CWall wall(width, height, pixels.data());
+    glClearColor(0.3f, 0.3f, 0.3f, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glViewport(0, 0, width / 4, height / 4);
+    LoadIdentity();
+    Ortho(0, float(width / 4), 0, float(height / 4), -1000, 1000);
+    Scale(0.25f, 0.25f, 1.0f);
+    g_smoothWall = true;
+    DrawWall(&wall);
+    std::vector<uint8_t> shown(size_t(width / 4) * (height / 4) * 4);
+    glReadPixels(0, 0, width / 4, height / 4, GL_RGBA, GL_UNSIGNED_BYTE, shown.data());
+    int wrong = 0;
+    for (size_t i = 0; i < shown.size(); i += 4)
+        wrong += std::abs(int(shown[i]) - 64) > 1;
+    EXPECT_EQ(wrong, 0) << "first pixel " << int(shown[0]);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
