@@ -38,40 +38,6 @@ struct Picture {
 };
 const Picture kPictures[] = {{1920, 1080}, {kPhotoWidth, kPhotoHeight}};
 
-bool WaitForSize(WindowHandle window, int width, int height)
-{
-    for (int i = 0; i < 500; ++i) {
-        PumpMessages();
-        int w = 0, h = 0;
-        GetClientSize(window, &w, &h);
-        if (w == width && h == height)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
-// The application's view as a drop of the picture gives it: the picture's size, or the
-// largest the screen's work area allows, with the picture at one texel per pixel from its
-// top left corner, or fitted when it is larger than that.
-void ViewPicture(int width, int height)
-{
-    g_app->pictureWidth = width;
-    g_app->pictureHeight = height;
-    g_app->StartView(width, height);
-    int largestWidth = width, largestHeight = height;
-    GetWorkAreaClientSize(g_app->hwnd, &largestWidth, &largestHeight);
-    width = std::min(width, largestWidth);
-    height = std::min(height, largestHeight);
-    SetClientSize(g_app->hwnd, width, height);
-    if (!WaitForSize(g_app->hwnd, width, height))
-        std::fprintf(stderr, "gl_bench: the window did not take %d x %d\n", width, height);
-    GetClientSize(g_app->hwnd, &width, &height);
-    g_app->viewWidth = width;
-    g_app->viewHeight = height;
-    g_device->SetDisplayMode(width, height, 0);
-}
-
 // One frame of the wall as the program draws it.
 void BM_FrameWall(benchmark::State& state, Picture picture)
 {
@@ -208,34 +174,6 @@ void BM_DecodeBarePng(benchmark::State& state)
     }
 }
 
-// A line of /proc/self/status in kB (VmRSS, VmHWM), or -1.
-long StatusKilobytes(const char* key)
-{
-    std::FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status)
-        return -1;
-    char line[256];
-    long value = -1;
-    const size_t length = std::strlen(key);
-    while (std::fgets(line, sizeof(line), status)) {
-        if (std::strncmp(line, key, length) == 0 && line[length] == ':') {
-            value = std::atol(line + length + 1);
-            break;
-        }
-    }
-    std::fclose(status);
-    return value;
-}
-
-// Starts the peak (VmHWM) over from the resident size now.
-void ResetPeak()
-{
-    if (std::FILE* refs = std::fopen("/proc/self/clear_refs", "w")) {
-        std::fputs("5", refs);
-        std::fclose(refs);
-    }
-}
-
 // Resident memory with the photo shown, above the empty window of the size a drop gives it
 // (its colour, depth and stencil buffers already made), as multiples of the photo's RGBA size:
 // after one drop, after ten, and the peak while loading. Run it in a process of its own.
@@ -243,31 +181,7 @@ void BM_Memory(benchmark::State& state)
 {
     const double rgbaKilobytes = double(kPhotoWidth) * kPhotoHeight * 4 / 1024;
     for (auto _ : state) {
-        g_app->UploadWall(nullptr);
-        // The window a drop gives the photo: its size, but never larger than the work area.
-        int largestWidth = kPhotoWidth, largestHeight = kPhotoHeight;
-        GetWorkAreaClientSize(g_app->hwnd, &largestWidth, &largestHeight);
-        ViewPicture(std::min(kPhotoWidth, largestWidth), std::min(kPhotoHeight, largestHeight));
-        // NOTE: Mesa sizes the window's buffers anew at the frame after the one that
-        // saw the new size; two frames make sure they exist at the photo's size.
-        // A frame with a quad over the whole window makes llvmpipe touch every tile of them.
-        GLuint texture = 0;
-        const uint8_t texel[4] = {0, 0, 0, 255};
-        glGenTextures(1, &texture);
-        glBindTexture(GL_TEXTURE_2D, texture);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        const float w = float(kPhotoWidth), h = float(kPhotoHeight);
-        const float positions[12] = {0, 0, 0, w, 0, 0, 0, h, 0, w, h, 0};
-        const float textureCoordinates[8] = {0, 0, 1, 0, 0, 1, 1, 1};
-        for (int frame = 0; frame < 2; ++frame) {
-            g_app->DrawScene();
-            DrawTexturedQuad(texture, positions, textureCoordinates);
-            glFinish();
-            g_device->EndFrame();
-        }
-        glDeleteTextures(1, &texture);
-        g_app->Rest();
+        ShowEmptyWindowFor(kPhotoWidth, kPhotoHeight);
         const long empty = StatusKilobytes("VmRSS");
         ResetPeak();
         double peak = 0;
