@@ -4,10 +4,6 @@
 
 #include <GL/glew.h>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include "device/gl_error.h"
 #include "foundation/log.h"
 #include "foundation/ref.h"
@@ -15,6 +11,7 @@
 #include "src/globals.h"
 #include "src/glhelp.h"
 #include "src/glow.h"
+#include "src/heap.h"
 #include "src/snapshot.h"
 #include "src/wallpaper.h"
 
@@ -36,28 +33,6 @@ CLumaApp::~CLumaApp()
     LockGuard lock(g_appLock);
     wall.reset();
     source.Reset();
-}
-
-// Gives the memory the heap holds free back to the system: the many small blocks of a
-// picture's textures stay resident after they are freed otherwise.
-void HandBackFreedMemory()
-{
-#if defined(__GLIBC__)
-    malloc_trim(0);
-#endif
-}
-
-void KeepFreedMemoryWhileDrawing()
-{
-#if defined(__GLIBC__)
-    // The driver takes each frame's work in many blocks of some 64 KB and frees them when
-    // the frame is drawn. Where they lie at the top of the heap, glibc gives them back to
-    // the system at once (above a trim threshold of 128 KB), and the next frame faults
-    // every page in again and clears it: frames of a 1920 x 1080 wall took four times as
-    // long as in a heap laid out otherwise. Freed memory stays while frames come; Rest
-    // gives it back when the program waits.
-    mallopt(M_TRIM_THRESHOLD, kFrameMemoryKept);
-#endif
 }
 
 void CLumaApp::Rest()

@@ -250,12 +250,3 @@ public:
     // Encodes and writes snapshots beside the frames; done with them when destroyed.
     std::unique_ptr<CSnapshotWriter> snapshots;
 };
-
-// Gives the memory the heap holds free back to the system: the many small blocks of a
-// picture's textures stay resident after they are freed otherwise.
-void HandBackFreedMemory();
-// Freed memory the heap keeps while frames are drawn, up to this much, instead of giving it
-// back after every frame (glibc only); HandBackFreedMemory gives it back. Called once, at
-// the start.
-constexpr int kFrameMemoryKept = 64 << 20;
-void KeepFreedMemoryWhileDrawing();

@@ -19,6 +19,7 @@
 #include "foundation/surface.h"
 #include "src/app.h"
 #include "src/globals.h"
+#include "src/heap.h"
 #include "src/picture_loader.h"
 #include "src/window_handlers.h"
 #include "src/glhelp.h"
@@ -340,7 +341,7 @@ void CLumaApp::MakeTilesAhead()
     const size_t need = WallTileCount(headerWidth, headerHeight);
     if (!tileStock)
         tileStock.reset(new CTileStock());
-    if (need > have && !getenv("NOAHEAD"))
+    if (need > have)
         tileStock->FillTo(need - have);
 }
 

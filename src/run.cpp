@@ -11,6 +11,7 @@
 #include "src/app.h"
 #include "src/folder_lister.h"
 #include "src/globals.h"
+#include "src/heap.h"
 #include "src/glhelp.h"
 #include "src/loading.h"
 #include "src/picture_loader.h"

@@ -15,6 +15,7 @@
 #include "foundation/ref.h"
 #include "foundation/surface.h"
 #include "src/glhelp.h"
+#include "src/heap.h"
 
 namespace {
 
@@ -97,8 +98,17 @@ inline uint32_t MeanOfFour(uint32_t a, uint32_t b, uint32_t c, uint32_t d)
 
 }  // namespace
 
+namespace {
+
+// Heap memory the driver takes for a tile texture's storage: its texels and some bytes more.
+constexpr int64_t kTileTextureBytes = kWallTileSide * kWallTileSide * 4 + 256;
+
+}  // namespace
+
 void CTileStock::FillTo(size_t count)
 {
+    if (names_.size() < count)
+        PrepareHeapForBlocks(int64_t(count - names_.size()) * kTileTextureBytes);
     while (names_.size() < count) {
         const uint32_t name = UploadTileTexture(nullptr);
         if (name == 0)
@@ -143,6 +153,9 @@ CWall::CWall(int pictureWidth, int pictureHeight, const uint8_t* pixels, CTileSt
     if (!pixels)
         return;
     LayOutTiles();
+    const size_t stocked = stock != nullptr ? stock->Size() : 0;
+    if (textures.size() > stocked)
+        PrepareHeapForBlocks(int64_t(textures.size() - stocked) * kTileTextureBytes);
     stock_ = stock;
     MakeTiles(0, height, pixels, width * 4);
     stock_ = nullptr;
@@ -152,6 +165,7 @@ CWall* CWall::CreateUnfilled(int pictureWidth, int pictureHeight)
 {
     CWall* wall = new CWall(pictureWidth, pictureHeight, nullptr);
     wall->LayOutTiles();
+    PrepareHeapForBlocks(int64_t(wall->textures.size()) * kTileTextureBytes);
     return wall;
 }
 
