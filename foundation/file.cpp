@@ -14,7 +14,9 @@
 #include "foundation/utf8.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <dirent.h>
@@ -232,6 +234,21 @@ bool IsRegularFile(const char* path)
 }
 
 #ifdef _WIN32
+// A new file for writing; null when one of that name exists.
+// NOTE: msvcrt's fopen ignores the "x" of a mode (a later C runtime's addition), so the file
+// is made with _O_EXCL, which never opens a file that exists.
+std::FILE* CreateNewFile(const std::wstring& path, bool binary)
+{
+    const int flags = _O_WRONLY | _O_CREAT | _O_EXCL | (binary ? _O_BINARY : _O_TEXT);
+    const int fd = _wopen(path.c_str(), flags, _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* stream = _fdopen(fd, binary ? "wb" : "w");
+    if (stream == nullptr)
+        _close(fd);
+    return stream;
+}
+
 // NOTE: checked again on the open handle: a name such as CON or COM1 opens a
 // device in any folder, and reading the console would wait for a user.
 std::FILE* OpenForReading(const char* path)
@@ -403,6 +420,8 @@ std::FILE* OpenFile(const char* path, const char* mode)
     std::wstring widePath, wideMode;
     if (!WidePath(path, &widePath) || !WideFromUtf8(mode, &wideMode))
         return nullptr;
+    if (std::strchr(mode, 'x') != nullptr)
+        return CreateNewFile(widePath, std::strchr(mode, 'b') != nullptr);
     return _wfopen(widePath.c_str(), wideMode.c_str());
 #else
     return std::fopen(path, mode);
