@@ -7,8 +7,9 @@
 # Usage: windows_wide_names.sh GLOWVIEW.exe GLOW_CHECK
 set -uo pipefail
 
-glowview="$1"
-check="$2"
+# The script works in the pictures' folder: the programs are named by absolute paths.
+glowview="$(realpath "$1")"
+check="$(realpath "$2")"
 source "$(dirname "$0")/lib.sh"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 
@@ -26,7 +27,10 @@ cleanup() {
   rm -rf "$work"
 }
 stop_program() {
-  if [ -n "${pid:-}" ] && kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid" 2>/dev/null; fi
+  if [ -n "${pid:-}" ] && kill -0 "$pid" 2>/dev/null; then
+    kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  fi
   pid=""
 }
 trap cleanup EXIT
