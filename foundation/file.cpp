@@ -102,9 +102,9 @@ fs::path SystemPath(const char* path)
 }
 
 // A name the system gives, in UTF-8; false for a name that is not UTF-16 (a lone surrogate).
-bool NameText(const fs::path& name, std::string* text)
+bool NameText(const wchar_t* name, std::string* text)
 {
-    return Utf8FromWide(name.c_str(), text);
+    return Utf8FromWide(name, text);
 }
 #else
 constexpr char kNativeSeparator = '/';
@@ -115,9 +115,9 @@ fs::path SystemPath(const char* path)
     return fs::path(path);
 }
 
-bool NameText(const fs::path& name, std::string* text)
+bool NameText(const char* name, std::string* text)
 {
-    *text = name.native();
+    *text = name;
     return true;
 }
 #endif
@@ -289,7 +289,7 @@ std::FILE* OpenForReading(const char* path)
 // The entry's file name as paths are spelt here; false when it cannot be.
 bool EntryName(const fs::directory_entry& entry, std::string& name)
 {
-    return NameText(entry.path().filename(), &name);
+    return NameText(entry.path().filename().c_str(), &name);
 }
 
 #ifdef _WIN32
