@@ -93,7 +93,8 @@ bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes)
     std::FILE* out = OpenFile(path.c_str(), "wb");
     if (out == nullptr)
         return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    const bool written =
+        bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     return std::fclose(out) == 0 && written;
 }
 
