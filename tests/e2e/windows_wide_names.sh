@@ -2,14 +2,16 @@
 # The Windows program under Wine with names that no ANSI code page spells: a picture named
 # "日本 Grüße.png" in a folder "fötö 写真", given on the command line, is shown; its
 # neighbours are listed in natural order and paged through; S saves its snapshot beside it
-# (the folder is the current directory); a missing file of such a name gets its line with the
-# name intact; and --register from a folder of such a name writes the program's path exactly.
-# Usage: windows_wide_names.sh GLOWVIEW.exe GLOW_CHECK
+# (the folder is the current directory); a drop of such a name shows it; a missing file of
+# such a name gets its line with the name intact; and --register from a folder of such a name
+# writes the program's path exactly.
+# Usage: windows_wide_names.sh GLOWVIEW.exe GLOW_CHECK XDND_DROP
 set -uo pipefail
 
 # The script works in the pictures' folder: the programs are named by absolute paths.
 glowview="$(realpath "$1")"
 check="$(realpath "$2")"
+drop="$(realpath "$3")"
 source "$(dirname "$0")/lib.sh"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 
@@ -64,11 +66,15 @@ page "" "日本 Grüße.png (3/3)" "日本 Grüße.png"
 page Home "Grüße 2.png (1/3)" "Grüße 2.png"
 page Next "Grüße 10.png (2/3)" "Grüße 10.png"
 page Next "日本 Grüße.png (3/3)" "日本 Grüße.png"
+# GLFW hands a drop over in UTF-8, as it is kept. The folder is listed again, with the four
+# snapshots saved in it meanwhile.
+"$drop" --timeout 60 "$id" "$folder/Grüße 10.png" || fail "the drop of Grüße 10.png was not finished"
+page "" "Grüße 10.png (2/7)" "Grüße 10.png"
 focus; xdotool key Escape
 wait_for_exit "$pid" 50
 [ "${status:-}" = 0 ] || fail "glowview did not end with status 0 after Escape (status '${status:-running}')"
 pid=""
-[ "$(grep -c '^glowview: saved snapshot[0-3]\.png ' "$work/stdout.txt")" = 4 ] ||
+[ "$(grep -c '^glowview: saved snapshot[0-4]\.png ' "$work/stdout.txt")" = 5 ] ||
   fail "standard output: $(cat "$work/stdout.txt")"
 [ -s "$work/stderr.txt" ] && fail "standard error: $(cat "$work/stderr.txt")"
 
