@@ -4,15 +4,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "foundation/archive.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -57,8 +53,7 @@ OxFile* OpenAssetFile(const char* name, OpenProblem* why)
     char resolved[kMaxPath];
     if (!FindInDirectories(name, resolved) && !FindInArchives(name, resolved)) {
         // A link that leads nowhere is there, but cannot be opened.
-        std::error_code error;
-        if (fs::exists(fs::symlink_status(name, error)))
+        if (PathOrLinkExists(name))
             problem = OPEN_FAILED;
         return nullptr;
     }

@@ -1,4 +1,5 @@
-// OxAnsiFile, opening regular files, path joining, directory walks and path comparison.
+// OxAnsiFile, opening files (UTF-8 paths made wide on Windows), path joining, directory
+// walks and path comparison.
 #include "foundation/file.h"
 
 #include <climits>
@@ -9,8 +10,13 @@
 #include <system_error>
 #include <vector>
 
+#include "foundation/log.h"
+#include "foundation/utf8.h"
+
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <dirent.h>
@@ -75,8 +81,45 @@ namespace {
 
 #ifdef _WIN32
 constexpr char kNativeSeparator = '\\';
+
+// The path as the system's wide calls take it; false, with one log line, when it is not
+// UTF-8 and so names no file.
+bool WidePath(const char* path, std::wstring* wide)
+{
+    if (WideFromUtf8(path, wide))
+        return true;
+    LogMessage(__LINE__, "", LOG_ERROR, "PATH_NOT_UTF8: %s", path);
+    return false;
+}
+
+// The path for std::filesystem, whose narrow paths are not UTF-8 on Windows; empty (no
+// file) when it is not UTF-8.
+fs::path SystemPath(const char* path)
+{
+    std::wstring wide;
+    WidePath(path, &wide);
+    return fs::path(wide);
+}
+
+// A name the system gives, in UTF-8; false for a name that is not UTF-16 (a lone surrogate).
+bool NameText(const wchar_t* name, std::string* text)
+{
+    return Utf8FromWide(name, text);
+}
 #else
 constexpr char kNativeSeparator = '/';
+
+// Paths are bytes here, whatever their encoding.
+fs::path SystemPath(const char* path)
+{
+    return fs::path(path);
+}
+
+bool NameText(const char* name, std::string* text)
+{
+    *text = name;
+    return true;
+}
 #endif
 
 
@@ -89,7 +132,7 @@ bool IsBlank(char c)
 fs::file_status StatusOf(const char* path)
 {
     std::error_code ignored;
-    return fs::status(fs::path(path), ignored);
+    return fs::status(SystemPath(path), ignored);
 }
 
 bool PathFileExists(const char* path)
@@ -191,11 +234,26 @@ bool IsRegularFile(const char* path)
 }
 
 #ifdef _WIN32
+// A new file for writing; null when one of that name exists.
+// NOTE: msvcrt's fopen ignores the "x" of a mode (a later C runtime's addition), so the file
+// is made with _O_EXCL, which never opens a file that exists.
+std::FILE* CreateNewFile(const std::wstring& path, bool binary)
+{
+    const int flags = _O_WRONLY | _O_CREAT | _O_EXCL | (binary ? _O_BINARY : _O_TEXT);
+    const int fd = _wopen(path.c_str(), flags, _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* stream = _fdopen(fd, binary ? "wb" : "w");
+    if (stream == nullptr)
+        _close(fd);
+    return stream;
+}
+
 // NOTE: checked again on the open handle: a name such as CON or COM1 opens a
 // device in any folder, and reading the console would wait for a user.
 std::FILE* OpenForReading(const char* path)
 {
-    std::FILE* stream = std::fopen(path, "rb");
+    std::FILE* stream = OpenFile(path, "rb");
     if (stream == nullptr)
         return nullptr;
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
@@ -228,44 +286,13 @@ std::FILE* OpenForReading(const char* path)
 }
 #endif
 
-// The entry's file name as bytes; false when the platform cannot express it.
+// The entry's file name as paths are spelt here; false when it cannot be.
 bool EntryName(const fs::directory_entry& entry, std::string& name)
 {
-    try {
-        name = entry.path().filename().string();
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
+    return NameText(entry.path().filename().c_str(), &name);
 }
 
 #ifdef _WIN32
-std::wstring WideFromAnsi(const char* text)
-{
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 0)
-        return std::wstring();
-    std::wstring wide(size_t(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
-    wide.resize(size_t(length - 1));
-    return wide;
-}
-
-// The name in the ANSI code page; false when that code page cannot spell it.
-bool AnsiFromWide(const wchar_t* wide, std::string* text)
-{
-    BOOL lossy = FALSE;
-    const int length =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr, &lossy);
-    if (length <= 0 || lossy)
-        return false;
-    text->assign(size_t(length), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, &(*text)[0], length, nullptr,
-                        nullptr);
-    text->resize(size_t(length - 1));
-    return true;
-}
-
 struct FindCloser {
     HANDLE handle;
     ~FindCloser()
@@ -277,9 +304,11 @@ struct FindCloser {
 
 ListProblem ListFiles(const char* folder, std::vector<std::string>* names)
 {
-    std::wstring pattern = WideFromAnsi(folder);
+    std::wstring pattern;
+    if (!WidePath(folder, &pattern) || pattern.empty())
+        return LIST_NO_SUCH_FOLDER;
     const DWORD attributes = GetFileAttributesW(pattern.c_str());
-    if (pattern.empty() || attributes == INVALID_FILE_ATTRIBUTES)
+    if (attributes == INVALID_FILE_ATTRIBUTES)
         return LIST_NO_SUCH_FOLDER;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return LIST_NOT_A_FOLDER;
@@ -294,7 +323,7 @@ ListProblem ListFiles(const char* folder, std::vector<std::string>* names)
     do {
         std::string name;
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            AnsiFromWide(entry.cFileName, &name))
+            NameText(entry.cFileName, &name))
             names->push_back(std::move(name));
     } while (FindNextFileW(find.handle, &entry));
     return GetLastError() == ERROR_NO_MORE_FILES ? LIST_FINE : LIST_CANNOT_READ;
@@ -383,6 +412,28 @@ bool JoinPathName(char* path, const char* name)
     return JoinName(path, name);
 }
 
+std::FILE* OpenFile(const char* path, const char* mode)
+{
+    if (path == nullptr || mode == nullptr)
+        return nullptr;
+#ifdef _WIN32
+    std::wstring widePath, wideMode;
+    if (!WidePath(path, &widePath) || !WideFromUtf8(mode, &wideMode))
+        return nullptr;
+    if (std::strchr(mode, 'x') != nullptr)
+        return CreateNewFile(widePath, std::strchr(mode, 'b') != nullptr);
+    return _wfopen(widePath.c_str(), wideMode.c_str());
+#else
+    return std::fopen(path, mode);
+#endif
+}
+
+bool PathOrLinkExists(const char* path)
+{
+    std::error_code ignored;
+    return path != nullptr && fs::exists(fs::symlink_status(SystemPath(path), ignored));
+}
+
 std::FILE* OpenRegularFile(const char* path)
 {
     if (path == nullptr || !IsRegularFile(path))
@@ -413,7 +464,7 @@ void WalkDirectory(const char* directory, bool recursive, OxPathEnumerator* enum
     if (std::strlen(directory) + 2 >= size_t(kMaxPath))
         return;
     std::error_code error;
-    fs::directory_iterator entries(fs::path(directory), error);
+    fs::directory_iterator entries(SystemPath(directory), error);
     for (const fs::directory_iterator end; !error && entries != end; entries.increment(error)) {
         std::string name;
         if (!EntryName(*entries, name) || name == "." || name == "..")

@@ -36,6 +36,14 @@ private:
     std::FILE* stream_;
 };
 
+// Paths are kept as the system spells them on POSIX systems (bytes), and in UTF-8 on
+// Windows, where every call that takes one gets it in UTF-16: a name any code page lacks
+// opens too. A path that is not UTF-8 names no file there.
+
+// Opens path with a standard library mode ("rb", "wbx"): what the program writes is opened
+// here, and what it reads through OpenRegularFile. Null when it cannot be opened.
+std::FILE* OpenFile(const char* path, const char* mode);
+
 // Opens path with mode "rb" when it names a regular file; a directory, FIFO or
 // device file gives null, and the open never blocks.
 std::FILE* OpenRegularFile(const char* path);
@@ -44,6 +52,8 @@ std::FILE* OpenRegularFile(const char* path);
 // would not fit is refused (false), never cut into the name of another file.
 bool IsPathSeparator(char c);  // either separator: names from archives and users carry both
 bool PathExists(const char* path);
+// Something has that name: a link is there even when it leads nowhere.
+bool PathOrLinkExists(const char* path);
 bool IsDirectoryPath(const char* path);
 bool CopyPathText(char* destination, const char* text);
 // Appends name, trimmed and without one trailing separator, with one native separator.
@@ -87,8 +97,8 @@ enum ListProblem {
 
 // Appends to *names the names of the folder's files and links to files, in the order the
 // system gives them. Folders and links that lead nowhere (a missing target, a loop) are left
-// out. Names are spelt as paths are opened here: bytes on POSIX systems, the ANSI code page
-// on Windows, where a name that code page cannot spell is left out.
+// out. Names are spelt as paths are opened here: bytes on POSIX systems, UTF-8 on Windows,
+// where a name that is not UTF-16 (a lone surrogate) is left out.
 ListProblem ListFolderFiles(const char* folder, std::vector<std::string>* names);
 
 // 0 when a and b name the same path after trimming blanks and one trailing

@@ -1,7 +1,10 @@
 // glowview's entry point: the command line, then the program.
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "foundation/arguments.h"
 #include "foundation/log.h"
 #include "src/run.h"
 #ifdef _WIN32
@@ -52,11 +55,11 @@ struct CommandLine {
     const char* badOption = nullptr;
 };
 
-Parse ParseCommandLine(int argc, char** argv, CommandLine* line)
+Parse ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* line)
 {
     bool optionsEnd = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const char* arg = arguments[i].c_str();
         if (!optionsEnd && arg[0] == '-' && arg[1] != '\0') {
             if (std::strcmp(arg, "--") == 0) {
                 optionsEnd = true;
@@ -102,7 +105,8 @@ int main(int argc, char** argv)
     AttachParentConsole();
 #endif
     CommandLine line;
-    const Parse parse = ParseCommandLine(argc, argv, &line);
+    const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    const Parse parse = ParseCommandLine(arguments, &line);
     switch (parse) {
     case Parse::Help:
         std::fputs(kUsage, stdout);

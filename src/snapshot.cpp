@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 #include <system_error>
 #include <vector>
@@ -18,6 +17,7 @@
 #include <unistd.h>
 #endif
 
+#include "foundation/file.h"
 #include "foundation/picture.h"
 #include "foundation/ref.h"
 #include "foundation/surface.h"
@@ -65,7 +65,7 @@ void SavePicture(const char* fileName)
     OxHolder<OxSurface> capture(CaptureWindow());
     if (!capture || !fileName)
         return;
-    if (std::FILE* stream = std::fopen(fileName, "wb")) {
+    if (std::FILE* stream = OpenFile(fileName, "wb")) {
         WritePng(capture->width, capture->height, capture->readPixels, stream);
         std::fclose(stream);
     }
@@ -217,7 +217,7 @@ bool WritePngFile(const OxSurface* picture, const std::string& fileName, std::st
 {
     errno = 0;
     // "x": never write into a file that exists already.
-    std::FILE* stream = std::fopen(fileName.c_str(), "wbx");
+    std::FILE* stream = OpenFile(fileName.c_str(), "wbx");
     if (!stream) {
         *error = ErrorText(errno);
         return false;
@@ -258,7 +258,7 @@ bool PublishSnapshot(const std::string& temporary, std::string* name, std::strin
         // Windows' rename never replaces an existing file.
         if (std::rename(temporary.c_str(), free) == 0)
             return true;
-        if (!std::filesystem::exists(std::filesystem::u8path(free))) {
+        if (!PathExists(free)) {
             *error = ErrorText(errno);
             return false;
         }
@@ -288,8 +288,7 @@ bool FindFreeSnapshotName(char* name, size_t size)
 {
     for (int n = 0; n < INT32_MAX; ++n) {
         std::snprintf(name, size, "snapshot%d.png", n);
-        std::error_code error;
-        if (!std::filesystem::exists(std::filesystem::symlink_status(name, error)))
+        if (!PathOrLinkExists(name))
             return true;
     }
     return false;

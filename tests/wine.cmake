@@ -36,7 +36,17 @@ endif()
 # "Open with" registered and removed under the user's classes, and the zip it is shipped in.
 add_test(NAME windows_open_with
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/windows_open_with.sh $<TARGET_FILE:glowview>)
-set_tests_properties(windows_open_with PROPERTIES TIMEOUT 120 LABELS e2e)
+# Both register the program under the user's classes: one at a time.
+set_tests_properties(windows_open_with PROPERTIES TIMEOUT 120 LABELS e2e
+  RESOURCE_LOCK windows_open_with)
+
+# Names no ANSI code page spells: the command line, the folder's listing, a snapshot beside
+# the picture, a drop, a missing file's line and the registered program's path.
+add_test(NAME windows_wide_names
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/windows_wide_names.sh $<TARGET_FILE:glowview>
+    $<TARGET_FILE:glow_check> $<TARGET_FILE:xdnd_drop>)
+set_tests_properties(windows_wide_names PROPERTIES TIMEOUT 180 LABELS e2e
+  RESOURCE_LOCK "display_focus;windows_open_with")
 if(TARGET windows_zip)
   add_test(NAME windows_zip
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/install/windows_zip.sh

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <deque>
 #include <string>
 #include <vector>
@@ -110,19 +109,13 @@ void DropCallback(GLFWwindow* window, int count, const char** paths)
     OxWindow* target = TargetOf(window);
     if (!target || count < 1 || !paths[0])
         return;
-    // Whole paths go on: a path cut short would name another file. The native spelling is
-    // never longer than the UTF-8 one GLFW gives, so these stores hold it.
-    std::vector<std::vector<char>> stores;
-    std::vector<const char*> native;
+    // GLFW gives UTF-8, the spelling the program's file functions open on every system.
+    std::vector<const char*> dropped;
     for (int i = 0; i < count; ++i) {
-        if (paths[i] == nullptr)
-            continue;
-        stores.emplace_back(std::strlen(paths[i]) * 2 + 16);
-        NativeDropPath(paths[i], stores.back().data(), stores.back().size());
+        if (paths[i] != nullptr)
+            dropped.push_back(paths[i]);
     }
-    for (const std::vector<char>& store : stores)
-        native.push_back(store.data());
-    target->OnDropFiles(native.data(), int(native.size()));
+    target->OnDropFiles(dropped.data(), int(dropped.size()));
 }
 
 int KeyModifiers(int mods)

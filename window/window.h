@@ -197,12 +197,6 @@ bool IsForeground(WindowHandle handle);
 // tools that drive the window from outside.
 unsigned long NativeWindowId(WindowHandle handle);
 
-// Puts the dropped path (UTF-8, as GLFW gives it) into path, in the spelling
-// that the program's file functions open: on Windows the ANSI code page, with
-// the short name where the code page cannot spell the long one; elsewhere
-// unchanged. Cut to size - 1 bytes.
-void NativeDropPath(const char* dropped, char* path, size_t size);
-
 // Translations used by the event routing, exposed for tests.
 int VirtualKeyFromGlfwKey(int glfwKey);
 int32_t KeyLParam(int scanCode, bool repeat, bool release);

@@ -2,8 +2,6 @@
 #include "window/window.h"
 #include "window/window_native.h"
 
-#include <cstring>
-
 void InstallXErrorHandlers() {}
 
 void PrepareNativeWindow(WindowHandle) {}
@@ -13,10 +11,3 @@ unsigned long NativeWindowId(WindowHandle)
     return 0;
 }
 
-void NativeDropPath(const char* dropped, char* path, size_t size)
-{
-    if (path == nullptr || size == 0)
-        return;
-    std::strncpy(path, dropped ? dropped : "", size - 1);
-    path[size - 1] = '\0';
-}

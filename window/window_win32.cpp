@@ -1,10 +1,7 @@
 // Win32 pieces: windows that may be as small as the picture, no system error
-// boxes, dropped paths in the ANSI code page, and the X window id under Wine.
+// boxes, and the X window id under Wine.
 #include "window/window.h"
 #include "window/window_native.h"
-
-#include <cstring>
-#include <string>
 
 #include <windows.h>
 
@@ -40,12 +37,6 @@ LRESULT CALLBACK SmallWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     return result;
 }
 
-void CopyCut(const char* text, char* destination, size_t size)
-{
-    std::strncpy(destination, text, size - 1);
-    destination[size - 1] = '\0';
-}
-
 }  // namespace
 
 // Win32 reports errors as results of the calls, never through a handler that
@@ -75,42 +66,3 @@ unsigned long NativeWindowId(WindowHandle handle)
     return static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(GetPropA(hwnd, "__wine_x11_whole_window")));
 }
 
-void NativeDropPath(const char* dropped, char* path, size_t size)
-{
-    if (path == nullptr || size == 0)
-        return;
-    path[0] = '\0';
-    if (dropped == nullptr)
-        return;
-    // GLFW gives UTF-8, while the program's files are opened with ANSI paths,
-    // as DragQueryFileA would give them.
-    const int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, dropped, -1, nullptr, 0);
-    if (wideLength <= 0) {
-        CopyCut(dropped, path, size);
-        return;
-    }
-    std::wstring wide(size_t(wideLength), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, dropped, -1, &wide[0], wideLength);
-    BOOL lossy = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0,
-                                     nullptr, &lossy);
-    if (lossy) {
-        // A name that the code page cannot spell is reached by its short (8.3) name.
-        const DWORD shortLength = GetShortPathNameW(wide.c_str(), nullptr, 0);
-        if (shortLength > 0) {
-            std::wstring shortName(size_t(shortLength), L'\0');
-            if (GetShortPathNameW(wide.c_str(), &shortName[0], shortLength) > 0) {
-                shortName.resize(std::wcslen(shortName.c_str()) + 1);
-                wide = shortName;
-            }
-        }
-        length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0,
-                                     nullptr, nullptr);
-    }
-    if (length <= 0)
-        return;
-    std::string ansi(size_t(length), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, &ansi[0], length, nullptr,
-                        nullptr);
-    CopyCut(ansi.c_str(), path, size);
-}

@@ -2,7 +2,6 @@
 // display still does) and the native window id.
 #include "window/window_native.h"
 
-#include <cstring>
 #include "window/window.h"
 
 #include <cstdio>
@@ -59,10 +58,3 @@ unsigned long NativeWindowId(WindowHandle handle)
     return handle ? static_cast<unsigned long>(glfwGetX11Window(handle)) : 0;
 }
 
-void NativeDropPath(const char* dropped, char* path, size_t size)
-{
-    if (path == nullptr || size == 0)
-        return;
-    std::strncpy(path, dropped ? dropped : "", size - 1);
-    path[size - 1] = '\0';
-}

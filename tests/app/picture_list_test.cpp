@@ -17,6 +17,9 @@ std::vector<std::string> Paths(const CPictureList& list)
     return paths;
 }
 
+// "fötö 写真/" in UTF-8: no byte of a multi-byte character is a separator.
+const std::string kWideFolder = "f\xC3\xB6t\xC3\xB6 \xE5\x86\x99\xE7\x9C\x9F/";
+
 const std::vector<std::string> kFolder = {"img10.png", "notes.txt", "img2.PNG", "b c.jpeg",
                                           "img1.webp", "x.JPE", "y.jpg", "z.gif", "img2.png"};
 
@@ -52,6 +55,11 @@ TEST(PictureListTest, HowTheListIsBuilt)
          {"pics/b c.jpeg", "pics/img1.webp", "pics/img2.PNG", "pics/img2.png", "pics/img3.png",
           "pics/img10.png", "pics/x.JPE", "pics/y.jpg"},
          4},
+        {"one file in a folder named in UTF-8", {kWideFolder + "img2.png"},
+         {kWideFolder + "b c.jpeg", kWideFolder + "img1.webp", kWideFolder + "img2.PNG",
+          kWideFolder + "img2.png", kWideFolder + "img10.png", kWideFolder + "x.JPE",
+          kWideFolder + "y.jpg"},
+         3},
         {"a folder: from its first picture", {"pics/"},
          {"pics/b c.jpeg", "pics/img1.webp", "pics/img2.PNG", "pics/img2.png", "pics/img10.png",
           "pics/x.JPE", "pics/y.jpg"},

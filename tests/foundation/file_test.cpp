@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -27,7 +29,7 @@ std::vector<uint8_t> Bytes(const std::string& text)
 
 void MakeFile(const std::string& path, const std::string& contents)
 {
-    const fs::path parent = fs::path(path).parent_path();
+    const fs::path parent = fs::u8path(path).parent_path();
     if (!parent.empty())
         fs::create_directories(parent);
     ASSERT_TRUE(WriteWholeFile(path, Bytes(contents))) << path;
@@ -489,3 +491,98 @@ TEST(ListFolderFilesTest, AFolderThatCannotBeReadSaysSo)
     chmod(dir.File("closed").c_str(), 0700);
 }
 #endif
+
+namespace {
+
+// UTF-8 names of a folder and its files that no single ANSI code page spells: German
+// letters beside Chinese and Japanese ones, and a character beyond 16 bits.
+const char* const kWideFolder = "f\xC3\xB6t\xC3\xB6 \xE5\x86\x99\xE7\x9C\x9F";  // "fötö 写真"
+const char* const kWideNames[] = {
+    "\xE6\x97\xA5\xE6\x9C\xAC Gr\xC3\xBC\xC3\x9F" "e.png",  // "日本 Grüße.png"
+    "Gr\xC3\xBC\xC3\x9F" "e 2.jpg",                           // "Grüße 2.jpg"
+    "\xF0\x9F\x93\xB7.webp",                                  // camera emoji
+    "plain.png",
+};
+
+#ifdef _WIN32
+// Wine takes its ANSI code page from LANG and LC_ALL: the names must lie outside it, or
+// the test would pass over the ANSI calls as well.
+bool AnsiCodePageSpells(const std::string& utf8)
+{
+    const std::wstring wide = fs::u8path(utf8).wstring();
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr,
+                        &lossy);
+    return !lossy;
+}
+#endif
+
+}  // namespace
+
+TEST(WideNamesTest, FoldersAndFilesOfAnyNameAreListedOpenedAndWritten)
+{
+    TempDir dir;
+    const std::string folder = dir.File(kWideFolder);
+#ifdef _WIN32
+    ASSERT_FALSE(AnsiCodePageSpells(kWideNames[0])) << "code page " << GetACP();
+    ASSERT_FALSE(AnsiCodePageSpells(kWideFolder)) << "code page " << GetACP();
+#endif
+    for (const char* name : kWideNames)
+        MakeFile(folder + "/" + name, name);
+    EXPECT_TRUE(IsDirectoryPath(folder.c_str()));
+
+    ListProblem problem = LIST_CANNOT_READ;
+    std::vector<std::string> expected(std::begin(kWideNames), std::end(kWideNames));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Listed(folder, &problem), expected);
+    EXPECT_EQ(problem, LIST_FINE);
+
+    for (const char* name : kWideNames) {
+        char path[kMaxPath];
+        ASSERT_TRUE(CopyPathText(path, folder.c_str()) && JoinPathName(path, name)) << name;
+        EXPECT_TRUE(PathExists(path)) << name;
+        EXPECT_TRUE(PathOrLinkExists(path)) << name;
+        EXPECT_FALSE(IsDirectoryPath(path)) << name;
+        EXPECT_EQ(OpenAndRead(path), name);
+    }
+
+    CFind find(kWideNames[0]);
+    WalkDirectory(dir.path().c_str(), true, &find);
+    EXPECT_EQ(std::string(find.found), NativePath(folder + "/" + kWideNames[0]));
+
+    // Written through the same open: a new file is made, one that exists is never replaced.
+    const std::string made = folder + "/" + "\xE6\x96\xB0.png";  // "新.png"
+    std::FILE* stream = OpenFile(made.c_str(), "wbx");
+    ASSERT_NE(stream, nullptr);
+    std::fputs("new", stream);
+    std::fclose(stream);
+    EXPECT_EQ(OpenAndRead(made), "new");
+    stream = OpenFile(made.c_str(), "wbx");
+    EXPECT_EQ(stream, nullptr);
+    if (stream != nullptr)
+        std::fclose(stream);
+}
+
+// Paths are kept in UTF-8 on Windows, where bytes that are not UTF-8 name no file and say
+// why in the log; elsewhere paths are bytes, and such a name is a name like any other.
+TEST(WideNamesTest, BytesThatAreNotUtf8)
+{
+    TempDir dir;
+    const std::string latin1 = dir.File("caf\xE9.png");  // "café" in Latin-1
+    std::FILE* stream = nullptr;
+    const std::string log = StdoutOf([&] { stream = OpenFile(latin1.c_str(), "wb"); });
+#ifdef _WIN32
+    EXPECT_EQ(stream, nullptr);
+    EXPECT_NE(log.find("PATH_NOT_UTF8"), std::string::npos) << log;
+    EXPECT_EQ(OpenAndRead(latin1), "<null>");
+    EXPECT_FALSE(PathExists(latin1.c_str()));
+#else
+    ASSERT_NE(stream, nullptr);
+    std::fputs("bytes", stream);
+    std::fclose(stream);
+    EXPECT_EQ(log, "");
+    EXPECT_EQ(OpenAndRead(latin1), "bytes");
+    ListProblem problem = LIST_CANNOT_READ;
+    EXPECT_EQ(Listed(dir.path(), &problem), std::vector<std::string>{"caf\xE9.png"});
+#endif
+}

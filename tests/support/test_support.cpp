@@ -1,6 +1,7 @@
 // Helpers shared by the tests.
 #include "test_support.h"
 
+#include "foundation/file.h"
 #include "foundation/picture.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <utility>
 
@@ -74,17 +75,27 @@ std::vector<uint8_t> WithJpegSize(std::vector<uint8_t> jpeg, int width, int heig
     return jpeg;
 }
 
+// Through the program's own open, so that names in UTF-8 are written and read on Windows too.
 std::vector<uint8_t> ReadWholeFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    std::vector<uint8_t> bytes;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(OpenFile(path.c_str(), "rb"), std::fclose);
+    if (!in)
+        return bytes;
+    uint8_t buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), in.get())) > 0;)
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    return bytes;
 }
 
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(out);
+    std::FILE* out = OpenFile(path.c_str(), "wb");
+    if (out == nullptr)
+        return false;
+    const bool written =
+        bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    return std::fclose(out) == 0 && written;
 }
 
 std::string StdoutOf(const std::function<void()>& call)
@@ -190,7 +201,7 @@ TempDir::TempDir()
         const fs::path candidate = fs::temp_directory_path() / name;
         std::error_code error;
         if (fs::create_directory(candidate, error)) {
-            path_ = candidate.string();
+            path_ = candidate.u8string();
             return;
         }
     }
@@ -211,19 +222,19 @@ TempDir::TempDir()
 TempDir::~TempDir()
 {
     std::error_code ignored;
-    fs::remove_all(path_, ignored);
+    fs::remove_all(fs::u8path(path_), ignored);
 }
 
 ScopedCurrentDir::ScopedCurrentDir(const std::string& path)
-    : previous_(fs::current_path().string())
+    : previous_(fs::current_path().u8string())
 {
-    fs::current_path(path);
+    fs::current_path(fs::u8path(path));
 }
 
 ScopedCurrentDir::~ScopedCurrentDir()
 {
     std::error_code ignored;
-    fs::current_path(previous_, ignored);
+    fs::current_path(fs::u8path(previous_), ignored);
 }
 
 MemoryFile::MemoryFile(std::vector<uint8_t> bytes, long size)

@@ -49,8 +49,8 @@ std::string NativePath(std::string path);
 // With output, its standard output is put there.
 int RunHostCommand(const std::string& command, std::string* output = nullptr);
 
-// A fresh directory below the system's temporary folder, removed with its
-// contents when the object goes.
+// A fresh directory below the system's temporary folder (its path spelt as the program
+// keeps paths: UTF-8 on Windows), removed with its contents when the object goes.
 class TempDir {
 public:
     TempDir();

@@ -4,10 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -16,8 +13,6 @@
 #include "test_support.h"
 #include "test_window.h"
 #include "window/window.h"
-
-namespace fs = std::filesystem;
 
 TEST(WindowTranslationTest, GlfwKeysBecomeVirtualKeyCodes)
 {
@@ -69,37 +64,6 @@ TEST(WindowTranslationTest, MouseRecordsCarryPositionWheelAndButtons)
         EXPECT_EQ(r.wParam, row.expected.wParam) << row.scroll;
         EXPECT_EQ(r.lParam, row.expected.lParam) << row.x << "," << row.y;
     }
-}
-
-// A dropped path (UTF-8 from GLFW) must open with the program's file
-// functions: on Windows they take the ANSI code page, and a name the code page
-// cannot spell is reached by its short name.
-TEST(NativeDropPathTest, DroppedPathsOpenTheFilesTheyName)
-{
-    TempDir dir;
-    for (const char* name : {"plain.png", "caf\xC3\xA9.png", "\xE5\x9B\xBE\xE7\x89\x87.png"}) {
-        const std::string utf8 = dir.File(name);
-        {
-            std::ofstream out(fs::u8path(utf8), std::ios::binary);
-            out << name;
-        }
-        char path[260];
-        NativeDropPath(utf8.c_str(), path, sizeof(path));
-        std::FILE* stream = std::fopen(path, "rb");
-        ASSERT_NE(stream, nullptr) << "'" << path << "' from '" << utf8 << "'";
-        char text[64] = {};
-        std::fread(text, 1, sizeof(text) - 1, stream);
-        std::fclose(stream);
-        EXPECT_STREQ(text, name);
-    }
-
-    const std::string longPath = dir.File(std::string(300, 'n'));
-    char cut[260];
-    NativeDropPath(longPath.c_str(), cut, sizeof(cut));
-    EXPECT_EQ(std::string(cut), longPath.substr(0, 259));
-    char untouched[4] = "abc";
-    NativeDropPath(nullptr, untouched, sizeof(untouched));
-    EXPECT_STREQ(untouched, "");
 }
 
 namespace {
