@@ -60,9 +60,10 @@ int IndexOfSameFile(const std::vector<std::string>& paths, const std::string& pa
     const int exact = IndexOf(paths, path);
 #ifdef _WIN32
     if (exact < 0) {
-        const auto found = std::find_if(paths.begin(), paths.end(), [&path](const std::string& listed) {
-            return ComparePaths(listed.c_str(), path.c_str(), false) == 0;
-        });
+        const auto found =
+            std::find_if(paths.begin(), paths.end(), [&path](const std::string& listed) {
+                return ComparePaths(listed.c_str(), path.c_str(), false) == 0;
+            });
         return found == paths.end() ? -1 : int(found - paths.begin());
     }
 #endif

@@ -181,10 +181,35 @@ void RefreshCallback(GLFWwindow* window)
         target->OnPaint();
 }
 
-// The virtual-key code of the key on the keyboard layout in use.
+// The keys whose character moves with the keyboard layout: the punctuation keys and those
+// beyond a US keyboard. Letters, digits and the keypad keep their codes on every layout, as
+// on Windows.
+bool KeyTypesByLayout(int key)
+{
+    switch (key) {
+    case GLFW_KEY_APOSTROPHE:
+    case GLFW_KEY_COMMA:
+    case GLFW_KEY_MINUS:
+    case GLFW_KEY_PERIOD:
+    case GLFW_KEY_SLASH:
+    case GLFW_KEY_SEMICOLON:
+    case GLFW_KEY_EQUAL:
+    case GLFW_KEY_LEFT_BRACKET:
+    case GLFW_KEY_BACKSLASH:
+    case GLFW_KEY_RIGHT_BRACKET:
+    case GLFW_KEY_GRAVE_ACCENT:
+    case GLFW_KEY_WORLD_1:
+    case GLFW_KEY_WORLD_2: return true;
+    default: return false;
+    }
+}
+
+// The virtual-key code of the key on the keyboard layout in use. Only the keys whose
+// character the layout decides are named: GLFW reports an error for a key it cannot name.
 int VirtualKeyOf(int key, int scanCode)
 {
-    return VirtualKeyFromGlfwKey(key, glfwGetKeyName(key, scanCode));
+    const char* typed = KeyTypesByLayout(key) ? glfwGetKeyName(key, scanCode) : nullptr;
+    return VirtualKeyFromGlfwKey(key, typed);
 }
 
 void KeyCallback(GLFWwindow* window, int key, int scanCode, int action, int mods)
@@ -636,30 +661,6 @@ int VirtualKeyAtUsPlace(int key)
     // A keypad's = types what the = key does.
     case GLFW_KEY_KP_EQUAL: return VK_OEM_PLUS;
     default: return 0;
-    }
-}
-
-// The keys whose character moves with the keyboard layout: the punctuation keys, those
-// beyond a US keyboard, and keys GLFW has no name for. Letters, digits and the keypad keep
-// their codes on every layout, as on Windows.
-bool KeyTypesByLayout(int key)
-{
-    switch (key) {
-    case GLFW_KEY_APOSTROPHE:
-    case GLFW_KEY_COMMA:
-    case GLFW_KEY_MINUS:
-    case GLFW_KEY_PERIOD:
-    case GLFW_KEY_SLASH:
-    case GLFW_KEY_SEMICOLON:
-    case GLFW_KEY_EQUAL:
-    case GLFW_KEY_LEFT_BRACKET:
-    case GLFW_KEY_BACKSLASH:
-    case GLFW_KEY_RIGHT_BRACKET:
-    case GLFW_KEY_GRAVE_ACCENT:
-    case GLFW_KEY_WORLD_1:
-    case GLFW_KEY_WORLD_2:
-    case GLFW_KEY_UNKNOWN: return true;
-    default: return false;
     }
 }
 
