@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the real glowview as a user would and checks what it does with the
 # command line, keys (one action per press, repeats, pause, quit), failed loads,
-# F5, paging through a folder, idle time, stop signals and a display that goes away.
+# F5, paging through a folder, idle time, stop signals, + and - on a German keyboard
+# layout and a display that goes away.
 # Usage: viewer_input_e2e.sh GLOWVIEW XDND_DROP GLOW_CHECK [all|folder-cpu]
 # all (the default) runs every check on the driver's own path; folder-cpu only pages through
 # a folder, on the fixed-function path (no GLSL) with the processor-side pass.
