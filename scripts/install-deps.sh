@@ -9,7 +9,7 @@ packages=(
   build-essential cmake pkg-config
   libglfw3-dev libglew-dev libgl-dev libpng-dev libjpeg-dev libwebp-dev zlib1g-dev libx11-dev
   libgtest-dev libbenchmark-dev
-  xvfb xauth libgl1-mesa-dri x11-utils xdotool imagemagick
+  xvfb xauth libgl1-mesa-dri x11-utils x11-xkb-utils xdotool imagemagick
   clang libclang-rt-14-dev
   desktop-file-utils appstream groff-base man-db dpkg-dev file lintian
 )

@@ -52,6 +52,24 @@ int IndexOf(const std::vector<std::string>& paths, const std::string& path)
     return found == paths.end() ? -1 : int(found - paths.begin());
 }
 
+// The index of the listed path that names the same file as path, -1 when none does.
+// NOTE: Windows' file names ignore case, so a picture named "IMG1.PNG" by the user is the
+// "img1.png" of the listing; elsewhere names are bytes.
+int IndexOfSameFile(const std::vector<std::string>& paths, const std::string& path)
+{
+    const int exact = IndexOf(paths, path);
+#ifdef _WIN32
+    if (exact < 0) {
+        const auto found =
+            std::find_if(paths.begin(), paths.end(), [&path](const std::string& listed) {
+                return ComparePaths(listed.c_str(), path.c_str(), false) == 0;
+            });
+        return found == paths.end() ? -1 : int(found - paths.begin());
+    }
+#endif
+    return exact;
+}
+
 }  // namespace
 
 bool HasPictureExtension(const std::string& name)
@@ -114,9 +132,15 @@ int CPictureList::TakeListing(const std::vector<std::string>& names)
     paths.reserve(names.size() + 2);
     for (const std::string& name : names)
         paths.push_back(prefix_ + name);
-    // The pictures shown and asked for stay in the list, at their place in the order.
+    // The pictures shown and asked for stay in the list, at their place in the order, with
+    // the spelling they were read by.
     for (const std::string* kept : {&shownPath, &targetPath}) {
-        if (!kept->empty() && IndexOf(paths, *kept) < 0)
+        if (kept->empty())
+            continue;
+        const int same = IndexOfSameFile(paths, *kept);
+        if (same >= 0)
+            paths[size_t(same)] = *kept;
+        else
             paths.insert(std::upper_bound(paths.begin(), paths.end(), *kept, NaturallyBefore),
                          *kept);
     }

@@ -77,15 +77,14 @@ int CurrentMouseFlags(GLFWwindow* window)
     return flags;
 }
 
-// Drawable pixels per screen unit of the window, across and down: above 1 where the
-// window system scales (HiDPI), 1 when unknown.
+// Drawable pixels per screen unit of the window, across and down.
 void DrawableScale(GLFWwindow* window, double* scaleX, double* scaleY)
 {
     int windowWidth = 0, windowHeight = 0, drawableWidth = 0, drawableHeight = 0;
     glfwGetWindowSize(window, &windowWidth, &windowHeight);
     glfwGetFramebufferSize(window, &drawableWidth, &drawableHeight);
-    *scaleX = windowWidth > 0 && drawableWidth > 0 ? double(drawableWidth) / windowWidth : 1.0;
-    *scaleY = windowHeight > 0 && drawableHeight > 0 ? double(drawableHeight) / windowHeight : 1.0;
+    *scaleX = DrawableScaleOf(windowWidth, drawableWidth);
+    *scaleY = DrawableScaleOf(windowHeight, drawableHeight);
 }
 
 MouseRecord CurrentMouseRecord(GLFWwindow* window, double scrollY)
@@ -175,9 +174,40 @@ void RefreshCallback(GLFWwindow* window)
         target->OnPaint();
 }
 
+// The keys whose character moves with the keyboard layout: the punctuation keys and those
+// beyond a US keyboard. Letters, digits and the keypad keep their codes on every layout, as
+// on Windows.
+bool KeyTypesByLayout(int key)
+{
+    switch (key) {
+    case GLFW_KEY_APOSTROPHE:
+    case GLFW_KEY_COMMA:
+    case GLFW_KEY_MINUS:
+    case GLFW_KEY_PERIOD:
+    case GLFW_KEY_SLASH:
+    case GLFW_KEY_SEMICOLON:
+    case GLFW_KEY_EQUAL:
+    case GLFW_KEY_LEFT_BRACKET:
+    case GLFW_KEY_BACKSLASH:
+    case GLFW_KEY_RIGHT_BRACKET:
+    case GLFW_KEY_GRAVE_ACCENT:
+    case GLFW_KEY_WORLD_1:
+    case GLFW_KEY_WORLD_2: return true;
+    default: return false;
+    }
+}
+
+// The virtual-key code of the key on the keyboard layout in use. Only the keys whose
+// character the layout decides are named: GLFW reports an error for a key it cannot name.
+int VirtualKeyOf(int key, int scanCode)
+{
+    const char* typed = KeyTypesByLayout(key) ? glfwGetKeyName(key, scanCode) : nullptr;
+    return VirtualKeyFromGlfwKey(key, typed);
+}
+
 void KeyCallback(GLFWwindow* window, int key, int scanCode, int action, int mods)
 {
-    const int virtualKey = VirtualKeyFromGlfwKey(key);
+    const int virtualKey = VirtualKeyOf(key, scanCode);
     if (action != GLFW_RELEASE)
         QueueKeyPress(window, virtualKey, mods, action == GLFW_REPEAT);
     OxWindow* target = TargetOf(window);
@@ -533,7 +563,7 @@ bool IsKeyDown(WindowHandle handle, int virtualKey)
         return false;
     // Several GLFW keys share one virtual-key code (both Shift keys, both Enter keys).
     for (int key = GLFW_KEY_SPACE; key <= GLFW_KEY_LAST; ++key) {
-        if (VirtualKeyFromGlfwKey(key) == virtualKey && glfwGetKey(handle, key) == GLFW_PRESS)
+        if (glfwGetKey(handle, key) == GLFW_PRESS && VirtualKeyOf(key, 0) == virtualKey)
             return true;
     }
     return false;
@@ -561,7 +591,10 @@ bool IsForeground(WindowHandle handle)
     return handle && glfwGetWindowAttrib(handle, GLFW_FOCUSED) == GLFW_TRUE;
 }
 
-int VirtualKeyFromGlfwKey(int key)
+namespace {
+
+// The virtual-key code of the key at the place a GLFW key names, as on a US keyboard.
+int VirtualKeyAtUsPlace(int key)
 {
     if (key >= GLFW_KEY_A && key <= GLFW_KEY_Z)
         return 0x41 + (key - GLFW_KEY_A);
@@ -618,8 +651,30 @@ int VirtualKeyFromGlfwKey(int key)
     case GLFW_KEY_LEFT_SUPER: return VK_LWIN;
     case GLFW_KEY_RIGHT_SUPER: return VK_RWIN;
     case GLFW_KEY_MENU: return VK_APPS;
+    // A keypad's = types what the = key does.
+    case GLFW_KEY_KP_EQUAL: return VK_OEM_PLUS;
     default: return 0;
     }
+}
+
+}  // namespace
+
+int VirtualKeyFromGlfwKey(int key, const char* typed)
+{
+    const int atUsPlace = VirtualKeyAtUsPlace(key);
+    if (typed == nullptr || !KeyTypesByLayout(key))
+        return atUsPlace;
+    // VK_OEM_PLUS and VK_OEM_MINUS are the keys that type + (or =) and - on the layout in
+    // use, wherever they are: a German + key is not Shift+= and its - key sits where a US
+    // keyboard has /.
+    if (std::strcmp(typed, "+") == 0 || std::strcmp(typed, "=") == 0)
+        return VK_OEM_PLUS;
+    if (std::strcmp(typed, "-") == 0)
+        return VK_OEM_MINUS;
+    // The US = and - places type something else here (German ´ and ß): not those keys.
+    if (atUsPlace == VK_OEM_PLUS || atUsPlace == VK_OEM_MINUS)
+        return 0;
+    return atUsPlace;
 }
 
 int32_t KeyLParam(int scanCode, bool repeat, bool release)
@@ -630,6 +685,11 @@ int32_t KeyLParam(int scanCode, bool repeat, bool release)
     if (release)
         value |= 1u << 31;
     return int32_t(value);
+}
+
+double DrawableScaleOf(int windowSide, int drawableSide)
+{
+    return windowSide > 0 && drawableSide > 0 ? double(drawableSide) / windowSide : 1.0;
 }
 
 MouseRecord MakeMouseRecord(double x, double y, double scrollY, int buttons)

@@ -198,6 +198,14 @@ bool IsForeground(WindowHandle handle);
 unsigned long NativeWindowId(WindowHandle handle);
 
 // Translations used by the event routing, exposed for tests.
-int VirtualKeyFromGlfwKey(int glfwKey);
+// The virtual-key code of a GLFW key (its place on the keyboard) whose layout types `typed`
+// with it unshifted (UTF-8, as glfwGetKeyName gives it; null when unknown): the key that
+// types + or = is VK_OEM_PLUS and the one that types - VK_OEM_MINUS on every layout; 0 for
+// a key the program has no code for.
+int VirtualKeyFromGlfwKey(int glfwKey, const char* typed);
 int32_t KeyLParam(int scanCode, bool repeat, bool release);
+// Drawable pixels per screen unit along one side of a window whose side is windowSide screen
+// units and drawableSide pixels: above 1 where the window system scales (HiDPI), 1 when
+// either is unknown (0).
+double DrawableScaleOf(int windowSide, int drawableSide);
 MouseRecord MakeMouseRecord(double x, double y, double scrollY, int buttons);

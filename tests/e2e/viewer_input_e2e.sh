@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
 # Runs the real glowview as a user would and checks what it does with the
 # command line, keys (one action per press, repeats, pause, quit), failed loads,
-# F5, paging through a folder, idle time, stop signals and a display that goes away.
-# Usage: viewer_input_e2e.sh GLOWVIEW XDND_DROP GLOW_CHECK
+# F5, paging through a folder, idle time, stop signals, + and - on a German keyboard
+# layout and a display that goes away.
+# Usage: viewer_input_e2e.sh GLOWVIEW XDND_DROP GLOW_CHECK [all|folder-cpu]
+# all (the default) runs every check on the driver's own path; folder-cpu only pages through
+# a folder, on the fixed-function path (no GLSL) with the processor-side pass.
 set -uo pipefail
 
 glowview="$1"
 drop="$2"
 check="$3"
+mode="${4:-all}"
 source "$(dirname "$0")/lib.sh"
 
-need_display_and_tools xdotool xwininfo convert Xvfb
+need_display_and_tools xdotool xwininfo convert Xvfb setxkbmap
+case "$mode" in
+  all) ;;
+  folder-cpu) export MESA_GL_VERSION_OVERRIDE=1.5 ;;  # GLEW then offers no glCreateProgram
+  *) fail "mode must be all or folder-cpu" ;;
+esac
 set_run_env "$glowview"
 
 work="$(mktemp -d)"
@@ -41,6 +50,57 @@ quit() {
   [ "$status" = 0 ] || fail "glowview did not end with status 0 after Escape (status '$status')"
   pid=""
 }
+
+# Presses the key (none: the start) and checks the title's tail and the snapshot, drawn on
+# the path draw_path (glsl or cpu); shots counts the snapshots.
+page() {  # key, title tail, picture
+  [ -z "$1" ] || { focus; xdotool key "$1"; }
+  wait_for_full_title "R1 G1 B0 LEVEL=10 - $2" || fail "${1:-start}: title '$(full_title)', not '... - $2'"
+  focus; xdotool key s
+  wait_for_file "snapshot$shots.png" || fail "${1:-start} to $2: no snapshot$shots.png"
+  "$check" compare "pics/$3" "snapshot$shots.png" 1 1 0 10 "$draw_path" >/dev/null ||
+    fail "${1:-start} to $2: snapshot$shots.png is not $3"
+  shots=$((shots + 1))
+}
+# A folder: its pictures in natural order, Page Down and Up, Home and End, the name and
+# place in the title, an unreadable file passed over both ways, a file added found once the
+# end is passed; each picture checked by its snapshot against the glow of the drawing path.
+check_folder_keys() {  # glsl|cpu
+  draw_path="$1"
+  mkdir pics
+  "$check" make pics/img1.png 31 17 21 && "$check" make pics/img10.png 23 29 22 &&
+    "$check" make "pics/été 2.png" 19 13 23 || fail "cannot make the folder's pictures"
+  printf 'not a picture\n' > pics/img2.png
+  printf 'notes\n' > pics/notes.txt
+  ln -s missing.png pics/dangling.png
+  rm -f snapshot*.png
+  shots=0
+  start pics
+  page "" "img1.png (1/4)" img1.png
+  page Next "img10.png (3/4)" img10.png
+  page Next "été 2.png (4/4)" "été 2.png"
+  page Next "été 2.png (4/4)" "été 2.png"
+  page Prior "img10.png (3/4)" img10.png
+  page Prior "img1.png (1/4)" img1.png
+  page End "été 2.png (4/4)" "été 2.png"
+  page Home "img1.png (1/4)" img1.png
+  [ "$(grep -c '^glowview: pics/img2.png: not a PNG, JPEG or WebP picture$' stderr.txt)" = 2 ] &&
+    [ "$(wc -l < stderr.txt)" = 2 ] || fail "paging through pics: standard error: $(cat stderr.txt)"
+  focus; xdotool key End
+  wait_for_full_title "R1 G1 B0 LEVEL=10 - été 2.png (4/4)" || fail "End: title '$(full_title)'"
+  cp pics/img1.png "pics/été 3.png"
+  # A press past the end lists the folder again and moves on to the file added.
+  focus; xdotool key Next
+  wait_for_full_title "R1 G1 B0 LEVEL=10 - été 3.png (5/5)" ||
+    fail "one press past the end after a file was added: title '$(full_title)'"
+  quit
+}
+
+if [ "$mode" = folder-cpu ]; then
+  check_folder_keys cpu
+  echo "PASS"
+  exit 0
+fi
 
 "$check" make wide.png 301 199 1 || fail "cannot make wide.png"
 "$check" make small.png 120 90 2 || fail "cannot make small.png"
@@ -238,46 +298,8 @@ for head in 'GL_VENDOR: ' 'GL_EXTENSIONS: ' 'Create texture for wall: '; do
   grep -q "]: $head" stdout.txt || fail "-v: no '$head' line on standard output"
 done
 
-# ---- a folder: its pictures in natural order, Page Down and Up, Home and End, the name and
-# place in the title, an unreadable file passed over both ways, a file added found once the
-# end is passed; each picture checked by its snapshot
-mkdir pics
-"$check" make pics/img1.png 31 17 21 && "$check" make pics/img10.png 23 29 22 &&
-  "$check" make "pics/été 2.png" 19 13 23 || fail "cannot make the folder's pictures"
-printf 'not a picture\n' > pics/img2.png
-printf 'notes\n' > pics/notes.txt
-ln -s missing.png pics/dangling.png
-rm -f snapshot*.png
-start pics
-shots=0
-# Presses the key (none: the start) and checks the title's tail and the snapshot.
-page() {  # key, title tail, picture
-  [ -z "$1" ] || { focus; xdotool key "$1"; }
-  wait_for_full_title "R1 G1 B0 LEVEL=10 - $2" || fail "${1:-start}: title '$(full_title)', not '... - $2'"
-  focus; xdotool key s
-  wait_for_file "snapshot$shots.png" || fail "${1:-start} to $2: no snapshot$shots.png"
-  "$check" compare "pics/$3" "snapshot$shots.png" 1 1 0 10 glsl >/dev/null ||
-    fail "${1:-start} to $2: snapshot$shots.png is not $3"
-  shots=$((shots + 1))
-}
-page "" "img1.png (1/4)" img1.png
-page Next "img10.png (3/4)" img10.png
-page Next "été 2.png (4/4)" "été 2.png"
-page Next "été 2.png (4/4)" "été 2.png"
-page Prior "img10.png (3/4)" img10.png
-page Prior "img1.png (1/4)" img1.png
-page End "été 2.png (4/4)" "été 2.png"
-page Home "img1.png (1/4)" img1.png
-[ "$(grep -c '^glowview: pics/img2.png: not a PNG, JPEG or WebP picture$' stderr.txt)" = 2 ] &&
-  [ "$(wc -l < stderr.txt)" = 2 ] || fail "paging through pics: standard error: $(cat stderr.txt)"
-focus; xdotool key End
-wait_for_full_title "R1 G1 B0 LEVEL=10 - été 2.png (4/4)" || fail "End: title '$(full_title)'"
-cp pics/img1.png "pics/été 3.png"
-# A press past the end lists the folder again and moves on to the file added.
-focus; xdotool key Next
-wait_for_full_title "R1 G1 B0 LEVEL=10 - été 3.png (5/5)" ||
-  fail "one press past the end after a file was added: title '$(full_title)'"
-quit
+# ---- a folder paged through (the same check runs on the fixed-function path as folder-cpu)
+check_folder_keys glsl
 # Page Down held moves at the key-repeat pace and stops with the key: nothing is left queued.
 mkdir many
 for n in $(seq 1 40); do cp pics/img1.png "many/p$n.png"; done
@@ -354,6 +376,24 @@ xvfb=$!
 wait_until 10 test -e "/tmp/.X11-unix/X${display#:}" || { kill "$xvfb"; fail "private Xvfb did not start"; }
 # The display's fall is part of the test: nothing of it may stay behind.
 trap 'stop_program; kill "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
+
+# ---- + and - are the keys that type them on the layout in use. On a German keyboard + has
+# its own key (where a US one has ]), - sits where a US one has /, and the US = place types a
+# dead acute, which does nothing. The private display's layout changes, no other test's.
+shared_display="$DISPLAY"
+export DISPLAY="$display"
+setxkbmap de || fail "setxkbmap de failed on the private display"
+start small.png
+wait_for_title "R1 G1 B0 LEVEL=10" || fail "German layout: start title '$(title)'"
+for step in "plus|R1 G1 B0 LEVEL=10 150%" "minus|R1 G1 B0 LEVEL=10" "KP_Subtract|R1 G1 B0 LEVEL=10 67%" \
+            "KP_Add|R1 G1 B0 LEVEL=10" "dead_acute|R1 G1 B0 LEVEL=10" "plus|R1 G1 B0 LEVEL=10 150%"; do
+  key="${step%%|*}"; want="${step#*|}"
+  press "$key"
+  sleep 0.2  # a second action of the press, or a key that should do nothing, shows by then
+  wait_for_title "$want" 2 || fail "German layout, $key: title '$(title)', not '$want'"
+done
+quit
+export DISPLAY="$shared_display"
 DISPLAY="$display" "${run_env[@]}" "$glowview" small.png >stdout.txt 2>stderr.txt &
 pid=$!
 wait_until 10 eval 'DISPLAY="$display" xdotool search --pid "$pid" --classname "^glowView\$" >/dev/null 2>&1' ||

@@ -30,8 +30,77 @@ TEST(WindowTranslationTest, GlfwKeysBecomeVirtualKeyCodes)
         {GLFW_KEY_SEMICOLON, 0xBA},  {GLFW_KEY_GRAVE_ACCENT, 0xC0}, {GLFW_KEY_UNKNOWN, 0},
         {GLFW_KEY_WORLD_1, 0},
     };
+    // Where the layout is not known the keys keep their US places.
     for (const auto& row : rows)
-        EXPECT_EQ(VirtualKeyFromGlfwKey(row.glfwKey), row.virtualKey) << "GLFW key " << row.glfwKey;
+        EXPECT_EQ(VirtualKeyFromGlfwKey(row.glfwKey, nullptr), row.virtualKey)
+            << "GLFW key " << row.glfwKey;
+}
+
+// The zoom keys are the keys that type +, = and - on the layout in use (what
+// glfwGetKeyName gives for the key), wherever the layout puts them; letters, digits and the
+// keypad keep their codes whatever they type.
+TEST(WindowTranslationTest, PlusAndMinusAreTheKeysThatTypeThem)
+{
+    const struct {
+        const char* layout;
+        int glfwKey;
+        const char* typed;
+        int virtualKey;
+    } rows[] = {
+        {"us", GLFW_KEY_EQUAL, "=", VK_OEM_PLUS},
+        {"us", GLFW_KEY_MINUS, "-", VK_OEM_MINUS},
+        {"us", GLFW_KEY_RIGHT_BRACKET, "]", VK_OEM_6},
+        {"us", GLFW_KEY_KP_ADD, "+", VK_ADD},
+        {"us", GLFW_KEY_KP_SUBTRACT, "-", VK_SUBTRACT},
+        {"us", GLFW_KEY_KP_EQUAL, "=", VK_OEM_PLUS},
+        {"de", GLFW_KEY_RIGHT_BRACKET, "+", VK_OEM_PLUS},
+        {"de", GLFW_KEY_SLASH, "-", VK_OEM_MINUS},
+        {"de", GLFW_KEY_EQUAL, "\xC2\xB4", 0},  // the dead acute
+        {"de", GLFW_KEY_MINUS, "\xC3\x9F", 0},  // sharp s
+        {"de", GLFW_KEY_SEMICOLON, "\xC3\xB6", VK_OEM_1},
+        {"de", GLFW_KEY_Y, "z", 0x59},
+        {"de", GLFW_KEY_KP_ADD, "+", VK_ADD},
+        {"fr", GLFW_KEY_EQUAL, "=", VK_OEM_PLUS},
+        {"fr", GLFW_KEY_MINUS, ")", 0},
+        {"fr", GLFW_KEY_6, "-", 0x36},  // the digit row stays digits, as on Windows
+        {"fr", GLFW_KEY_1, "&", 0x31},
+        {"cz", GLFW_KEY_1, "+", 0x31},
+        {"other", GLFW_KEY_WORLD_2, "-", VK_OEM_MINUS},
+        {"other", GLFW_KEY_WORLD_1, "x", 0},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(VirtualKeyFromGlfwKey(row.glfwKey, row.typed), row.virtualKey)
+            << row.layout << ": GLFW key " << row.glfwKey << " typing '" << row.typed << "'";
+}
+
+// On a scaled screen GLFW gives the pointer in screen units and the drawable has more pixels
+// than the window has units; the view counts drawable pixels.
+TEST(WindowTranslationTest, PointerPositionsAreScaledToDrawablePixels)
+{
+    const struct {
+        int windowSide, drawableSide;
+        double position;
+        int pixel;
+    } rows[] = {
+        {640, 640, 100.7, 100},     // unscaled
+        {640, 1280, 100.7, 201},    // 200 %
+        {640, 1280, 0.2, 0},
+        {800, 1000, 333.3, 416},    // 125 %
+        {800, 1200, 799.9, 1199},   // 150 %, the last pixel
+        {1280, 640, 100.0, 50},     // a drawable smaller than the window
+        {0, 1280, 100.7, 100},      // sizes not known yet: unscaled
+        {640, 0, 100.7, 100},
+        {640, 1280, -10.0, -20},    // outside the window while dragging
+        {20000, 40000, 19000.0, 32767},  // the record's coordinates stop at 16 bits
+    };
+    for (const auto& row : rows) {
+        const double scale = DrawableScaleOf(row.windowSide, row.drawableSide);
+        const MouseRecord record =
+            MakeMouseRecord(row.position * scale, row.position * scale, 0.0, 0);
+        EXPECT_EQ(record.x, row.pixel) << row.windowSide << " units, " << row.drawableSide
+                                       << " pixels, at " << row.position;
+        EXPECT_EQ(record.y, row.pixel);
+    }
 }
 
 TEST(WindowTranslationTest, KeyLParamIsBuiltAsWindowsBuildsIt)
