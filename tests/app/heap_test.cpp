@@ -5,14 +5,14 @@
 #include <cstdlib>
 #include <vector>
 
-#if defined(__GLIBC__)
+#if defined(__GLIBC__) && defined(__linux__)
 #include <malloc.h>
-#endif
-
 #include <unistd.h>
+#endif
 
 #include "src/heap.h"
 
+#if defined(__GLIBC__) && defined(__linux__)
 namespace {
 
 // Resident bytes of the process, from /proc/self/statm; 0 when it cannot be read.
@@ -28,6 +28,7 @@ size_t ResidentBytes()
 }
 
 }  // namespace
+#endif
 
 TEST(HeapTest, MemoryMadeReadyIsTakenByTheBlocksAndHandedBackAtRest)
 {
