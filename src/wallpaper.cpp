@@ -70,15 +70,16 @@ bool ReducedTexturesFit()
     return fit;
 }
 
-// A kReducedTileSide texture with the tile parameters and storage to fill; its GL name.
-uint32_t CreateReducedTexture()
+// A new texture `side` texels square with the tile parameters, holding the texels (null:
+// storage to fill later); its GL name.
+GLuint MakeTileTexture(int side, const uint8_t* texels)
 {
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
+    // Before the texels: the driver knows from the start that there are no mipmap levels.
     SetTileTextureParameters();
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kReducedTileSide, kReducedTileSide, 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
     glBindTexture(GL_TEXTURE_2D, 0);
     CHECK_GL_ERROR(kSource);
     return name;
@@ -234,7 +235,7 @@ void CWall::LayOutReduced()
         copy->tileSide = kReducedTileSide;
         copy->LayOutTiles();
         for (uint32_t& texture : copy->textures)
-            texture = CreateReducedTexture();
+            texture = MakeTileTexture(kReducedTileSide, nullptr);
         reduced.push_back(std::move(copy));
     }
 }
@@ -405,15 +406,7 @@ uint32_t UploadTileTexture(const uint8_t* texels, uint32_t reuse)
         CHECK_GL_ERROR(kSource);
         return reuse;
     }
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    // Before the texels: the driver knows from the start that there are no mipmap levels.
-    SetTileTextureParameters();
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kWallTileSide, kWallTileSide, 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, texels);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    CHECK_GL_ERROR(kSource);
+    const GLuint name = MakeTileTexture(kWallTileSide, texels);
     LogMessage(__LINE__, kSource, LOG_DEBUG, "Create texture for wall: %d", int(name));
     return name;
 }
