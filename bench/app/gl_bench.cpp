@@ -112,6 +112,7 @@ void BM_FrameOneQuad(benchmark::State& state, Picture picture)
 // The photo's files, written once per run.
 std::string g_jpegPath;
 std::string g_pngPath;
+std::string g_taggedPath;  // the JPEG tagged 6: stored on its side, shown upright
 
 // A drop as the program takes it: read beside the window, then shown by the loop.
 void Drop(const std::string& path)
@@ -133,7 +134,8 @@ void BM_LoadDrop(benchmark::State& state, const std::string* path)
         Drop(*path);
         glFinish();
     }
-    if (!g_app->wall.get() || g_app->pictureWidth != kPhotoWidth)
+    const int width = *path == g_taggedPath ? kPhotoHeight : kPhotoWidth;
+    if (!g_app->wall.get() || g_app->pictureWidth != width)
         state.SkipWithError("the drop did not load the photo");
 }
 
@@ -236,9 +238,11 @@ int main(int argc, char** argv)
     }
     g_jpegPath = std::string(directory) + "/photo.jpg";
     g_pngPath = std::string(directory) + "/photo.png";
+    g_taggedPath = std::string(directory) + "/photo-6.jpg";
     {
         OxHolder<OxSurface> photo(CreateSyntheticPhoto(kPhotoWidth, kPhotoHeight));
         if (!photo || !WritePhotoJpeg(photo.get(), g_jpegPath) ||
+            !WritePhotoJpeg(photo.get(), g_taggedPath, 6) ||
             !WritePhotoPng(photo.get(), g_pngPath)) {
             std::fprintf(stderr, "gl_bench: cannot write the photo's files\n");
             return 1;
@@ -249,6 +253,10 @@ int main(int argc, char** argv)
         ->UseRealTime();
     benchmark::RegisterBenchmark(("BM_LoadDrop/" + path + "/jpeg").c_str(), BM_LoadDrop,
                                  &g_jpegPath)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark(("BM_LoadDrop/" + path + "/jpeg_tagged6").c_str(), BM_LoadDrop,
+                                 &g_taggedPath)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     benchmark::RegisterBenchmark(("BM_Memory/" + path).c_str(), BM_Memory)
@@ -291,6 +299,7 @@ int main(int argc, char** argv)
     g_window = nullptr;
     std::remove(g_jpegPath.c_str());
     std::remove(g_pngPath.c_str());
+    std::remove(g_taggedPath.c_str());
     rmdir(directory);
     return 0;
 }

@@ -2,14 +2,10 @@
 // as a phone held upright writes it) against the same file without the tag, in one run.
 #include <benchmark/benchmark.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "bench/support/photo.h"
 #include "foundation/file.h"
@@ -17,17 +13,6 @@
 #include "foundation/ref.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
-
-// An APP1 "Exif" segment whose TIFF block holds only the orientation (big-endian).
-Bytes ExifSegment(uint8_t orientation)
-{
-    return {0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0,
-            'M',  'M',  0,    42,   0,   0,   0,   8,   0, 1,
-            0x01, 0x12, 0,    3,    0,   0,   0,   1,   0, orientation, 0, 0,
-            0,    0,    0,    0};
-}
 
 // The photo's JPEG file as stored and tagged, in the temporary folder while the program runs.
 struct PhotoFiles {
@@ -42,15 +27,8 @@ struct PhotoFiles {
         upright = (folder / (stem + ".jpg")).string();
         tagged = (folder / (stem + "-6.jpg")).string();
         OxHolder<OxSurface> photo(CreateSyntheticPhoto(kPhotoWidth, kPhotoHeight));
-        if (!photo || !WritePhotoJpeg(photo.get(), upright))
-            return;
-        std::ifstream in(upright, std::ios::binary);
-        Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const Bytes segment = ExifSegment(6);
-        bytes.insert(bytes.begin() + 2, segment.begin(), segment.end());
-        std::ofstream out(tagged, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        made = bytes.size() > 2 && bool(out);
+        made = photo && WritePhotoJpeg(photo.get(), upright) &&
+               WritePhotoJpeg(photo.get(), tagged, 6);
     }
     ~PhotoFiles()
     {

@@ -79,7 +79,7 @@ OxSurface* CreateSyntheticPhoto(int width, int height)
     return photo;
 }
 
-bool WritePhotoJpeg(const OxSurface* photo, const std::string& path)
+bool WritePhotoJpeg(const OxSurface* photo, const std::string& path, int orientation)
 {
     FileCloser out{std::fopen(path.c_str(), "wb")};
     if (!out.file)
@@ -99,6 +99,13 @@ bool WritePhotoJpeg(const OxSurface* photo, const std::string& path)
     cinfo.comp_info[0].h_samp_factor = 2;
     cinfo.comp_info[0].v_samp_factor = 2;
     jpeg_start_compress(&cinfo, TRUE);
+    if (orientation != 1) {
+        // "Exif", then a big-endian TIFF block whose one entry is the orientation (a SHORT).
+        const JOCTET exif[] = {'E', 'x', 'i', 'f', 0,    0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1,
+                               0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, JOCTET(orientation), 0, 0,
+                               0,    0,    0, 0};
+        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif, sizeof(exif));
+    }
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = photo->writePixels + size_t(cinfo.next_scanline) * size_t(photo->pitch);
         jpeg_write_scanlines(&cinfo, &row, 1);

@@ -15,7 +15,9 @@ constexpr int kPhotoHeight = 3000;
 OxSurface* CreateSyntheticPhoto(int width, int height);
 
 // Writes the photo as a JPEG (quality 90, 4:2:0) or an 8-bit RGB PNG; false on failure.
-bool WritePhotoJpeg(const OxSurface* photo, const std::string& path);
+// An orientation other than 1 is written in an Exif block, as a camera tags what it stored
+// on its side.
+bool WritePhotoJpeg(const OxSurface* photo, const std::string& path, int orientation = 1);
 bool WritePhotoPng(const OxSurface* photo, const std::string& path);
 // Writes the photo as a lossy WebP (libwebp's default settings at quality 90); false on failure.
 bool WritePhotoWebp(const OxSurface* photo, const std::string& path);
