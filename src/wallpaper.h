@@ -64,8 +64,8 @@ public:
     // picture's size.
     float unitsPerTexelX = 1.0f;
     float unitsPerTexelY = 1.0f;
-    // The side of the wall's square textures: kWallTileSide, or kReducedTileSide for a
-    // reduced copy.
+    // The side of the wall's square textures: kWallTileSide, or for a reduced copy
+    // kReducedTileSide or half of it, whichever holds the copy in fewer texels.
     int32_t tileSide = kWallTileSide;
     std::vector<uint32_t> textures;
     // Tile i's triangle strip is vertices 4 * i to 4 * i + 3: its corners (3 floats each),
@@ -80,8 +80,8 @@ public:
     void MakeTiles(int firstRow, int rowCount, const uint8_t* pixels, int pitch);
 
     // A large picture's copies halved again and again (reduced[0] at half its width and
-    // height, reduced[1] at a quarter, ...), each in kReducedTileSide textures: a view that
-    // shows the picture at half its size or less draws the copy that suits it. Made with the
+    // height, reduced[1] at a quarter, ...), each in textures of up to kReducedTileSide: a
+    // view that shows the picture at half its size or less draws the copy that suits it. Made with the
     // tiles, from the same rows; none for a picture that a view reduced to half still shows
     // in a few hundred tiles, or when the driver's textures cannot be that large.
     std::vector<std::unique_ptr<CWall>> reduced;

@@ -602,8 +602,9 @@ TEST_F(SceneGlTest, ALargePictureGetsReducedCopiesMadeWholeOrInBands)
         ASSERT_EQ(wall->reduced.size(), 2u);
         EXPECT_EQ(wall->reduced[0]->width, 1153);
         EXPECT_EQ(wall->reduced[0]->height, 100);
-        EXPECT_EQ(wall->reduced[0]->tileSide, kReducedTileSide);
-        EXPECT_EQ(wall->reduced[0]->textures.size(), 3u);
+        // 256 x 256 textures hold a copy this flat in fewer texels than 512 x 512 ones.
+        EXPECT_EQ(wall->reduced[0]->tileSide, kReducedTileSide / 2);
+        EXPECT_EQ(wall->reduced[0]->textures.size(), 5u);
         EXPECT_EQ(wall->reduced[1]->width, 577);
         EXPECT_TRUE(WallPixels(wall->reduced[0].get()) == half);
         EXPECT_TRUE(WallPixels(wall->reduced[1].get()) == quarter);
@@ -611,14 +612,15 @@ TEST_F(SceneGlTest, ALargePictureGetsReducedCopiesMadeWholeOrInBands)
 
     // The texels beyond a copy's right and bottom edge repeat its last column and row.
     const CWall* copy = whole.reduced[0].get();
-    std::vector<uint8_t> texels(size_t(kReducedTileSide) * kReducedTileSide * 4);
+    const int side = copy->tileSide;
+    std::vector<uint8_t> texels(size_t(side) * side * 4);
     glBindTexture(GL_TEXTURE_2D, copy->textures.back());
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
     glBindTexture(GL_TEXTURE_2D, 0);
-    const int edgeX = 1153 - 2 * kReducedTileSide;  // the last tile's columns
+    const int edgeX = 1153 - 4 * side;  // the last tile's columns
     auto texel = [&](int x, int y) {
-        return std::vector<uint8_t>(texels.begin() + (size_t(y) * kReducedTileSide + x) * 4,
-                                    texels.begin() + (size_t(y) * kReducedTileSide + x + 1) * 4);
+        return std::vector<uint8_t>(texels.begin() + (size_t(y) * side + x) * 4,
+                                    texels.begin() + (size_t(y) * side + x + 1) * 4);
     };
     EXPECT_EQ(texel(edgeX, 10), texel(edgeX - 1, 10));
     EXPECT_EQ(texel(5, 100), texel(5, 99));
@@ -632,6 +634,12 @@ TEST_F(SceneGlTest, ALargePictureGetsReducedCopiesMadeWholeOrInBands)
     EXPECT_TRUE(holes->reduced.empty());
     CWall small(2048, 8, Pattern(2048, 8).data());
     EXPECT_TRUE(small.reduced.empty());
+    // Where both sizes take as many texels, the larger textures: fewer of them to draw.
+    CWall even(3072, 1024, Pattern(3072, 1024).data());
+    ASSERT_EQ(even.reduced.size(), 2u);
+    EXPECT_EQ(even.reduced[0]->tileSide, kReducedTileSide);  // 1536 x 512
+    EXPECT_EQ(even.reduced[0]->textures.size(), 3u);
+    EXPECT_EQ(even.reduced[1]->tileSide, kReducedTileSide / 2);  // 768 x 256
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
