@@ -1,0 +1,47 @@
+// A second thread that finishes strips of decoded rows while the decoding thread fills the
+// next one: two strips handed back and forth. Private to foundation/picture*.cpp.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+// What is done to one strip: its `count` rows, the first of them stored row `first`.
+using StripWork = void (*)(void* owner, uint8_t* strip, int first, int count);
+
+// One strip is in the worker's hands at a time. Without a thread (none started, or the
+// system gave none) a strip handed over is finished at once on the caller's thread.
+// NOTE: no lock is held between calls, so a caller may longjmp out of a library between
+// them; whoever owns the worker stops it on every way out.
+class StripWorker {
+public:
+    StripWorker(StripWork work, void* owner) : work_(work), owner_(owner) {}
+    ~StripWorker() { Stop(); }
+    StripWorker(const StripWorker&) = delete;
+    StripWorker& operator=(const StripWorker&) = delete;
+
+    // Starts the thread; false when the system gives none.
+    bool Start();
+    bool Running() const { return thread_.joinable(); }
+    // Waits until the strip handed over before is finished (its memory is the caller's
+    // again), then hands this one over.
+    void Hand(uint8_t* strip, int first, int count);
+    // Finishes the strip in hand and ends the thread; nothing when none runs.
+    void Stop();
+
+private:
+    void Run();
+
+    const StripWork work_;
+    void* const owner_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    // The strip in hand while `busy_`.
+    uint8_t* strip_ = nullptr;
+    int first_ = 0;
+    int count_ = 0;
+    bool busy_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
