@@ -64,8 +64,9 @@ struct JpegReader {
     OxSurface* surface = nullptr;
     std::vector<JSAMPROW> rows;
     // Rows that need work before they land (inks to convert, a turn): decoded into a strip
-    // first; with the worker into two, one filled while the other is finished.
-    std::vector<uint8_t> strips[2];
+    // first; with the worker into two, one filled while the other is finished. Both are one
+    // block, which the allocator keeps for the next picture rather than giving back.
+    std::vector<uint8_t> strips;
     StripPlacing placing;
     StripWorker worker{FinishJpegStrip, &placing};
     ReadContext* context = nullptr;
@@ -282,16 +283,19 @@ int DecodeStrip(JpegReader& reader, JSAMPROW* rows, int stripRows)
 bool ReadJpegStrips(JpegReader& reader)
 {
     jpeg_decompress_struct* cinfo = &reader.cinfo;
-    const int stripRows = int(reader.rows.size() / 2);
     const int stripCount = reader.worker.Running() ? 2 : 1;
+    const int stripRows = int(reader.rows.size()) / stripCount;
     int next = 0;
     while (cinfo->output_scanline < cinfo->output_height) {
         const int first = int(cinfo->output_scanline);
-        const int got = DecodeStrip(reader, &reader.rows[size_t(next * stripRows)], stripRows);
+        JSAMPROW* rows = &reader.rows[size_t(next * stripRows)];
+        const int got = DecodeStrip(reader, rows, stripRows);
         if (got == 0)
             return false;
-        reader.worker.Hand(reader.strips[next].data(), first, got);
-        next = (next + 1) % stripCount;
+        // A strip the worker takes is its own until taken the next time; one it is too busy
+        // for is finished here, and its rows take the next strip again.
+        if (reader.worker.Hand(rows[0], first, got))
+            next = (next + 1) % stripCount;
         // Rows below would only be made up from nothing: they stay black (the reporting
         // store is zeroed), undecoded.
         if (reader.dataEnded && cinfo->output_scanline < cinfo->output_height) {
@@ -353,17 +357,14 @@ bool ReadJpegThroughStrip(JpegReader& reader)
                       reader.context->Orientation(),
                       DecodedAsInks(cinfo),
                       cinfo.saw_Adobe_marker != FALSE};
-    const int stripCount =
+    const size_t stripCount =
         int(cinfo.output_height) > stripRows && reader.worker.Start() ? 2 : 1;
-    if (!ResizeBuffer(reader.rows, size_t(stripRows) * 2, reader.context))
+    const size_t rowCount = stripCount * size_t(stripRows);
+    if (!ResizeBuffer(reader.rows, rowCount, reader.context) ||
+        !ResizeBuffer(reader.strips, stripPitch * rowCount, reader.context))
         return false;
-    for (int strip = 0; strip < stripCount; ++strip) {
-        std::vector<uint8_t>& store = reader.strips[strip];
-        if (!ResizeBuffer(store, stripPitch * size_t(stripRows), reader.context))
-            return false;
-        for (int i = 0; i < stripRows; ++i)
-            reader.rows[size_t(strip * stripRows + i)] = store.data() + size_t(i) * stripPitch;
-    }
+    for (size_t i = 0; i < rowCount; ++i)
+        reader.rows[i] = reader.strips.data() + i * stripPitch;
     return ReadJpegStrips(reader);
 }
 

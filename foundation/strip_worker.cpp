@@ -18,19 +18,21 @@ bool StripWorker::Start()
     }
 }
 
-void StripWorker::Hand(uint8_t* strip, int first, int count)
+bool StripWorker::Hand(uint8_t* strip, int first, int count)
 {
-    if (!Running()) {
-        work_(owner_, strip, first, count);
-        return;
+    if (Running()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!busy_) {
+            strip_ = strip;
+            first_ = first;
+            count_ = count;
+            busy_ = true;
+            changed_.notify_all();
+            return true;
+        }
     }
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return !busy_; });
-    strip_ = strip;
-    first_ = first;
-    count_ = count;
-    busy_ = true;
-    changed_.notify_all();
+    work_(owner_, strip, first, count);
+    return false;
 }
 
 void StripWorker::Stop()
