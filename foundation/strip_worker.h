@@ -1,5 +1,6 @@
 // A second thread that finishes strips of decoded rows while the decoding thread fills the
-// next one: two strips handed back and forth. Private to foundation/picture*.cpp.
+// next one: two strips handed back and forth. Private to foundation/picture*.cpp (and its
+// test).
 #pragma once
 
 #include <condition_variable>
