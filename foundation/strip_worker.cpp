@@ -60,6 +60,5 @@ void StripWorker::Run()
         work_(owner_, strip_, first_, count_);
         lock.lock();
         busy_ = false;
-        changed_.notify_all();
     }
 }

@@ -1,6 +1,5 @@
 // A second thread that finishes strips of decoded rows while the decoding thread fills the
-// next one: two strips handed back and forth. Private to foundation/picture*.cpp (and its
-// test).
+// next one. Private to foundation/picture*.cpp and its test.
 #pragma once
 
 #include <condition_variable>
