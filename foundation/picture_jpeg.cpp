@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <csetjmp>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <jerror.h>
@@ -12,6 +13,7 @@
 #include "foundation/jpeg_errors.h"
 #include "foundation/log.h"
 #include "foundation/picture_codec.h"
+#include "foundation/strip_worker.h"
 
 namespace {
 
@@ -40,6 +42,20 @@ int JpegStripRows(size_t stripPitch)
                                                    : rows);
 }
 
+// What finishing a strip takes, copied before the first row is decoded: the worker reads
+// nothing that libjpeg or the context change meanwhile.
+struct StripPlacing {
+    OxSurface* surface = nullptr;
+    int storedWidth = 0;
+    int stripPitch = 0;
+    int components = 0;  // of the picture's pixels
+    int orientation = kOrientationUpright;
+    bool inks = false;
+    bool inverted = false;
+};
+
+void FinishJpegStrip(void* placing, uint8_t* strip, int first, int count);
+
 // Everything one JPEG decode owns. The zeroed decompressor is safe to destroy
 // at any stage of its creation.
 struct JpegReader {
@@ -48,8 +64,13 @@ struct JpegReader {
     jpeg_progress_mgr progress{};
     OxSurface* surface = nullptr;
     std::vector<JSAMPROW> rows;
-    // Rows that need work before they land (inks to convert, a turn): decoded here first.
-    std::vector<uint8_t> strip;
+    // Rows that need work before they land (inks to convert, a turn): decoded into a strip
+    // first; with the worker into two, one filled while the other is finished. Both are one
+    // store, in huge pages where it can be: the pages of a fresh store faulted in one by one
+    // cost more than a third of the decode.
+    std::unique_ptr<uint8_t[], OxStoreRelease> strips;
+    StripPlacing placing;
+    StripWorker worker{FinishJpegStrip, &placing};
     ReadContext* context = nullptr;
     void (*standardEmit)(j_common_ptr, int) = nullptr;
     // libjpeg met the end of the data (in scan endedScan) and makes up the rest.
@@ -58,6 +79,9 @@ struct JpegReader {
 
     ~JpegReader()
     {
+        // A fatal error jumps past the decoding frames: the worker may still be writing
+        // to the picture.
+        worker.Stop();
         jpeg_destroy_decompress(&cinfo);
         OxRelease(surface);
     }
@@ -224,42 +248,66 @@ void ConvertInks(uint8_t* row, int width, bool inverted, int components)
     }
 }
 
-// Reads the rows a strip at a time, converts their inks when they are CMYK, and places
-// them upright; a picture whose data ended is read as far as it goes, with the same rows
-// as when read straight into the picture.
+// Converts a strip's inks when they are CMYK and places its rows upright; on the worker's
+// thread or the decoding one.
+void FinishJpegStrip(void* placing, uint8_t* strip, int first, int count)
+{
+    const StripPlacing& place = *static_cast<const StripPlacing*>(placing);
+    for (int i = 0; place.inks && i < count; ++i)
+        ConvertInks(strip + size_t(i) * size_t(place.stripPitch), place.storedWidth, place.inverted,
+                    place.components);
+    PlaceStoredRows(strip, place.stripPitch, first, count, place.storedWidth, place.orientation,
+                    place.surface);
+}
+
+// Decodes the next rows into `rows` (room for `stripRows`): their count, 0 when libjpeg
+// gave none.
+int DecodeStrip(JpegReader& reader, JSAMPROW* rows, int stripRows)
+{
+    jpeg_decompress_struct* cinfo = &reader.cinfo;
+    int got = 0;
+    // Calls are given room for a whole row group each, so no call is cut short.
+    do {
+        const JDIMENSION read = jpeg_read_scanlines(cinfo, rows + got, JDIMENSION(stripRows - got));
+        if (read == 0)
+            return 0;
+        got += int(read);
+    } while (stripRows - got >= kJpegRowGroupMost && !reader.dataEnded &&
+             cinfo->output_scanline < cinfo->output_height);
+    return got;
+}
+
+// Reads the rows a strip at a time and hands each to be finished, to the worker while the
+// next one decodes when it runs; a picture whose data ended is read as far as it goes, with
+// the same rows as when read straight into the picture. Every strip is in place on return.
+// NOTE: libjpeg's fatal errors jump over this frame: it holds nothing to destroy, and the
+// worker belongs to the reader.
 bool ReadJpegStrips(JpegReader& reader)
 {
     jpeg_decompress_struct* cinfo = &reader.cinfo;
-    OxSurface* surface = reader.surface;
-    const int width = int(cinfo->output_width);
-    const int stripPitch = width * cinfo->output_components;
-    const bool inks = DecodedAsInks(*cinfo);
-    const int components = BytesPerPixel(surface->format);
-    const int stripRows = int(reader.rows.size());
+    const int stripCount = reader.worker.Running() ? 2 : 1;
+    const int stripRows = int(reader.rows.size()) / stripCount;
+    int next = 0;
     while (cinfo->output_scanline < cinfo->output_height) {
         const int first = int(cinfo->output_scanline);
-        int got = 0;
-        // Calls are given room for a whole row group each, so no call is cut short.
-        do {
-            const JDIMENSION read = jpeg_read_scanlines(cinfo, &reader.rows[size_t(got)],
-                                                        JDIMENSION(stripRows - got));
-            if (read == 0)
-                return false;
-            got += int(read);
-        } while (stripRows - got >= kJpegRowGroupMost && !reader.dataEnded &&
-                 cinfo->output_scanline < cinfo->output_height);
-        for (int i = 0; inks && i < got; ++i)
-            ConvertInks(reader.rows[size_t(i)], width, cinfo->saw_Adobe_marker, components);
-        PlaceStoredRows(reader.strip.data(), stripPitch, first, got, width,
-                        reader.context->Orientation(), surface);
+        JSAMPROW* rows = &reader.rows[size_t(next * stripRows)];
+        const int got = DecodeStrip(reader, rows, stripRows);
+        if (got == 0)
+            return false;
+        // A strip the worker takes is its own until taken the next time; one it is too busy
+        // for is finished here, and its rows take the next strip again.
+        if (reader.worker.Hand(rows[0], first, got))
+            next = (next + 1) % stripCount;
         // Rows below would only be made up from nothing: they stay black (the reporting
         // store is zeroed), undecoded.
         if (reader.dataEnded && cinfo->output_scanline < cinfo->output_height) {
+            reader.worker.Stop();
             jpeg_abort_decompress(cinfo);
             return true;
         }
     }
     jpeg_finish_decompress(cinfo);
+    reader.worker.Stop();
     return true;
 }
 
@@ -296,17 +344,33 @@ bool ReadJpegStraight(JpegReader& reader, int pitch, int byteSize)
     return ReadJpegRows(reader, pitch, byteSize);
 }
 
-// Rows with inks to convert or a turn to make are decoded into a strip first.
+// Rows with inks to convert or a turn to make are decoded into a strip first. A picture
+// of more than one strip has them finished by the worker while the next one decodes,
+// when a thread can be had.
 bool ReadJpegThroughStrip(JpegReader& reader)
 {
-    const size_t stripPitch =
-        size_t(reader.cinfo.output_width) * size_t(reader.cinfo.output_components);
+    const jpeg_decompress_struct& cinfo = reader.cinfo;
+    const size_t stripPitch = size_t(cinfo.output_width) * size_t(cinfo.output_components);
     const int stripRows = JpegStripRows(stripPitch);
-    if (!ResizeBuffer(reader.rows, size_t(stripRows), reader.context) ||
-        !ResizeBuffer(reader.strip, stripPitch * size_t(stripRows), reader.context))
+    reader.placing = {reader.surface,
+                      int(cinfo.output_width),
+                      int(stripPitch),
+                      BytesPerPixel(reader.surface->format),
+                      reader.context->Orientation(),
+                      DecodedAsInks(cinfo),
+                      cinfo.saw_Adobe_marker != FALSE};
+    const size_t stripCount =
+        int(cinfo.output_height) > stripRows && reader.worker.Start() ? 2 : 1;
+    const size_t rowCount = stripCount * size_t(stripRows);
+    if (!ResizeBuffer(reader.rows, rowCount, reader.context))
         return false;
-    for (int i = 0; i < stripRows; ++i)
-        reader.rows[size_t(i)] = reader.strip.data() + size_t(i) * stripPitch;
+    reader.strips.reset(AllocateStore(stripPitch * rowCount));
+    if (!reader.strips) {
+        reader.context->Fail(PICTURE_NO_MEMORY, "OUT_OF_MEMORY");
+        return false;
+    }
+    for (size_t i = 0; i < rowCount; ++i)
+        reader.rows[i] = reader.strips.get() + i * stripPitch;
     return ReadJpegStrips(reader);
 }
 

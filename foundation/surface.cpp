@@ -52,6 +52,8 @@ namespace {
 // Stores from this size on are aligned to and advised for huge pages.
 constexpr size_t kHugePage = size_t(2) << 20;
 
+}  // namespace
+
 uint8_t* AllocateStore(size_t byteSize)
 {
 #if defined(__linux__)
@@ -65,8 +67,6 @@ uint8_t* AllocateStore(size_t byteSize)
 #endif
     return static_cast<uint8_t*>(std::malloc(byteSize));
 }
-
-}  // namespace
 
 void OxStoreRelease::operator()(uint8_t* store) const
 {

@@ -1,6 +1,7 @@
 // OxSurface: a counted block of pixels, and the converter between pixel formats.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -18,10 +19,15 @@ enum PixelFormat {
 // Bytes of one pixel of a format code, 0 for a code that is no format.
 int BytesPerPixel(int format);
 
-// Releases a store taken by CreateSurfaceForOverwrite.
+// Releases a store taken by CreateSurfaceForOverwrite or AllocateStore.
 struct OxStoreRelease {
     void operator()(uint8_t* store) const;
 };
+
+// byteSize bytes, not zeroed, in huge pages where the system offers them from 4 MB on (the
+// store of CreateSurfaceForOverwrite); null when there is no memory. Released by
+// OxStoreRelease.
+uint8_t* AllocateStore(size_t byteSize);
 
 class OxSurface : public OxRef {
 public:

@@ -1,11 +1,14 @@
 // Pictures turned upright by their EXIF orientation on the one road: the eight
 // orientations on a small picture, every pixel format and both decodes, cut files, tags
-// that are damaged, the header hook and a camera-sized photo.
+// that are damaged, the header hook, a camera-sized photo, and pictures of several strips
+// (each finished while the next decodes) whole, cut, damaged and stopped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/file.h"
@@ -80,18 +83,24 @@ struct Read {
     int hookWidth = 0;
     int hookHeight = 0;
     std::string log;
+    int asksLeft = -1;  // the read is stopped when its caller is asked this often; -1 never
 };
 
-Read ReadBytes(const Bytes& bytes)
+Read ReadBytes(const Bytes& bytes, int stopAfterAsks = -1)
 {
     Read read;
+    read.asksLeft = stopAfterAsks;
     MemoryFile file(bytes);
-    const PictureHeaderHook hook = {[](void* context, int width, int height) {
-                                        auto* into = static_cast<Read*>(context);
-                                        into->hookWidth = width;
-                                        into->hookHeight = height;
-                                    },
-                                    &read};
+    PictureHeaderHook hook = {[](void* context, int width, int height) {
+                                  auto* into = static_cast<Read*>(context);
+                                  into->hookWidth = width;
+                                  into->hookHeight = height;
+                              },
+                              &read};
+    hook.cancelled = [](void* context) {
+        auto* into = static_cast<Read*>(context);
+        return into->asksLeft >= 0 && into->asksLeft-- == 0;
+    };
     read.log = StdoutOf([&] {
         const PictureRead result = ReadPicture(&file, &hook);
         read.picture.Reset(result.picture);
@@ -144,6 +153,65 @@ void ExpectTurned(const OxSurface& stored, const OxSurface& upright, int orienta
         }
     }
     EXPECT_EQ(wrong, 0);
+}
+
+// Tiles of 64 x 64 pixels, each tile and row of them different; the JPEG reader turns
+// pictures of more than 256 rows of them (for pixels this narrow) a strip at a time.
+constexpr int kTile = 64;
+constexpr int kTiles = 13;
+
+// The tiles stacked (tall: three whole strips and a short one) or side by side (wide: one
+// strip), `channels` bytes a pixel. The test encoder samples every component in full, so
+// each 8 x 8 block decodes alike wherever it stands.
+Bytes Tiles(bool tall, int channels)
+{
+    const int width = tall ? kTile : kTile * kTiles;
+    const int height = tall ? kTile * kTiles : kTile;
+    Bytes pixels(size_t(width) * size_t(height) * size_t(channels));
+    uint8_t* out = pixels.data();
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int tile = tall ? y / kTile : x / kTile;
+            for (int c = 0; c < channels; ++c)
+                *out++ = uint8_t((x % kTile) * 3 + (y % kTile) * 5 + tile * 19 + c * 71);
+        }
+    }
+    return pixels;
+}
+
+Bytes TilesJpeg(bool tall, TestJpegKind kind)
+{
+    const int channels = kind == TestJpegKind::Rgb ? 3 : 4;
+    const Bytes pixels = Tiles(tall, channels);
+    return tall ? EncodeTestJpeg(kTile, kTile * kTiles, pixels.data(), kind)
+                : EncodeTestJpeg(kTile * kTiles, kTile, pixels.data(), kind);
+}
+
+// The JPEG with two stray bytes before its quantisation tables: libjpeg warns and goes on,
+// so the one road decodes it again, reporting.
+Bytes WithStrayBytes(Bytes jpeg)
+{
+    const uint8_t tables[] = {0xFF, 0xDB};
+    const auto at = std::search(jpeg.begin(), jpeg.end(), tables, tables + 2);
+    jpeg.insert(at, {0, 0});
+    return jpeg;
+}
+
+// Every pixel of the tall picture is the wide one's pixel of the same tile.
+void ExpectTilesAlike(const OxSurface& tall, const OxSurface& wide)
+{
+    ASSERT_EQ(tall.width, kTile);
+    ASSERT_EQ(tall.height, kTile * kTiles);
+    ASSERT_EQ(wide.format, tall.format);
+    const Bytes stacked = Rgba(tall);
+    const Bytes beside = Rgba(wide);
+    int wrong = 0;
+    for (int y = 0; y < tall.height; ++y) {
+        const size_t from = (size_t(y % kTile) * size_t(wide.width) + size_t(y / kTile * kTile)) * 4;
+        wrong += !std::equal(&stacked[size_t(y) * kTile * 4], &stacked[size_t(y + 1) * kTile * 4],
+                             &beside[from]);
+    }
+    EXPECT_EQ(wrong, 0) << "rows differ";
 }
 
 }  // namespace
@@ -321,4 +389,91 @@ TEST(PictureOrientationTest, TooLargeIsToldStanding)
     EXPECT_EQ(read.report.height, 30000u);
     EXPECT_NE(read.log.find("PICTURE_TOO_LARGE_TO_HOLD: 20000 x 30000"), std::string::npos)
         << read.log;
+}
+
+// A picture of several strips has each finished (its inks converted, its rows turned) beside
+// the decoding of the next: every kind of JPEG, both decodes and every orientation give the
+// rows of the same blocks decoded in one strip, turned.
+TEST(PictureOrientationTest, PicturesOfManyStripsTurnExactly)
+{
+    struct Kind {
+        const char* what;
+        TestJpegKind kind;
+    };
+    const Kind kinds[] = {{"RGB", TestJpegKind::Rgb},
+                          {"CMYK, Adobe", TestJpegKind::CmykAdobe},
+                          {"CMYK", TestJpegKind::CmykPlain},
+                          {"YCCK", TestJpegKind::YcckAdobe}};
+    for (const Kind& kind : kinds) {
+        const Bytes tall = TilesJpeg(true, kind.kind);
+        const Bytes wide = TilesJpeg(false, kind.kind);
+        ASSERT_FALSE(tall.empty());
+        ASSERT_FALSE(wide.empty());
+        for (const bool reporting : {false, true}) {
+            const auto prepared = [&](const Bytes& file) {
+                return reporting ? WithStrayBytes(file) : file;
+            };
+            SCOPED_TRACE(std::string(kind.what) + (reporting ? ", reporting" : ", quiet"));
+            const Read stored = ReadBytes(prepared(tall));
+            const Read reference = ReadBytes(prepared(wide));
+            ASSERT_TRUE(stored.picture);
+            ASSERT_TRUE(reference.picture);
+            EXPECT_EQ(stored.picture->format, reporting ? PF_RGB : PF_RGBA);
+            ExpectTilesAlike(*stored.picture.get(), *reference.picture.get());
+            for (int orientation = 1; orientation <= 8; ++orientation) {
+                SCOPED_TRACE("orientation " + std::to_string(orientation));
+                const Read upright = ReadBytes(prepared(Tagged(tall, Tiff(orientation, false))));
+                ASSERT_TRUE(upright.picture);
+                EXPECT_EQ(upright.report.problem, stored.report.problem);
+                EXPECT_EQ(upright.log, stored.log);
+                ExpectTurned(*stored.picture.get(), *upright.picture.get(), orientation);
+            }
+        }
+    }
+}
+
+// A picture of several strips cut short, damaged or stopped while one strip is being finished
+// and the next decoded: the same rows as the stored picture turned, or nothing, as it gives.
+TEST(PictureOrientationTest, PicturesOfManyStripsCutDamagedOrStopped)
+{
+    for (const TestJpegKind kind : {TestJpegKind::Rgb, TestJpegKind::CmykAdobe}) {
+        const Bytes tall = TilesJpeg(true, kind);
+        ASSERT_FALSE(tall.empty());
+        const size_t size = tall.size();
+        std::vector<std::pair<std::string, Bytes>> files;
+        for (const size_t length : {size / 3, size / 2, size * 2 / 3, size - 40})
+            files.emplace_back("cut at " + std::to_string(length), Head(tall, length));
+        for (const size_t at : {size / 2, size * 3 / 4}) {
+            Bytes damaged = tall;
+            for (size_t i = at; i < at + 8; ++i)
+                damaged[i] ^= 0xFF;
+            files.emplace_back("damaged at " + std::to_string(at), damaged);
+        }
+        for (const auto& file : files) {
+            const Read stored = ReadBytes(file.second);
+            // A cut file keeps the rows that arrived, the rest black.
+            if (file.first.rfind("cut", 0) == 0) {
+                EXPECT_TRUE(stored.picture) << file.first;
+                EXPECT_EQ(stored.report.problem, PICTURE_TRUNCATED) << file.first;
+            }
+            for (const int orientation : {3, 6}) {
+                SCOPED_TRACE(std::to_string(int(kind)) + " " + file.first + ", orientation " +
+                             std::to_string(orientation));
+                const Read upright = ReadBytes(Tagged(file.second, Tiff(orientation, true)));
+                EXPECT_EQ(upright.report.problem, stored.report.problem);
+                EXPECT_EQ(upright.log, stored.log);
+                ASSERT_EQ(bool(upright.picture), bool(stored.picture));
+                if (stored.picture)
+                    ExpectTurned(*stored.picture.get(), *upright.picture.get(), orientation);
+            }
+        }
+        // About one ask a row group: stopped in the first strip, and in the second or third.
+        for (const int asks : {0, 5, 40, 70}) {
+            SCOPED_TRACE("stopped after " + std::to_string(asks) + " asks");
+            const Read stopped = ReadBytes(Tagged(tall, Tiff(6, false)), asks);
+            EXPECT_FALSE(stopped.picture);
+            EXPECT_EQ(stopped.report.problem, PICTURE_CANCELLED);
+            EXPECT_EQ(stopped.log, "");
+        }
+    }
 }
