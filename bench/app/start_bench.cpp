@@ -56,6 +56,17 @@ void BM_Start(benchmark::State& state, const std::string* file)
     }
 }
 
+// An empty window started out of the time; false, and the benchmark skipped, when none.
+bool StartEmptyOutOfTime(benchmark::State& state)
+{
+    state.PauseTiming();
+    const bool started = StartProgram({}, std::string());
+    state.ResumeTiming();
+    if (!started)
+        state.SkipWithError("no window");
+    return started;
+}
+
 // From the drop to the picture (or, with preview, its preview) on the screen, on a window
 // started empty just before. With preview the picture is still decoding when the program
 // ends: the time that end takes, as Escape would start it, is escape_ms.
@@ -64,12 +75,8 @@ void BM_Drop(benchmark::State& state, const std::string* path, bool preview)
     double escapeSeconds = 0;
     int escapes = 0;
     for (auto _ : state) {
-        state.PauseTiming();
-        if (!StartProgram({}, std::string())) {
-            state.SkipWithError("no window");
+        if (!StartEmptyOutOfTime(state))
             break;
-        }
-        state.ResumeTiming();
         g_window->OnDropFile(path->c_str());
         const bool shown = ServeUntilShown(*path, preview);
         state.PauseTiming();
@@ -97,12 +104,8 @@ void BM_Drop(benchmark::State& state, const std::string* path, bool preview)
 void BM_EmptyWindowToPhotoSize(benchmark::State& state)
 {
     for (auto _ : state) {
-        state.PauseTiming();
-        if (!StartProgram({}, std::string())) {
-            state.SkipWithError("no window");
+        if (!StartEmptyOutOfTime(state))
             break;
-        }
-        state.ResumeTiming();
         ShowEmptyWindowFor(kPhotoWidth, kPhotoHeight);
         state.PauseTiming();
         EndProgram();
